@@ -1,0 +1,21 @@
+# Writes a C++ source that holds the asset files as byte arrays.
+# Usage: cmake -DOUT=file.cpp -DSRC=assets_dir -P embed_assets.cmake
+function(embed_one var file type)
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "asset ${file} is missing")
+  endif()
+  file(READ ${file} hex HEX)
+  file(SIZE ${file} size)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "((0x..,){16})" "\\1\n" bytes "${bytes}")
+  set(body "${body}alignas(4) const ${type} ${var}[] = {\n${bytes}0};\nconst uint32_t ${var}_size = ${size};\n" PARENT_SCOPE)
+endfunction()
+
+set(body "// Generated from assets/ at build time.\n#include \"data/assets.h\"\n\nnamespace Assets {\n\n")
+embed_one(scroller_font ${SRC}/scroller.font uint8_t)
+embed_one(title_font ${SRC}/title.font uint8_t)
+embed_one(logo_rle ${SRC}/logo.rle uint8_t)
+embed_one(scroll_text ${SRC}/scrolltext.txt char)
+set(body "${body}\n} // namespace Assets\n")
+file(WRITE ${OUT}.tmp "${body}")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)

@@ -1,0 +1,10 @@
+#pragma once
+#include <stdint.h>
+
+namespace Plasma {
+
+void init();
+// 0 when the show goes on, 1 when START ended it.
+int32_t run();
+
+} // namespace Plasma

@@ -1,0 +1,7 @@
+#include "effects/terrain_generator.h"
+
+namespace TerrainGenerator {
+
+void build() {}
+
+} // namespace TerrainGenerator

@@ -1,0 +1,36 @@
+// Palette records and the palette engine: whole and faded uploads to the
+// hardware palette, fades from and to black, and cross-fades.
+#pragma once
+#include <stdint.h>
+
+struct PaletteEntry {
+    uint8_t blue;
+    uint8_t green;
+    uint8_t red;
+    uint8_t spare;
+};
+
+using Palette = PaletteEntry[256];
+
+constexpr PaletteEntry rgb(uint8_t r, uint8_t g, uint8_t b, uint8_t spare = 0) {
+    return PaletteEntry{b, g, r, spare};
+}
+
+namespace PaletteEngine {
+
+// All 256 entries, exact.
+void upload_palette(const Palette& p);
+// Entries start..255 scaled by level (component * level >> 8); level and
+// start above 255 act as 255.
+void upload_faded(const Palette& p, uint32_t level, uint32_t start);
+// 64 synced steps from black to p, then p exactly.
+void fade_in(const Palette& p);
+// 64 synced steps from p to black; leaves the work palette black.
+void fade_out(const Palette& p);
+// out := to * level + from * (255 - level), per component; spare bytes kept.
+void blend_palettes(Palette& out, const Palette& from, const Palette& to, int32_t level);
+
+// The palette the effects build and edit before uploading it.
+Palette& work_palette();
+
+} // namespace PaletteEngine
