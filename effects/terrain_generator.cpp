@@ -1,7 +1,72 @@
 #include "effects/terrain_generator.h"
 
+#include "data/buffers.h"
+#include "data/sine_table.h"
+#include "platform/palette.h"
+
 namespace TerrainGenerator {
 
-void build() {}
+namespace {
+
+using SineTable::table;
+
+// The two column-only terms of every cell, summed once per build.
+int16_t column_terms[1024];
+
+void build_map() {
+    for (uint32_t j = 0; j < 1024; ++j) {
+        column_terms[j] = static_cast<int16_t>((table[4 * (j & 255)] >> 8) +
+                                               (table[(32 * (j & 31) + 256) & 1023] >> 10));
+    }
+
+    uint8_t* cell = Buffers::terrain_map;
+    for (uint32_t i = 0; i < 1024; ++i) {
+        const int32_t row_terms = (table[4 * (i & 255)] >> 8) + (table[32 * (i & 31)] >> 10);
+        const uint32_t base4 = i;           // (i + 2j) & 1023
+        const uint32_t base5 = 2 * i + 256; // (2i + (j >> 3) + 256) & 1023
+        for (uint32_t j = 0; j < 1024; ++j) {
+            const int32_t v = row_terms + column_terms[j] +
+                              (table[(base4 + 2 * j) & 1023] >> 8) +
+                              (table[(base5 + (j >> 3)) & 1023] >> 7);
+            // |v| < 640, so the square fits easily; troughs and crests both
+            // become high ground.
+            const uint32_t h = static_cast<uint32_t>(v * v) >> 10;
+            cell[j] = static_cast<uint8_t>(h <= 2 ? 3 : (h >= 255 ? 255 : h));
+        }
+        cell += 1024;
+    }
+}
+
+void set_colour(uint32_t e, uint32_t r, uint32_t g, uint32_t b) {
+    PaletteEntry& p = Buffers::voxel_palette[e];
+    p.red = static_cast<uint8_t>(r);
+    p.green = static_cast<uint8_t>(g);
+    p.blue = static_cast<uint8_t>(b);
+}
+
+// Colour follows height: deep water, greens, grey-greens, browns, then greys
+// rising to white. 0..2 are the scroll text's black and white and the sky.
+void build_palette() {
+    set_colour(0, 0, 0, 0);
+    set_colour(1, 255, 255, 255);
+    set_colour(2, 37, 53, 200);
+    set_colour(3, 0, 0, 128);
+    for (uint32_t e = 4; e <= 67; ++e) set_colour(e, 0, 132 - e, 0);
+    for (uint32_t e = 68; e <= 99; ++e) set_colour(e, 2 * (e - 68), 64, 2 * (e - 68));
+    for (uint32_t e = 100; e <= 131; ++e) set_colour(e, e, e - 36, e - 68);
+    for (uint32_t e = 132; e <= 255; ++e) {
+        const uint32_t r = e + 32 <= 255 ? e + 32 : 255;
+        // Green tops out four entries early: 251 at 239, then 255.
+        const uint32_t g = e + 16 <= 255 ? e + 12 : 255;
+        set_colour(e, r, g, e);
+    }
+}
+
+} // namespace
+
+void build() {
+    build_map();
+    build_palette();
+}
 
 } // namespace TerrainGenerator

@@ -4,6 +4,8 @@
 
 namespace TerrainGenerator {
 
+// Fills Buffers::terrain_map (row-major, cell (i, j) at i * 1024 + j, values
+// 3..255), then the colours of Buffers::voxel_palette (spare bytes untouched).
 void build();
 
 } // namespace TerrainGenerator
