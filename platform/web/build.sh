@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the browser page with Debian's emscripten into web/ (or the folder
+# given): index.html, index.js, index.wasm. Serve that folder with any static
+# file server, e.g. python3 -m http.server -d web 8000
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+out="${1:-$root/web}"
+build="${NYRA1_WEB_BUILD:-$root/build-web}"
+if ! command -v emcmake > /dev/null; then
+    echo "emscripten is missing: apt-get install emscripten" >&2
+    exit 2
+fi
+export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
+emcmake cmake -S "$root" -B "$build" -DNYRA1_PLATFORM=web -DNYRA1_WEB_OUT="$out" \
+    -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build "$build" -j"$(nproc)"
+echo "The page is in $out: serve it with  python3 -m http.server -d $out 8000"
