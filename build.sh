@@ -8,7 +8,8 @@ cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libsdl2-dev libpng-dev zlib1g-dev ffmpeg xvfb xauth tesseract-ocr
-          g++-arm-linux-gnueabi binutils-arm-linux-gnueabi qemu-user)
+          g++-arm-linux-gnueabi binutils-arm-linux-gnueabi qemu-user
+          python3 emscripten chromium clang libclang-rt-14-dev)
 
 install_missing() {
     local missing=()
