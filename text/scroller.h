@@ -12,5 +12,9 @@ void restart();
 int32_t step();
 // Fill and outline colour indices used by every drawing step.
 void set_colours(uint8_t fill, uint8_t outline);
+// Replaces the font and zero-terminated text the scroller walks (the
+// scroller font and the scroll text by default; tests use their own).
+// Follow it with restart.
+void use_text(const uint8_t* font, const char* text);
 
 } // namespace Scroller
