@@ -1,9 +1,109 @@
 #include "effects/rotozoomer.h"
 
+#include "data/buffers.h"
+#include "data/logo.h"
+#include "data/settings.h"
+#include "data/sine_table.h"
+#include "platform/display.h"
+#include "platform/hardware.h"
+#include "platform/palette.h"
+#include "text/scroller.h"
+
 namespace Rotozoomer {
 
-void init() {}
+namespace {
 
-int32_t run() { return 0; }
+constexpr uint8_t kTextFill = 16;
+constexpr uint8_t kTextOutline = 17;
+constexpr int32_t kModeFrames = 200; // a mode lasts kModeFrames + 1 frames
+
+// The time counter lives in Settings (it starts at 1 before any init).
+int32_t mode_frames;
+int32_t angle; // spin: rotation angle; swing: phase of the swing
+int32_t mode;  // 0 spin, 1 swing
+
+// The tiled logo turned and scaled about screen point (160, 120), which
+// always shows texel (32, 32). Coordinates are 16.16 and wrap in 32 bits;
+// texel row and column are bits 16..21 of tt and uu.
+void draw(int32_t a, int32_t zoom) {
+    const int32_t sn = SineTable::entry(a) >> 7;
+    const int32_t cs = SineTable::entry(a + 256) >> 7;
+    const uint32_t m = static_cast<uint32_t>(zoom * sn);
+    const uint32_t l = static_cast<uint32_t>(zoom * cs);
+    uint32_t u = (32u << 16) - 160u * m + 120u * l;
+    uint32_t t = (32u << 16) - 120u * m - 160u * l;
+
+    const uint8_t* __restrict texture = Buffers::logo_pixels;
+    uint8_t* __restrict row = Buffers::canvas;
+    for (int32_t y = 0; y < Display::kHeight; ++y, row += Display::kCanvasPitch) {
+        uint32_t uu = u;
+        uint32_t tt = t;
+        uint8_t* p = row;
+        uint8_t* const end = row + Display::kWidth;
+        // Per pixel: two additions, two shifts, two masks, one texture read.
+        // (tt >> 10) & 0xFC0 is the texel row times 64.
+#pragma GCC unroll 4
+        do {
+            *p++ = texture[((tt >> 10) & 0xFC0) | ((uu >> 16) & 63)];
+            uu += m;
+            tt += l;
+        } while (p != end);
+        u -= l;
+        t += m;
+    }
+}
+
+} // namespace
+
+void init() {
+    Palette& work = PaletteEngine::work_palette();
+    for (uint32_t i = 0; i < Logo::kColours; ++i) work[i] = Logo::palette[i];
+    Scroller::set_colours(kTextFill, kTextOutline);
+    work[kTextFill] = rgb(255, 255, 255, 255);
+    work[kTextOutline] = rgb(0, 0, 0, 0);
+
+    Display::clear_canvas();
+    Display::copy_canvas(Display::kHeight);
+    Display::wait_vsync();
+    PaletteEngine::upload_palette(work);
+    Display::flip();
+
+    Settings::rotozoomer_time = 1;
+    mode_frames = 0;
+    angle = 0;
+    mode = 0;
+}
+
+int32_t run() {
+    for (;;) {
+        int32_t a;
+        if (mode == 0) {
+            angle += 5;
+            a = angle & 1023;
+        } else {
+            angle += 7;
+            a = SineTable::entry(angle) >> 6;
+        }
+        if (++mode_frames > kModeFrames) {
+            angle = a;
+            mode_frames = 0;
+            mode = 1 - mode;
+        }
+
+        // Unsigned step: the counter wraps instead of overflowing.
+        Settings::rotozoomer_time =
+            static_cast<int32_t>(static_cast<uint32_t>(Settings::rotozoomer_time) + 1);
+        const int32_t zoom = SineTable::entry(Settings::rotozoomer_time) >> 6;
+
+        draw(a, zoom);
+
+        const int32_t code = Scroller::step();
+        Display::copy_canvas(Display::kHeight);
+        Display::wait_vsync();
+        Display::flip();
+        if (HardwareAccess::start_held()) return 1;
+        if (code == 4) return 0;
+    }
+}
 
 } // namespace Rotozoomer
