@@ -1,11 +1,11 @@
+// nyra1: the show on a PC, in a window or written to PNG frames.
 #include <cstdio>
-#include "platform/host/display_controller.h"
-#include "show/show.h"
+#include <string>
+#include <vector>
 
-extern char** environ;
+#include "host/program.h"
 
-int main() {
-    Show::run(environ);
-    std::printf("refreshes: %u\n", DisplayController::refreshes());
-    return 0;
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return Host::run_program(args, stdout, stderr);
 }

@@ -1,0 +1,181 @@
+#include "host/options.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace Host {
+
+namespace {
+
+// Whole decimal numbers only: no spaces, no signs but a leading minus, no
+// trailing characters. Negative values come back as such so that the caller
+// can say what is wrong with them.
+bool read_number(const std::string& text, long& value) {
+    if (text.empty()) return false;
+    size_t i = text[0] == '-' ? 1 : 0;
+    if (i == text.size()) return false;
+    for (size_t j = i; j < text.size(); ++j)
+        if (text[j] < '0' || text[j] > '9') return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0';
+}
+
+struct Reader {
+    const std::vector<std::string>& args;
+    size_t next = 0;
+    std::string error;
+
+    // The value of an option given as "--name value" or "--name=value".
+    bool value_of(const std::string& name, const std::string* inline_value, const char* what,
+                  std::string& value) {
+        if (inline_value) {
+            value = *inline_value;
+        } else if (next < args.size() && !(args[next].size() > 1 && args[next][0] == '-' &&
+                                           !(args[next][1] >= '0' && args[next][1] <= '9'))) {
+            value = args[next++];
+        } else {
+            error = name + " needs " + what;
+            return false;
+        }
+        if (value.empty()) {
+            error = name + " needs " + what;
+            return false;
+        }
+        return true;
+    }
+
+    bool number_of(const std::string& name, const std::string* inline_value, long low, long high,
+                   long& number) {
+        std::string text;
+        if (!value_of(name, inline_value, "a number", text)) return false;
+        if (!read_number(text, number)) {
+            error = name + " needs a whole number, not '" + text + "'";
+            return false;
+        }
+        if (number < low || number > high) {
+            error = name + " must be " +
+                    (high == LONG_MAX ? std::to_string(low) + " or more"
+                                      : "from " + std::to_string(low) + " to " + std::to_string(high)) +
+                    ", not " + text;
+            return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+ParsedOptions parse_options(const std::vector<std::string>& args) {
+    ParsedOptions parsed;
+    Options& o = parsed.options;
+    Reader in{args, 0, {}};
+    bool help = false, version = false, scale_given = false;
+    bool seen_frames = false, seen_start = false, seen_shot = false;
+
+    auto fail = [&](std::string message) {
+        parsed.error = std::move(message);
+        return parsed;
+    };
+
+    while (in.next < args.size()) {
+        const std::string arg = args[in.next++];
+        std::string name = arg;
+        std::string inline_text;
+        const std::string* inline_value = nullptr;
+        const size_t equals = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            inline_text = arg.substr(equals + 1);
+            inline_value = &inline_text;
+        }
+        auto no_value = [&]() {
+            if (inline_value) in.error = name + " takes no value";
+            return !inline_value;
+        };
+        auto once = [&](bool& seen) {
+            if (seen) in.error = name + " is given twice";
+            seen = true;
+            return in.error.empty();
+        };
+
+        if (name == "--help" || name == "-h") {
+            if (!no_value()) return fail(in.error);
+            help = true;
+        } else if (name == "--version") {
+            if (!no_value()) return fail(in.error);
+            version = true;
+        } else if (name == "--frames") {
+            if (!once(seen_frames) || !in.value_of(name, inline_value, "a folder", o.output))
+                return fail(in.error);
+            o.mode = Mode::Frames;
+        } else if (name == "--press-start-at") {
+            if (!once(seen_start) || !in.number_of(name, inline_value, 0, LONG_MAX, o.press_start_at))
+                return fail(in.error);
+        } else if (name == "--scale") {
+            long scale = 0;
+            if (!once(scale_given) || !in.number_of(name, inline_value, kMinScale, kMaxScale, scale))
+                return fail(in.error);
+            o.scale = static_cast<int>(scale);
+        } else if (name == "--fullscreen") {
+            if (!no_value()) return fail(in.error);
+            o.fullscreen = true;
+        } else if (name == "--screenshot-at") {
+            if (!once(seen_shot) || !in.number_of(name, inline_value, 1, LONG_MAX, o.screenshot_at))
+                return fail(in.error);
+        } else if (!arg.empty() && arg[0] == '-') {
+            return fail("unknown option '" + arg + "' (see nyra1 --help)");
+        } else {
+            return fail("unexpected argument '" + arg + "' (see nyra1 --help)");
+        }
+    }
+
+    if (help) {
+        o.mode = Mode::Help;
+        return parsed;
+    }
+    if (version) {
+        o.mode = Mode::Version;
+        return parsed;
+    }
+    if (o.mode == Mode::Frames) {
+        if (scale_given) return fail("--scale is for the window; frames are always 320x240");
+        if (o.fullscreen) return fail("--fullscreen is for the window, not with --frames");
+        if (seen_shot) return fail("--screenshot-at is for the window, not with --frames");
+    }
+    return parsed;
+}
+
+std::string usage_text() {
+    return "Usage: nyra1 [OPTIONS]\n"
+           "Plays the Nyra 1 show: a 320x240 256-colour demo show.\n"
+           "\n"
+           "Modes (one at most; the default is a window):\n"
+           "  (none)                 play in a window at 60 Hz\n"
+           "  --frames DIR           write every refresh as DIR/00001.png, 00002.png, ...\n"
+           "                         (8-bit indexed 320x240 PNG; old numbered frames in DIR\n"
+           "                         are replaced)\n"
+           "\n"
+           "Options:\n"
+           "  --press-start-at K     hold START from refresh K on (0: from the start)\n"
+           "  --scale N              window pixels per show pixel, 1 to 16 (default 3)\n"
+           "  --fullscreen           start the window in fullscreen\n"
+           "  --help                 show this help and exit\n"
+           "  --version              show the version and exit\n"
+           "\n"
+           "Keys in the window:\n"
+           "  Enter, Space, Escape   START: end the show (also a gamepad's Start button\n"
+           "                         and closing the window)\n"
+           "  F11, Alt+Enter         toggle fullscreen\n"
+           "  F12                    save a screenshot nyra1-YYYYMMDD-HHMMSS.png here\n"
+           "  P                      pause / resume\n"
+           "  .                      next refresh while paused\n"
+           "\n"
+           "Exit status: 0 when the show has ended, 2 on a bad argument or output error.\n";
+}
+
+std::string version_text() { return "nyra1 1.0.0\n"; }
+
+} // namespace Host

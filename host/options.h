@@ -1,0 +1,35 @@
+// The command line of the PC program.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace Host {
+
+enum class Mode { Window, Frames, Help, Version };
+
+struct Options {
+    Mode mode = Mode::Window;
+    std::string output;       // the folder for --frames
+    long press_start_at = -1; // -1: START is never held by the program itself
+    int scale = 3;            // window pixels per show pixel
+    bool fullscreen = false;
+    long screenshot_at = -1;  // test hook: save the window as shown at this refresh
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error; // one line, without the program name; empty when fine
+    bool ok() const { return error.empty(); }
+};
+
+inline constexpr int kMinScale = 1;
+inline constexpr int kMaxScale = 16;
+inline constexpr int kWindowScale = 3;
+
+// Reads the arguments that follow the program name. Never throws.
+ParsedOptions parse_options(const std::vector<std::string>& args);
+
+std::string usage_text();
+std::string version_text();
+
+} // namespace Host
