@@ -1,0 +1,254 @@
+// The PC program's command line, its exit statuses and one-line messages,
+// the closing line and the screenshot names.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/options.h"
+#include "host/program.h"
+#include "host/screenshot.h"
+#include "host/show_runner.h"
+#include "platform/host/display_controller.h"
+
+using Host::Mode;
+using Host::parse_options;
+
+namespace {
+
+// Runs the program with its output and errors caught.
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(std::FILE* f) {
+    std::string text;
+    std::rewind(f);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    std::fclose(f);
+    return text;
+}
+
+Outcome run(const std::vector<std::string>& args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int status = Host::run_program(args, out, err);
+    return {status, slurp(out), slurp(err)};
+}
+
+// A one-line error: "nyra1: ...\n", exactly one newline.
+void expect_one_line_error(const Outcome& o) {
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err.rfind("nyra1: ", 0), 0u) << o.err;
+    ASSERT_FALSE(o.err.empty());
+    EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
+    EXPECT_EQ(o.out, "");
+}
+
+std::string temp_folder() {
+    std::string path = (std::filesystem::temp_directory_path() / "nyra1-cli-XXXXXX").string();
+    EXPECT_NE(mkdtemp(path.data()), nullptr);
+    return path;
+}
+
+} // namespace
+
+TEST(HostOptions, NoArgumentsPlayInAWindowAtScaleThree) {
+    const auto p = parse_options({});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.mode, Mode::Window);
+    EXPECT_EQ(p.options.scale, 3);
+    EXPECT_EQ(p.options.press_start_at, -1);
+    EXPECT_FALSE(p.options.fullscreen);
+    EXPECT_EQ(p.options.screenshot_at, -1);
+}
+
+TEST(HostOptions, AcceptedForms) {
+    auto p = parse_options({"--frames", "out"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.mode, Mode::Frames);
+    EXPECT_EQ(p.options.output, "out");
+
+    p = parse_options({"--frames=some dir", "--press-start-at=7"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.output, "some dir");
+    EXPECT_EQ(p.options.press_start_at, 7);
+
+    p = parse_options({"--press-start-at", "0", "--scale", "16", "--fullscreen"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.mode, Mode::Window);
+    EXPECT_EQ(p.options.press_start_at, 0);
+    EXPECT_EQ(p.options.scale, 16);
+    EXPECT_TRUE(p.options.fullscreen);
+
+    p = parse_options({"--scale", "1", "--screenshot-at", "12"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.scale, 1);
+    EXPECT_EQ(p.options.screenshot_at, 12);
+
+    p = parse_options({"--press-start-at", "4000000000"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.press_start_at, 4000000000L);
+}
+
+TEST(HostOptions, HelpAndVersionWinOverAMode) {
+    EXPECT_EQ(parse_options({"--help"}).options.mode, Mode::Help);
+    EXPECT_EQ(parse_options({"-h"}).options.mode, Mode::Help);
+    EXPECT_EQ(parse_options({"--frames", "x", "--help"}).options.mode, Mode::Help);
+    EXPECT_EQ(parse_options({"--version"}).options.mode, Mode::Version);
+    EXPECT_EQ(parse_options({"--version", "--help"}).options.mode, Mode::Help);
+}
+
+TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"show.mp4"}, "unexpected argument 'show.mp4'"},
+        {{"--frames"}, "--frames needs a folder"},
+        {{"--frames", "--scale", "2"}, "--frames needs a folder"},
+        {{"--frames="}, "--frames needs a folder"},
+        {{"--frames", "a", "--frames", "b"}, "--frames is given twice"},
+        {{"--press-start-at"}, "--press-start-at needs a number"},
+        {{"--press-start-at", "-1"}, "--press-start-at must be 0 or more, not -1"},
+        {{"--press-start-at", "five"}, "--press-start-at needs a whole number, not 'five'"},
+        {{"--press-start-at", "5x"}, "--press-start-at needs a whole number, not '5x'"},
+        {{"--press-start-at", "+5"}, "--press-start-at needs a whole number, not '+5'"},
+        {{"--press-start-at", " 5"}, "--press-start-at needs a whole number, not ' 5'"},
+        {{"--press-start-at", "99999999999999999999999"}, "--press-start-at needs a whole number"},
+        {{"--press-start-at", "1", "--press-start-at", "2"}, "--press-start-at is given twice"},
+        {{"--scale", "0"}, "--scale must be from 1 to 16, not 0"},
+        {{"--scale", "17"}, "--scale must be from 1 to 16, not 17"},
+        {{"--scale", "2.5"}, "--scale needs a whole number, not '2.5'"},
+        {{"--scale"}, "--scale needs a number"},
+        {{"--fullscreen=yes"}, "--fullscreen takes no value"},
+        {{"--help=me"}, "--help takes no value"},
+        {{"--frames", "d", "--scale", "2"}, "--scale is for the window"},
+        {{"--frames", "d", "--fullscreen"}, "--fullscreen is for the window"},
+        {{"--frames", "d", "--screenshot-at", "3"}, "--screenshot-at is for the window"},
+        {{"--screenshot-at", "0"}, "--screenshot-at must be 1 or more, not 0"},
+    };
+    for (const auto& [args, reason] : cases) {
+        const auto p = parse_options(args);
+        EXPECT_FALSE(p.ok()) << args[0];
+        EXPECT_EQ(p.error.rfind(reason, 0), 0u) << "got: " << p.error << "\nwanted: " << reason;
+        EXPECT_EQ(p.error.find('\n'), std::string::npos);
+    }
+}
+
+TEST(HostProgram, HelpAndVersionGoToStandardOutput) {
+    auto o = run({"--help"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.out.rfind("Usage: nyra1", 0), 0u);
+    for (const char* word : {"--frames", "--press-start-at", "--scale", "--fullscreen", "--version", "F11",
+                             "F12", "Alt+Enter", "Escape"})
+        EXPECT_NE(o.out.find(word), std::string::npos) << word;
+
+    o = run({"--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "nyra1 1.0.0\n");
+    EXPECT_EQ(o.err, "");
+}
+
+TEST(HostProgram, BadArgumentEndsWithStatusTwoBeforeAnyWork) {
+    expect_one_line_error(run({"--scale", "99"}));
+    expect_one_line_error(run({"--press-start-at", "-3"}));
+    expect_one_line_error(run({"--frames", "a", "--frames", "b"}));
+    EXPECT_EQ(DisplayController::refreshes(), 0u);
+    EXPECT_FALSE(DisplayController::is_open());
+}
+
+TEST(HostProgram, UnwritableFramesFolderEndsWithStatusTwoBeforeAnyWork) {
+    const std::string base = temp_folder();
+    std::ofstream(base + "/plain-file") << "x";
+    // A folder cannot be made below a plain file, not even by root.
+    const Outcome o = run({"--frames", base + "/plain-file/frames"});
+    expect_one_line_error(o);
+    EXPECT_NE(o.err.find("plain-file/frames"), std::string::npos) << o.err;
+    EXPECT_EQ(DisplayController::refreshes(), 0u);
+    EXPECT_FALSE(DisplayController::is_open());
+    const Outcome o2 = run({"--frames", base + "/plain-file"});
+    expect_one_line_error(o2);
+    std::filesystem::remove_all(base);
+}
+
+TEST(HostProgram, NoDisplayPointsToFramesAndRecording) {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+    const Outcome o = run({});
+    expect_one_line_error(o);
+    EXPECT_NE(o.err.find("no display"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("nyra1 --record show.mp4"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("--frames DIR"), std::string::npos) << o.err;
+    EXPECT_EQ(DisplayController::refreshes(), 0u);
+}
+
+TEST(HostShowRunner, StartRuleHoldsFromRefreshKOn) {
+    const Host::StartRule never;
+    EXPECT_FALSE(never.held(0));
+    EXPECT_FALSE(never.held(100000));
+    const Host::StartRule at_start(0);
+    EXPECT_TRUE(at_start.held(0));
+    EXPECT_TRUE(at_start.held(1));
+    const Host::StartRule at_five(5);
+    EXPECT_FALSE(at_five.held(0));
+    EXPECT_FALSE(at_five.held(4));
+    EXPECT_TRUE(at_five.held(5));
+    EXPECT_TRUE(at_five.held(6));
+    const Host::StartRule far(4000000000L);
+    EXPECT_FALSE(far.held(3999999999u));
+    EXPECT_TRUE(far.held(4000000000u));
+}
+
+TEST(HostShowRunner, ClosingLineSaysHowTheShowEnded) {
+    using DisplayController::Ending;
+    EXPECT_EQ(Host::ending_line({Ending::Completed, 6702}), "nyra1: show completed after 6702 refreshes");
+    EXPECT_EQ(Host::ending_line({Ending::StoppedByStart, 7}), "nyra1: show stopped by START after 7 refreshes");
+    EXPECT_EQ(Host::ending_line({Ending::StoppedByStart, 1}), "nyra1: show stopped by START after 1 refresh");
+}
+
+TEST(HostScreenshot, NamesCarryTheTimeAndACounter) {
+    std::tm t{};
+    t.tm_year = 2024 - 1900;
+    t.tm_mon = 0;
+    t.tm_mday = 5;
+    t.tm_hour = 7;
+    t.tm_min = 8;
+    t.tm_sec = 9;
+    EXPECT_EQ(Host::screenshot_name(t, 0), "nyra1-20240105-070809.png");
+    EXPECT_EQ(Host::screenshot_name(t, 1), "nyra1-20240105-070809-1.png");
+    EXPECT_EQ(Host::screenshot_name(t, 12), "nyra1-20240105-070809-12.png");
+}
+
+TEST(HostScreenshot, NeverReplacesAFile) {
+    const std::string folder = temp_folder();
+    std::tm t{};
+    t.tm_year = 2030 - 1900;
+    t.tm_mday = 1;
+    std::vector<uint8_t> rgb(4 * 3 * 3, 0x7F);
+    std::ofstream(folder + "/" + Host::screenshot_name(t, 0)) << "keep me";
+    std::string error;
+    const std::string first = Host::save_screenshot(folder, t, 4, 3, rgb.data(), error);
+    const std::string second = Host::save_screenshot(folder, t, 4, 3, rgb.data(), error);
+    EXPECT_EQ(first, folder + "/nyra1-20300101-000000-1.png");
+    EXPECT_EQ(second, folder + "/nyra1-20300101-000000-2.png");
+    std::ifstream kept(folder + "/" + Host::screenshot_name(t, 0));
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "keep me");
+
+    // A folder that cannot be written: no name, a reason, no endless search.
+    EXPECT_EQ(Host::save_screenshot(folder + "/missing", t, 4, 3, rgb.data(), error), "");
+    EXPECT_NE(error.find("cannot write"), std::string::npos);
+    std::filesystem::remove_all(folder);
+}
