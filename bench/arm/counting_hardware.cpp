@@ -1,0 +1,81 @@
+// HardwareAccess for counting instructions: the register block and the two
+// frame buffers are plain static memory, so the program runs under qemu-arm
+// without /dev/mem. Register accesses are single volatile 16-bit accesses at
+// base + offset, as on the handheld. The sync status bit changes on every
+// read (the display model's virtual time), so each wait_vsync meets one sync
+// at once: a count holds the work of a frame, never time spent waiting.
+#include "bench/arm/counting.h"
+#include "platform/hardware.h"
+
+asm(R"(
+    .text
+    .global _start
+    .type _start, %function
+_start:
+    mov r0, sp
+    bic sp, sp, #7
+    bl counting_entry
+    .size _start, . - _start
+)");
+
+namespace Counting {
+
+bool hold_start;
+void (*on_sync)();
+
+void exit(uint32_t status) {
+    register uint32_t r0 asm("r0") = status;
+    asm volatile("swi 0x900001" : : "r"(r0) : "memory");
+    __builtin_unreachable();
+}
+
+} // namespace Counting
+
+extern "C" [[noreturn]] void counting_entry(uint32_t* stack) {
+    const uint32_t argc = stack[0];
+    counting_main(reinterpret_cast<char* const*>(stack + 1 + argc + 1));
+    Counting::exit(0);
+}
+
+namespace HardwareAccess {
+
+namespace {
+
+alignas(4) uint8_t registers[kRegistersSize];
+alignas(32) uint8_t video[2 * 320 * 240];
+bool in_sync = true;
+
+volatile uint16_t& reg(uint32_t offset) {
+    return *reinterpret_cast<volatile uint16_t*>(registers + offset);
+}
+
+} // namespace
+
+void open_hardware() {}
+void close_hardware() {}
+
+bool start_held() { return (read_register(kButtons) & kStartBit) == 0; }
+
+uint16_t read_register(uint32_t offset) {
+    if (offset == kSyncStatus) {
+        // Polarity bit 0: the display level is 0, the sync level kSyncStatusBit.
+        in_sync = !in_sync;
+        if (in_sync && Counting::on_sync) Counting::on_sync();
+        reg(offset) = in_sync ? kSyncStatusBit : 0;
+    } else if (offset == kButtons) {
+        Counting::mark(Counting::tag("poll"));
+        reg(offset) = Counting::hold_start ? static_cast<uint16_t>(~kStartBit) : 0xFFFF;
+    }
+    return reg(offset);
+}
+
+void write_register(uint32_t offset, uint16_t value) { reg(offset) = value; }
+
+uint8_t* video_memory() { return video; }
+
+void exec_menu(char* const*) {
+    Counting::mark(Counting::tag("menu"));
+    Counting::exit(0);
+}
+
+} // namespace HardwareAccess

@@ -1,0 +1,23 @@
+// The whole show on the stand-in hardware, START never held. At every
+// vertical sync a marker "sync" carries the voxel camera (x, y) and the
+// rotozoomer's time counter, from which bench/arm_report tells the stages
+// apart as nyra1 --bench does; the hardware adds "poll" at every START poll
+// and "menu" at the end.
+#include "bench/arm/counting.h"
+#include "data/settings.h"
+#include "effects/voxel_flight.h"
+#include "show/show.h"
+
+namespace {
+
+void note_sync() {
+    const VoxelFlight::Course c = VoxelFlight::course();
+    Counting::mark(Counting::tag("sync"), c.x, c.y, static_cast<uint32_t>(Settings::rotozoomer_time));
+}
+
+} // namespace
+
+void counting_main(char* const* envp) {
+    Counting::on_sync = note_sync;
+    Show::run(envp);
+}

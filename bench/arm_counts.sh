@@ -1,0 +1,99 @@
+#!/bin/sh
+# Counts the ARM instructions the show executes on the handheld, stage by
+# stage and kernel by kernel, and prints them in one table against the budget
+# of a 200 MHz ARM920T at 60 Hz (3.33 million cycles a frame).
+#
+#   bench/arm_counts.sh [WORK_DIR]      (default: build-arm-counts in the source tree)
+#
+# How: the show core is cross-built exactly as for nyra1.gpe (the gp2x
+# toolchain file, Release). Two small counting programs are linked with it in
+# place of the handheld backend (bench/arm/): the register block and frame
+# buffers are plain memory, the sync bit changes on every read, so no time is
+# spent waiting and a count holds only work. show_counts plays the whole show;
+# kernel_counts calls each kernel alone. Both run under
+# qemu-arm -cpu ti925t (an ARMv4T CPU) with bench/qemu/insn_count.cpp, a
+# plugin that counts every instruction executed and logs the count at markers
+# the programs place (at every vertical sync and START poll, around every
+# kernel call); it also counts the instructions spent in each module's own
+# functions. bench/arm_report turns the logs into the table.
+#
+# Needs: arm-linux-gnueabi-g++ and binutils, qemu-arm (with plugin support,
+# as Debian's qemu-user has), cmake, a host compiler. NYRA1_ASSET_DIR selects
+# another asset folder. Extra arguments for arm_report (e.g. --strict) go in
+# ARM_REPORT_FLAGS.
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=${1:-$root/build-arm-counts}
+assets=${NYRA1_ASSET_DIR:-$root/assets}
+prefix=${NYRA1_GP2X_PREFIX:-arm-linux-gnueabi-}
+generator=
+command -v ninja >/dev/null 2>&1 && generator="-G Ninja"
+
+for tool in "${prefix}g++" "${prefix}nm" qemu-arm cmake; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "arm_counts: $tool is missing" >&2; exit 2; }
+done
+mkdir -p "$work"
+
+# ---- The show core for the handheld, and nyra1.gpe itself -----------------
+echo "arm_counts: building the handheld program" >&2
+cmake -S "$root" -B "$work/gp2x" $generator -DCMAKE_TOOLCHAIN_FILE="$root/cmake/gp2x.cmake" \
+    -DNYRA1_PLATFORM=gp2x -DCMAKE_BUILD_TYPE=Release -DNYRA1_ASSET_DIR="$assets" >"$work/gp2x.log" 2>&1 ||
+    { cat "$work/gp2x.log" >&2; exit 2; }
+cmake --build "$work/gp2x" -j2 >>"$work/gp2x.log" 2>&1 || { cat "$work/gp2x.log" >&2; exit 2; }
+core=$work/gp2x/libnyra1_core.a
+gpe=$work/gp2x/nyra1.gpe
+
+# The compiler flags of that build, so that the counting programs are made
+# the same way.
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$work/gp2x/CMakeCache.txt"; }
+flags="$(cache_value CMAKE_CXX_FLAGS) $(cache_value CMAKE_CXX_FLAGS_RELEASE) -std=c++20 -fno-threadsafe-statics"
+
+# ---- The counting programs --------------------------------------------------
+echo "arm_counts: building the counting programs" >&2
+# shellcheck disable=SC2086 # flags are a list of words
+"${prefix}g++" $flags -fno-tree-loop-distribute-patterns -fno-builtin -I"$root" \
+    -c "$root/platform/gp2x/memory.cpp" -o "$work/memory.o"
+for program in show_counts kernel_counts; do
+    # shellcheck disable=SC2086
+    "${prefix}g++" $flags -I"$root" -o "$work/$program.elf" \
+        "$root/bench/arm/$program.cpp" "$root/bench/arm/counting_hardware.cpp" "$work/memory.o" "$core" \
+        -nostdlib -static -no-pie -Wl,--gc-sections -Wl,-e,_start
+done
+
+# ---- The plugin and the report, on the host ---------------------------------
+echo "arm_counts: building the plugin and the report" >&2
+cmake -S "$root" -B "$work/host" $generator -DCMAKE_BUILD_TYPE=Release -DNYRA1_ASSET_DIR="$assets" \
+    -DBUILD_TESTING=OFF >"$work/host.log" 2>&1 || { cat "$work/host.log" >&2; exit 2; }
+cmake --build "$work/host" -j2 --target insn_count arm_report >>"$work/host.log" 2>&1 ||
+    { cat "$work/host.log" >&2; exit 2; }
+plugin=$work/host/bench/insn_count.so
+report=$work/host/bench/arm_report
+
+# Each module's functions form a group: lines "group address size".
+groups() {
+    "${prefix}nm" -C -S --defined-only "$1" | awk '
+        $3 ~ /^[tTwW]$/ {
+            name = $4; for (i = 5; i <= NF; ++i) name = name " " $i
+            n = split("plasma:Plasma voxel:VoxelFlight rotozoomer:Rotozoomer title:TitleSequence terrain:TerrainGenerator text:TextRenderer text:Scroller display:Display palette:PaletteEngine", kinds, " ")
+            best = 0; group = ""
+            for (k = 1; k <= n; ++k) {
+                split(kinds[k], pair, ":")
+                at = index(name, pair[2] "::")
+                if (at > 0 && (best == 0 || at < best)) { best = at; group = pair[1] }
+            }
+            if (group != "") print group, $1, $2
+        }'
+}
+
+# ---- Counting ---------------------------------------------------------------
+for program in show_counts kernel_counts; do
+    echo "arm_counts: counting $program" >&2
+    groups "$work/$program.elf" >"$work/$program.groups"
+    # qemu-arm looks for absolute paths under -L first; the programs open nothing.
+    qemu-arm -cpu ti925t -L "$work" \
+        -plugin "$plugin,out=$work/$program.log,groups=$work/$program.groups" "$work/$program.elf"
+done
+
+# shellcheck disable=SC2086
+"$report" --show "$work/show_counts.log" --kernels "$work/kernel_counts.log" --gpe "$gpe" ${ARM_REPORT_FLAGS:-}
