@@ -1,9 +1,141 @@
 #include "effects/voxel_flight.h"
 
+#include "data/buffers.h"
+#include "data/settings.h"
+#include "data/sine_table.h"
+#include "platform/display.h"
+#include "platform/hardware.h"
+#include "platform/palette.h"
+#include "text/scroller.h"
+
 namespace VoxelFlight {
 
-void init() {}
+namespace {
 
-int32_t run() { return 0; }
+using SineTable::table;
+
+// Camera and heading are zero at program start and carry over for the whole
+// run; init does not reset them.
+Course camera;
+int32_t fade_in_level;
+
+constexpr int32_t kPitch = Display::kCanvasPitch;
+constexpr int32_t kSkyRows = 26;
+constexpr int32_t kFirstRow = 201;      // each column is drawn upward from here
+constexpr int32_t kBudget = 200;        // pixels per column at most
+constexpr int32_t kStep = 8192;         // dist per sample
+constexpr int32_t kLastDist = 399 * kStep;
+constexpr int32_t kStartThreshold = 81920000; // 8192 * 10000: eye height 312.5
+constexpr int32_t kStartIncrement = -1638400; // 8192 * -200
+
+void draw_sky(uint8_t* canvas) {
+    for (int32_t y = 0; y < kSkyRows; ++y) __builtin_memset(canvas + y * kPitch, 2, 320);
+}
+
+// One screen column: samples along the ray, 2 cells apart; a sample draws
+// while its height, projected, reaches above the column drawn so far. The
+// projection is kept by additions alone: at every test
+// m = 8192 * (10000 - 200 s + r s) for sample s and r pixels drawn.
+void cast_column(uint8_t* out, uint32_t px, uint32_t py, uint32_t dx, uint32_t dy) {
+    const uint8_t* const map = Buffers::terrain_map;
+    int32_t m = kStartThreshold;
+    int32_t o = kStartIncrement;
+    int32_t left = kBudget;
+    for (int32_t dist = 0;; dist += kStep) {
+        const int32_t h = map[((py >> 15) & 1023) << 10 | ((px >> 15) & 1023)];
+        const int32_t top = h << 18;
+        while (top > m) {
+            *out = static_cast<uint8_t>(h);
+            out -= kPitch;
+            m += dist;
+            o += kStep;
+            if (--left <= 0) return;
+        }
+        if (dist == kLastDist) return;
+        px += dx;
+        py += dy;
+        m += o;
+    }
+}
+
+void cast(uint8_t* canvas, const Course& c) {
+    uint8_t* out = canvas + kFirstRow * kPitch;
+    // Column 0 looks 5445 units left of the heading, each column 15 less.
+    uint32_t angle = c.heading + 5460u;
+    for (int32_t x = 0; x < Display::kWidth; ++x, ++out) {
+        angle -= 15;
+        const uint32_t k = (angle & 0xFFFF) >> 6;
+        const uint32_t dx = static_cast<uint32_t>(2 * table[(k + 256) & 1023]);
+        const uint32_t dy = static_cast<uint32_t>(2 * table[k]);
+        cast_column(out, c.x, c.y, dx, dy);
+    }
+}
+
+} // namespace
+
+Course course() { return camera; }
+
+void set_course(const Course& c) { camera = c; }
+
+int32_t heading_step(uint32_t frame) {
+    // The index runs on by 91/32 per frame: one swing of the turn rate in
+    // about 360 frames.
+    return table[((91u * frame) >> 5) & 1023] >> 6;
+}
+
+Course advance(const Course& c, uint32_t frame) {
+    Course n = c;
+    n.heading = static_cast<uint16_t>(c.heading + static_cast<uint32_t>(heading_step(frame)));
+    const uint32_t a = n.heading >> 6;
+    const uint32_t speed = static_cast<uint32_t>(Settings::voxel_speed);
+    n.x = c.x + speed * static_cast<uint32_t>(table[(a + 256) & 1023]);
+    n.y = c.y + speed * static_cast<uint32_t>(table[a]);
+    return n;
+}
+
+void draw_frame(uint32_t frame) {
+    uint8_t* const canvas = Display::canvas();
+    draw_sky(canvas);
+    camera = advance(camera, frame);
+    cast(canvas, camera);
+}
+
+void init() {
+    fade_in_level = 0;
+    Scroller::set_colours(1, 0);
+    Settings::voxel_fade_out_level = Settings::kNoFadeOut;
+    // Both frame buffers black; the first frame of run brings the palette.
+    Display::clear_canvas();
+    Display::copy_canvas(Display::kHeight);
+    Display::flip();
+    Display::copy_canvas(Display::kHeight);
+}
+
+int32_t run() {
+    int32_t& fade_out_level = Settings::voxel_fade_out_level;
+    int32_t code = 0;
+    for (;;) {
+        if (fade_out_level <= 0) return 0;
+        draw_frame(Display::frame_counter());
+        // No text while fading out: the scroller stands still.
+        if (fade_out_level > 255) {
+            code = Scroller::step();
+            if (code == 2) fade_out_level = 255;
+        }
+        Display::copy_canvas(200);
+        Display::wait_vsync();
+        if (fade_in_level <= 255) {
+            PaletteEngine::upload_faded(Buffers::voxel_palette, static_cast<uint32_t>(fade_in_level), 0);
+            fade_in_level += 4;
+        } else if (fade_out_level <= 255) {
+            // The text colours 0 and 1 stay as they are.
+            PaletteEngine::upload_faded(Buffers::voxel_palette, static_cast<uint32_t>(fade_out_level), 2);
+            fade_out_level -= 8;
+        }
+        Display::flip();
+        if (HardwareAccess::start_held()) return 1;
+        if (code == 4) return 0;
+    }
+}
 
 } // namespace VoxelFlight

@@ -1,3 +1,6 @@
+// A camera flying low over the terrain map on a slowly swinging course: a
+// height-field ray caster draws the landscape under a sky band into the top
+// 200 rows; fades in from black, fades out on the scroller's code 2.
 #pragma once
 #include <stdint.h>
 
@@ -6,5 +9,23 @@ namespace VoxelFlight {
 void init();
 // 0 when the show goes on, 1 when START ended it.
 int32_t run();
+
+// Camera position (17.15 fixed point, wrapping modulo 2^32; only bits 15..24
+// select a map cell) and heading (65536 to the turn).
+struct Course {
+    uint32_t x;
+    uint32_t y;
+    uint16_t heading;
+};
+
+// Parts of a frame, open to the tests and tools.
+Course course();
+void set_course(const Course& c);
+// Heading change of a frame that starts with `frame` frames presented.
+int32_t heading_step(uint32_t frame);
+// Turns and moves c by one frame.
+Course advance(const Course& c, uint32_t frame);
+// The picture of one frame: sky, course step, ray cast, into the canvas.
+void draw_frame(uint32_t frame);
 
 } // namespace VoxelFlight
