@@ -15,7 +15,10 @@
 # plugin that counts every instruction executed and logs the count at markers
 # the programs place (at every vertical sync and START poll, around every
 # kernel call); it also counts the instructions spent in each module's own
-# functions. bench/arm_report turns the logs into the table.
+# functions. bench/arm_report turns the logs into the table. A third program,
+# show_check, prints the CRC-32 of the picture on display at every refresh;
+# they must equal those of the PC build (show_checksum --pixels --all), so
+# that code paths written for ARM alone are checked too.
 #
 # Needs: arm-linux-gnueabi-g++ and binutils, qemu-arm (with plugin support,
 # as Debian's qemu-user has), cmake, a host compiler. NYRA1_ASSET_DIR selects
@@ -54,7 +57,7 @@ echo "arm_counts: building the counting programs" >&2
 # shellcheck disable=SC2086 # flags are a list of words
 "${prefix}g++" $flags -fno-tree-loop-distribute-patterns -fno-builtin -I"$root" \
     -c "$root/platform/gp2x/memory.cpp" -o "$work/memory.o"
-for program in show_counts kernel_counts; do
+for program in show_counts kernel_counts show_check; do
     # shellcheck disable=SC2086
     "${prefix}g++" $flags -I"$root" -o "$work/$program.elf" \
         "$root/bench/arm/$program.cpp" "$root/bench/arm/counting_hardware.cpp" "$work/memory.o" "$core" \
@@ -65,7 +68,7 @@ done
 echo "arm_counts: building the plugin and the report" >&2
 cmake -S "$root" -B "$work/host" $generator -DCMAKE_BUILD_TYPE=Release -DNYRA1_ASSET_DIR="$assets" \
     -DBUILD_TESTING=OFF >"$work/host.log" 2>&1 || { cat "$work/host.log" >&2; exit 2; }
-cmake --build "$work/host" -j2 --target insn_count arm_report >>"$work/host.log" 2>&1 ||
+cmake --build "$work/host" -j2 --target insn_count arm_report show_checksum >>"$work/host.log" 2>&1 ||
     { cat "$work/host.log" >&2; exit 2; }
 plugin=$work/host/bench/insn_count.so
 report=$work/host/bench/arm_report
@@ -95,5 +98,20 @@ for program in show_counts kernel_counts; do
         -plugin "$plugin,out=$work/$program.log,groups=$work/$program.groups" "$work/$program.elf"
 done
 
+# ---- The same pictures as on the PC ----------------------------------------
+echo "arm_counts: checking the handheld's pictures against the PC's" >&2
+qemu-arm -cpu ti925t -L "$work" "$work/show_check.elf" >"$work/arm_pictures.txt"
+"$work/host/bench/show_checksum" --pixels --all | sed '$d' >"$work/pc_pictures.txt"
+if cmp -s "$work/arm_pictures.txt" "$work/pc_pictures.txt"; then
+    pictures="identical to the PC build in all $(wc -l <"$work/pc_pictures.txt") refreshes"
+    status=0
+else
+    first=$(diff "$work/arm_pictures.txt" "$work/pc_pictures.txt" | sed -n '2s/^< //p' | cut -d' ' -f1)
+    pictures="DIFFERENT from the PC build, first at refresh ${first:-?} (see $work/*_pictures.txt)"
+    status=1
+fi
+
 # shellcheck disable=SC2086
-"$report" --show "$work/show_counts.log" --kernels "$work/kernel_counts.log" --gpe "$gpe" ${ARM_REPORT_FLAGS:-}
+"$report" --show "$work/show_counts.log" --kernels "$work/kernel_counts.log" --gpe "$gpe" ${ARM_REPORT_FLAGS:-} || status=1
+echo "handheld pictures: $pictures"
+exit $status

@@ -24,9 +24,13 @@ inline void mark(uint32_t t, uint32_t a = 0, uint32_t b = 0, uint32_t c = 0) {
 
 // The stand-in hardware: START is held while hold_start is set; at every
 // vertical sync (the read of the status register that begins it) on_sync is
-// called when set.
+// called when set, and on_menu at the exit to the menu program.
 extern bool hold_start;
 extern void (*on_sync)();
+extern void (*on_menu)();
+
+// The value last written to a register.
+uint16_t register_value(uint32_t offset);
 
 [[noreturn]] void exit(uint32_t status);
 

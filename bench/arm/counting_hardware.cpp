@@ -22,6 +22,7 @@ namespace Counting {
 
 bool hold_start;
 void (*on_sync)();
+void (*on_menu)();
 
 void exit(uint32_t status) {
     register uint32_t r0 asm("r0") = status;
@@ -71,9 +72,16 @@ uint16_t read_register(uint32_t offset) {
 
 void write_register(uint32_t offset, uint16_t value) { reg(offset) = value; }
 
+} // namespace HardwareAccess
+
+uint16_t Counting::register_value(uint32_t offset) { return HardwareAccess::reg(offset); }
+
+namespace HardwareAccess {
+
 uint8_t* video_memory() { return video; }
 
 void exec_menu(char* const*) {
+    if (Counting::on_menu) Counting::on_menu();
     Counting::mark(Counting::tag("menu"));
     Counting::exit(0);
 }

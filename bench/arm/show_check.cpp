@@ -1,0 +1,85 @@
+// The whole show on the stand-in hardware, START never held, writing one
+// line per vertical sync to standard output: the refresh number and the
+// CRC-32 of the picture on display (320 x 240 indices; black before the video
+// mode is set), the same figures as `show_checksum --pixels --all` prints for
+// the PC build. Equal lines: the handheld's code draws the same pictures.
+#include "bench/arm/counting.h"
+#include "platform/display.h"
+#include "platform/hardware.h"
+#include "show/show.h"
+
+namespace {
+
+uint32_t crc_table[256];
+uint32_t refreshes;
+
+void make_table() {
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        crc_table[n] = c;
+    }
+}
+
+uint32_t crc_update(uint32_t crc, uint8_t byte) {
+    return crc_table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
+}
+
+void put(const char* text, uint32_t length) {
+    register uint32_t r0 asm("r0") = 1;
+    register const char* r1 asm("r1") = text;
+    register uint32_t r2 asm("r2") = length;
+    asm volatile("swi 0x900004" : "+r"(r0) : "r"(r1), "r"(r2) : "memory");
+}
+
+// Without division: the handheld build has no division helper.
+char* decimal(char* p, uint32_t v) {
+    static const uint32_t powers[] = {1000000000, 100000000, 10000000, 1000000, 100000,
+                                      10000,      1000,      100,      10,      1};
+    bool started = false;
+    for (uint32_t power : powers) {
+        char digit = '0';
+        while (v >= power) {
+            v -= power;
+            ++digit;
+        }
+        if (digit != '0' || started || power == 1) {
+            *p++ = digit;
+            started = true;
+        }
+    }
+    return p;
+}
+
+void note_sync() {
+    using namespace HardwareAccess;
+    using Counting::register_value;
+    ++refreshes;
+    // What the display shows: the frame buffer at the display address, once
+    // the 8-bit mode is set.
+    const uint8_t* shown = nullptr;
+    if (register_value(kDisplayFormat) == kFormat8Bit) {
+        const uint32_t address = static_cast<uint32_t>(register_value(kAddressHigh1)) << 16 |
+                                 register_value(kAddressLow1);
+        shown = video_memory() + (address - kVideoPhysical);
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (uint32_t i = 0; i < Display::kFrameBufferSize; ++i) crc = crc_update(crc, shown ? shown[i] : 0);
+    crc ^= 0xFFFFFFFFu;
+
+    char line[32];
+    char* p = decimal(line, refreshes);
+    *p++ = ' ';
+    for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(crc >> shift) & 15];
+    *p++ = '\n';
+    put(line, static_cast<uint32_t>(p - line));
+}
+
+} // namespace
+
+void counting_main(char* const* envp) {
+    make_table();
+    Counting::on_sync = note_sync;
+    Counting::on_menu = note_sync; // the final refresh: the picture left on display
+    Show::run(envp);
+}
