@@ -1,0 +1,53 @@
+# Builds the fuzzers with clang and libFuzzer, writes the seeds from the
+# built-in assets and runs the fuzzer FUZZER for SECONDS.
+#   cmake -DBUILD_DIR=... -DCLANGXX=... -DFUZZER=fuzz_rle|fuzz_text -DSECONDS=20
+#         -DSOURCE_DIR=... -DASSET_DIR=... -DGENERATOR=... -P fuzz.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
+set(install_hint "apt-get install clang libclang-rt-14-dev")
+if(NOT CLANGXX OR NOT EXISTS "${CLANGXX}")
+  skip("clang++ not found (${install_hint})")
+endif()
+# A fuzzer that does nothing shows whether clang's fuzzer runtime is there.
+set(probe ${BUILD_DIR}/probe)
+file(MAKE_DIRECTORY ${probe})
+file(WRITE ${probe}/probe.cpp
+  "#include <stddef.h>\n#include <stdint.h>\n"
+  "extern \"C\" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }\n")
+execute_process(COMMAND ${CLANGXX} -fsanitize=fuzzer,address,undefined ${probe}/probe.cpp -o ${probe}/probe
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  skip("clang's fuzzer runtime is missing (${install_hint}):\n${out}")
+endif()
+
+harness_build(${BUILD_DIR} fuzz -DCMAKE_CXX_COMPILER=${CLANGXX} -DCMAKE_BUILD_TYPE=)
+
+if(FUZZER STREQUAL "fuzz_rle")
+  set(kind rle)
+else()
+  set(kind text)
+endif()
+file(REMOVE_RECURSE ${BUILD_DIR}/seeds)
+execute_process(COMMAND ${BUILD_DIR}/fuzz_seeds ${BUILD_DIR}/seeds/rle ${BUILD_DIR}/seeds/text
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "fuzz_seeds failed")
+endif()
+set(corpus ${BUILD_DIR}/corpus/${kind})
+file(MAKE_DIRECTORY ${corpus} ${BUILD_DIR}/findings)
+
+execute_process(
+  COMMAND ${BUILD_DIR}/${FUZZER} -max_total_time=${SECONDS} -print_final_stats=1 -timeout=10
+          -rss_limit_mb=2048 -max_len=4096 -artifact_prefix=${BUILD_DIR}/findings/${FUZZER}-
+          ${corpus} ${BUILD_DIR}/seeds/${kind}
+  RESULT_VARIABLE rc OUTPUT_VARIABLE log ERROR_VARIABLE log)
+if(NOT rc EQUAL 0)
+  string(LENGTH "${log}" n)
+  if(n GREATER 8000)
+    math(EXPR from "${n} - 8000")
+    string(SUBSTRING "${log}" ${from} -1 log)
+  endif()
+  message(FATAL_ERROR "${FUZZER} found a fault (input kept in ${BUILD_DIR}/findings):\n${log}")
+endif()
+string(REGEX MATCHALL "stat::[a-z_]+: *[0-9]+" stats "${log}")
+string(REPLACE ";" "\n" stats "${stats}")
+message("${FUZZER}: ${SECONDS} s, no findings\n${stats}")

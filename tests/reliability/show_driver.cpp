@@ -1,0 +1,142 @@
+// Plays the whole show headless on the display controller model and writes
+// one line per refresh: its number and the CRC-32 of its picture (320 x 240
+// indices) followed by its 768 colour bytes. The last line says how the show
+// ended. Built natively, under sanitizers and for other CPUs, so that runs can
+// be compared line by line.
+//
+//   show_driver [--start-at K] [--expect completed|stopped] [--out FILE]
+//               [--limit N]
+//
+// --start-at K holds START at every poll made after refresh K has been handed
+// over (0: from program start). --expect makes the exit status 1 when the
+// show ends otherwise. A show that has not ended after N refreshes (default
+// 20000) is stopped by START and counts as a failure. Without --out the lines
+// go to standard output.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/host/display_controller.h"
+#include "show/show.h"
+
+namespace {
+
+// CRC-32 (the zlib polynomial, reflected), so checksums match the other tests'.
+struct CrcTable {
+    uint32_t entry[256];
+    CrcTable() {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            entry[i] = c;
+        }
+    }
+};
+
+uint32_t crc32_update(uint32_t crc, const uint8_t* data, size_t size) {
+    static const CrcTable table;
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i) crc = table.entry[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+class ChecksumFrontend : public DisplayController::Frontend {
+public:
+    ChecksumFrontend(std::FILE* out, long start_at, unsigned long limit)
+        : out_(out), start_at_(start_at), limit_(limit) {}
+
+    void refresh(const DisplayController::Refresh& r) override {
+        ++count_;
+        uint32_t crc = crc32_update(0, r.pixels, DisplayController::kWidth * DisplayController::kHeight);
+        crc = crc32_update(crc, r.rgb, 256 * 3);
+        std::fprintf(out_, "%u %08x%s\n", r.number, crc, r.final ? " final" : "");
+    }
+
+    bool start_held() override {
+        if (count_ >= limit_) runaway_ = true;
+        return runaway_ || (start_at_ >= 0 && count_ >= static_cast<unsigned long>(start_at_));
+    }
+
+    bool runaway() const { return runaway_; }
+
+private:
+    std::FILE* out_;
+    long start_at_;
+    unsigned long limit_;
+    unsigned long count_ = 0;
+    bool runaway_ = false;
+};
+
+int usage() {
+    std::fputs("usage: show_driver [--start-at K] [--expect completed|stopped] [--out FILE] [--limit N]\n",
+               stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    long start_at = -1;
+    long limit = 20000;
+    std::string expect;
+    std::string out_path;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return usage();
+        const char* value = argv[++i];
+        if (arg == "--start-at") {
+            char* end = nullptr;
+            start_at = std::strtol(value, &end, 10);
+            if (*value == '\0' || *end != '\0' || start_at < 0) return usage();
+        } else if (arg == "--limit") {
+            char* end = nullptr;
+            limit = std::strtol(value, &end, 10);
+            if (*value == '\0' || *end != '\0' || limit < 1) return usage();
+        } else if (arg == "--expect") {
+            expect = value;
+            if (expect != "completed" && expect != "stopped") return usage();
+        } else if (arg == "--out") {
+            out_path = value;
+        } else {
+            return usage();
+        }
+    }
+
+    std::FILE* out = stdout;
+    if (!out_path.empty()) {
+        out = std::fopen(out_path.c_str(), "w");
+        if (!out) {
+            std::fprintf(stderr, "show_driver: cannot write %s\n", out_path.c_str());
+            return 2;
+        }
+    }
+
+    ChecksumFrontend frontend(out, start_at, static_cast<unsigned long>(limit));
+    DisplayController::attach(&frontend);
+    char* empty_environment[] = {nullptr};
+    Show::run(empty_environment);
+    DisplayController::attach(nullptr);
+
+    const DisplayController::Ending ending = DisplayController::ending();
+    const char* how = frontend.runaway()                                     ? "runaway"
+                      : ending == DisplayController::Ending::Completed        ? "completed"
+                      : ending == DisplayController::Ending::StoppedByStart ? "stopped"
+                                                                            : "running";
+    std::fprintf(out, "end %s %u\n", how, DisplayController::refreshes());
+    if (out != stdout && std::fclose(out) != 0) {
+        std::fprintf(stderr, "show_driver: cannot write %s\n", out_path.c_str());
+        return 2;
+    }
+    if (frontend.runaway()) {
+        std::fprintf(stderr, "show_driver: the show had not ended after %ld refreshes\n", limit);
+        return 1;
+    }
+    if (!expect.empty() && expect != how) {
+        std::fprintf(stderr, "show_driver: the show %s after %u refreshes, expected %s\n", how,
+                     DisplayController::refreshes(), expect.c_str());
+        return 1;
+    }
+    return 0;
+}
