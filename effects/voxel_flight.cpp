@@ -24,38 +24,48 @@ constexpr int32_t kSkyRows = 26;
 constexpr int32_t kFirstRow = 201;      // each column is drawn upward from here
 constexpr int32_t kBudget = 200;        // pixels per column at most
 constexpr int32_t kStep = 8192;         // dist per sample
-constexpr int32_t kLastDist = 399 * kStep;
-constexpr int32_t kStartThreshold = 81920000; // 8192 * 10000: eye height 312.5
-constexpr int32_t kStartIncrement = -1638400; // 8192 * -200
+constexpr int32_t kSamples = 400;
+constexpr int32_t kStartThreshold = 8192 * 10000; // eye height 312.5
 
 void draw_sky(uint8_t* canvas) {
     for (int32_t y = 0; y < kSkyRows; ++y) __builtin_memset(canvas + y * kPitch, 2, 320);
 }
 
-// One screen column: samples along the ray, 2 cells apart; a sample draws
-// while its height, projected, reaches above the column drawn so far. The
-// projection is kept by additions alone: at every test
-// m = 8192 * (10000 - 200 s + r s) for sample s and r pixels drawn.
-void cast_column(uint8_t* out, uint32_t px, uint32_t py, uint32_t dx, uint32_t dy) {
+// One screen column: samples s = 0..399 along the ray, 2 cells apart; a
+// sample draws while its height, projected, reaches above the column drawn so
+// far. The projection is kept by additions alone: at every test
+// m = 8192 * (10000 - 200 s + r s) with r pixels drawn, and
+// o = 8192 * (r - 200), minus 8192 times the pixels left in the budget.
+//
+// Positions come in shifted left by 7: bits 15..24 of a 17.15 position, its
+// map cell, are then the top 10 bits, and the shifted sums wrap exactly like
+// the unshifted ones, so (y >> 15 & 1023) << 10 | (x >> 15 & 1023) needs no
+// masks. Kept out of line so that the loop has every register to itself.
+__attribute__((noinline)) void cast_column(uint8_t* column, uint32_t px, uint32_t py, uint32_t dx,
+                                           uint32_t dy) {
     const uint8_t* const map = Buffers::terrain_map;
     int32_t m = kStartThreshold;
-    int32_t o = kStartIncrement;
-    int32_t left = kBudget;
-    for (int32_t dist = 0;; dist += kStep) {
-        const int32_t h = map[((py >> 15) & 1023) << 10 | ((px >> 15) & 1023)];
-        const int32_t top = h << 18;
-        while (top > m) {
-            *out = static_cast<uint8_t>(h);
-            out -= kPitch;
-            m += dist;
-            o += kStep;
-            if (--left <= 0) return;
+    int32_t o = -kStep * kBudget;
+    int32_t row = 0; // offset of the next pixel, from row 201 upward
+    int32_t dist = 0;
+    do {
+        const int32_t h = map[(py >> 22) << 10 | px >> 22];
+        if ((h << 18) > m) {
+            do {
+                column[row] = static_cast<uint8_t>(h);
+                row -= kPitch;
+                m += dist;
+                o += kStep;
+                if (o >= 0) return; // budget used up
+            } while ((h << 18) > m);
         }
-        if (dist == kLastDist) return;
+        // The step after the last sample is harmless: m stays far from the
+        // ends of its range.
         px += dx;
         py += dy;
         m += o;
-    }
+        dist += kStep;
+    } while (dist != kSamples * kStep);
 }
 
 void cast(uint8_t* canvas, const Course& c) {
@@ -67,7 +77,7 @@ void cast(uint8_t* canvas, const Course& c) {
         const uint32_t k = (angle & 0xFFFF) >> 6;
         const uint32_t dx = static_cast<uint32_t>(2 * table[(k + 256) & 1023]);
         const uint32_t dy = static_cast<uint32_t>(2 * table[k]);
-        cast_column(out, c.x, c.y, dx, dy);
+        cast_column(out, c.x << 7, c.y << 7, dx << 7, dy << 7);
     }
 }
 
