@@ -195,10 +195,7 @@ void WindowFrontend::handle(const SDL_Event& e) {
     }
 }
 
-// The largest whole multiple of 320 x 240 that fits, centred; never below 1x.
-SDL_Rect WindowFrontend::picture_rect() const {
-    int w = kW, h = kH;
-    SDL_GetRendererOutputSize(renderer_, &w, &h);
+SDL_Rect WindowFrontend::fit_picture(int w, int h) {
     const int scale = std::max(1, std::min(w / kW, h / kH));
     return SDL_Rect{(w - kW * scale) / 2, (h - kH * scale) / 2, kW * scale, kH * scale};
 }
@@ -207,11 +204,11 @@ void WindowFrontend::draw(bool read_back) {
     if (!renderer_) return;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    const SDL_Rect rect = picture_rect();
+    int w = kW, h = kH;
+    SDL_GetRendererOutputSize(renderer_, &w, &h);
+    const SDL_Rect rect = fit_picture(w, h);
     SDL_RenderCopy(renderer_, texture_, nullptr, &rect);
     if (read_back) {
-        int w = 0, h = 0;
-        SDL_GetRendererOutputSize(renderer_, &w, &h);
         std::vector<uint8_t> shown(static_cast<size_t>(w) * h * 3);
         if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB24, shown.data(), w * 3) == 0)
             screenshot(shown.data(), w, h);
@@ -219,6 +216,10 @@ void WindowFrontend::draw(bool read_back) {
             std::fprintf(stderr, "nyra1: cannot read the window back: %s\n", SDL_GetError());
     }
     SDL_RenderPresent(renderer_);
+}
+
+bool WindowFrontend::fullscreen() const {
+    return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
 }
 
 void WindowFrontend::toggle_fullscreen() {

@@ -36,11 +36,18 @@ public:
     // The START rule, or START pressed (latched), or the window closed.
     bool start_held() override;
 
+    bool paused() const { return paused_; }
+    bool fullscreen() const;
+
     // Whether a display is there to open a window on (SDL_VIDEODRIVER, when
     // set, is left to SDL to judge).
     static bool display_available();
 
     static constexpr std::chrono::nanoseconds kPeriod{1'000'000'000 / 60};
+
+    // Where the picture goes in a drawing area of width x height: the
+    // largest whole multiple of 320 x 240 that fits (at least 1x), centred.
+    static SDL_Rect fit_picture(int width, int height);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -48,7 +55,6 @@ private:
     void pump_events();
     void handle(const SDL_Event& e);
     void draw(bool read_back);
-    SDL_Rect picture_rect() const;
     void toggle_fullscreen();
     void screenshot(const uint8_t* rgb, int width, int height);
 
