@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "host/record_frontend.h"
+
 namespace Host {
 
 namespace {
@@ -73,7 +75,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     Options& o = parsed.options;
     Reader in{args, 0, {}};
     bool help = false, version = false, scale_given = false;
-    bool seen_frames = false, seen_start = false, seen_shot = false;
+    bool seen_frames = false, seen_record = false, seen_start = false, seen_shot = false;
 
     auto fail = [&](std::string message) {
         parsed.error = std::move(message);
@@ -111,6 +113,10 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             if (!once(seen_frames) || !in.value_of(name, inline_value, "a folder", o.output))
                 return fail(in.error);
             o.mode = Mode::Frames;
+        } else if (name == "--record") {
+            if (!once(seen_record) || !in.value_of(name, inline_value, "a file name", o.output))
+                return fail(in.error);
+            o.mode = Mode::Record;
         } else if (name == "--press-start-at") {
             if (!once(seen_start) || !in.number_of(name, inline_value, 0, LONG_MAX, o.press_start_at))
                 return fail(in.error);
@@ -140,6 +146,15 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         o.mode = Mode::Version;
         return parsed;
     }
+    if (seen_frames && seen_record) return fail("--frames and --record cannot be used together");
+    if (o.mode == Mode::Record) {
+        VideoFormat format;
+        if (!video_format_of(o.output, format))
+            return fail("--record makes .mp4, .webm or .gif videos, not '" + o.output + "'");
+        if (o.fullscreen) return fail("--fullscreen is for the window, not with --record");
+        if (seen_shot) return fail("--screenshot-at is for the window, not with --record");
+        if (!scale_given) o.scale = kRecordScale;
+    }
     if (o.mode == Mode::Frames) {
         if (scale_given) return fail("--scale is for the window; frames are always 320x240");
         if (o.fullscreen) return fail("--fullscreen is for the window, not with --frames");
@@ -157,10 +172,14 @@ std::string usage_text() {
            "  --frames DIR           write every refresh as DIR/00001.png, 00002.png, ...\n"
            "                         (8-bit indexed 320x240 PNG; old numbered frames in DIR\n"
            "                         are replaced)\n"
+           "  --record FILE          record a video through ffmpeg: FILE.mp4 (H.264),\n"
+           "                         FILE.webm (VP9) or FILE.gif; 60 frames a second\n"
+           "                         (GIF: 50, leaving out every sixth refresh)\n"
            "\n"
            "Options:\n"
            "  --press-start-at K     hold START from refresh K on (0: from the start)\n"
-           "  --scale N              window pixels per show pixel, 1 to 16 (default 3)\n"
+           "  --scale N              pixels per show pixel, 1 to 16 (default 3 in the\n"
+           "                         window, 2 in a video)\n"
            "  --fullscreen           start the window in fullscreen\n"
            "  --help                 show this help and exit\n"
            "  --version              show the version and exit\n"
@@ -173,7 +192,8 @@ std::string usage_text() {
            "  P                      pause / resume\n"
            "  .                      next refresh while paused\n"
            "\n"
-           "Exit status: 0 when the show has ended, 2 on a bad argument or output error.\n";
+           "Exit status: 0 when the show has ended, 2 on a bad argument, an output that\n"
+           "cannot be written or a missing or failing ffmpeg.\n";
 }
 
 std::string version_text() { return "nyra1 1.0.0\n"; }

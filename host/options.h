@@ -5,13 +5,13 @@
 
 namespace Host {
 
-enum class Mode { Window, Frames, Help, Version };
+enum class Mode { Window, Frames, Record, Help, Version };
 
 struct Options {
     Mode mode = Mode::Window;
-    std::string output;       // the folder for --frames
+    std::string output;       // the folder for --frames, the file for --record
     long press_start_at = -1; // -1: START is never held by the program itself
-    int scale = 3;            // window pixels per show pixel
+    int scale = 3;            // pixels per show pixel: 3 in the window, 2 in a video
     bool fullscreen = false;
     long screenshot_at = -1;  // test hook: save the window as shown at this refresh
 };
@@ -25,6 +25,7 @@ struct ParsedOptions {
 inline constexpr int kMinScale = 1;
 inline constexpr int kMaxScale = 16;
 inline constexpr int kWindowScale = 3;
+inline constexpr int kRecordScale = 2;
 
 // Reads the arguments that follow the program name. Never throws.
 ParsedOptions parse_options(const std::vector<std::string>& args);

@@ -1,6 +1,13 @@
 #include "host/program.h"
 
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+
 #include "host/frames_frontend.h"
+#include "host/progress.h"
+#include "host/record_frontend.h"
 #include "host/options.h"
 #include "host/show_runner.h"
 #include "host/window_frontend.h"
@@ -30,6 +37,60 @@ int run_frames(const Options& o, std::FILE* out, std::FILE* err) {
     return kExitOk;
 }
 
+RecordFrontend* recording; // for the signal handler
+
+extern "C" void on_interrupt(int) {
+    if (recording) recording->interrupt();
+}
+
+std::string duration_text(uint32_t frames, int rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u:%04.1f", frames / rate / 60, (frames % (60u * rate)) / double(rate));
+    return text;
+}
+
+int run_record(const Options& o, std::FILE* out, std::FILE* err) {
+    RecordFrontend record(o.output, o.scale, o.press_start_at);
+    std::string error;
+    if (!record.prepare(error)) return fail(err, error);
+
+    // The total for the bar comes from a quick count run of its own; it
+    // must fork before ffmpeg holds a pipe of ours.
+    const bool terminal = isatty(fileno(err)) == 1;
+    Progress progress(err, terminal);
+    RefreshCounter counter;
+    if (terminal) counter.start(o.press_start_at);
+    if (!record.start(error)) return fail(err, error);
+    record.show_progress(&progress, terminal ? &counter : nullptr);
+
+    // Ctrl+C or a termination ends the show at its next poll and leaves no
+    // video behind.
+    recording = &record;
+    struct sigaction action = {};
+    action.sa_handler = on_interrupt;
+    struct sigaction old_int, old_term;
+    sigaction(SIGINT, &action, &old_int);
+    sigaction(SIGTERM, &action, &old_term);
+
+    const auto started = std::chrono::steady_clock::now();
+    const ShowResult result = play_show(record);
+    const bool ok = record.finish(error);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    sigaction(SIGINT, &old_int, nullptr);
+    sigaction(SIGTERM, &old_term, nullptr);
+    recording = nullptr;
+    counter.stop();
+    if (!ok) return fail(err, error);
+
+    const int rate = video_frame_rate(record.format());
+    char speed[64];
+    std::snprintf(speed, sizeof speed, ", made in %.1f s", seconds);
+    say(out, ending_line(result) + "; video in " + o.output + " (" + duration_text(record.frames(), rate) +
+                 " at " + std::to_string(rate) + " fps" + speed + ")");
+    return kExitOk;
+}
+
 int run_window(const Options& o, std::FILE* out, std::FILE* err) {
     WindowFrontend window({o.scale, o.fullscreen, o.press_start_at, o.screenshot_at});
     std::string error;
@@ -54,6 +115,8 @@ int run_program(const std::vector<std::string>& args, std::FILE* out, std::FILE*
         return kExitOk;
     case Mode::Frames:
         return run_frames(o, out, err);
+    case Mode::Record:
+        return run_record(o, out, err);
     case Mode::Window:
         break;
     }

@@ -1,0 +1,171 @@
+#include "host/progress.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+#include "host/show_runner.h"
+
+namespace Host {
+
+namespace {
+
+constexpr double kRefreshRate = 60.0;
+
+std::string clock_text(double seconds) {
+    const long s = std::lround(std::max(0.0, seconds));
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+// How many times real time: show seconds made per second of work.
+std::string speed_text(uint32_t done, double seconds) {
+    char text[32];
+    if (seconds <= 0.0 || done == 0) return "";
+    std::snprintf(text, sizeof text, "%.1fx real time", done / kRefreshRate / seconds);
+    return text;
+}
+
+int terminal_width(std::FILE* f) {
+    struct winsize size;
+    if (ioctl(fileno(f), TIOCGWINSZ, &size) == 0 && size.ws_col >= 20) return size.ws_col;
+    return 80;
+}
+
+// The child's frontend: no pictures, only the count and the START rule.
+class Counting : public DisplayController::Frontend {
+public:
+    explicit Counting(long press_start_at) : rule_(press_start_at) {}
+    void refresh(const DisplayController::Refresh& r) override { count_ = r.number; }
+    bool start_held() override { return rule_.held(count_); }
+
+private:
+    StartRule rule_;
+    uint32_t count_ = 0;
+};
+
+} // namespace
+
+Progress::Progress(std::FILE* to, bool terminal)
+    : to_(to), terminal_(terminal), started_(Clock::now()), last_draw_(started_) {}
+
+Progress::~Progress() { clear(); }
+
+std::string Progress::bar_line(uint32_t done, uint32_t total, double seconds, int width) {
+    std::string tail = " ";
+    std::string count = std::to_string(done);
+    // Padded to the total's width, so that the bar keeps its length.
+    if (total >= done && total > 0) count.insert(0, std::to_string(total).size() - count.size(), ' ');
+    tail += count;
+    if (total >= done && total > 0) {
+        tail += '/';
+        tail += std::to_string(total);
+    }
+    tail += " refreshes";
+    const std::string speed = speed_text(done, seconds);
+    if (!speed.empty()) tail += "  " + speed;
+    if (total >= done && total > 0 && done > 0 && seconds > 0.0)
+        tail += "  " + clock_text(seconds * (total - done) / done) + " left";
+
+    const std::string head = "recording ";
+    const int room = width - 1 - static_cast<int>(head.size() + tail.size()) - 2;
+    if (room < 10 || total == 0 || total < done) return (head + tail.substr(1)).substr(0, width - 1);
+    const int filled = static_cast<int>(static_cast<uint64_t>(room) * done / total);
+    return head + "[" + std::string(filled, '#') + std::string(room - filled, '.') + "]" + tail;
+}
+
+std::string Progress::plain_line(uint32_t done, uint32_t total, double seconds) {
+    std::string line = "nyra1: recorded " + std::to_string(done);
+    if (total >= done && total > 0) line += " of " + std::to_string(total);
+    line += " refreshes (" + clock_text(done / kRefreshRate) + " of show) in " + clock_text(seconds);
+    const std::string speed = speed_text(done, seconds);
+    if (!speed.empty()) line += ", " + speed;
+    return line;
+}
+
+void Progress::update(uint32_t done) {
+    const auto now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - started_).count();
+    if (terminal_) {
+        if (now - last_draw_ < std::chrono::milliseconds(200) && drawn_) return;
+        last_draw_ = now;
+        std::fprintf(to_, "\r%s\033[K", bar_line(done, total_, seconds, terminal_width(to_)).c_str());
+        std::fflush(to_);
+        drawn_ = true;
+    } else if (done > 0 && done % 600 == 0) {
+        std::fprintf(to_, "%s\n", plain_line(done, total_, seconds).c_str());
+        std::fflush(to_);
+    }
+}
+
+void Progress::clear() {
+    if (terminal_ && drawn_) {
+        std::fprintf(to_, "\r\033[K");
+        std::fflush(to_);
+    }
+    drawn_ = false;
+}
+
+RefreshCounter::~RefreshCounter() { stop(); }
+
+bool RefreshCounter::start(long press_start_at) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    std::fflush(nullptr);
+    pid_ = fork();
+    if (pid_ < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return false;
+    }
+    if (pid_ == 0) {
+        ::close(fds[0]);
+        Counting counting(press_start_at);
+        const ShowResult result = play_show(counting);
+        const uint32_t count = result.refreshes;
+        ssize_t ignored = ::write(fds[1], &count, sizeof count);
+        (void)ignored;
+        _exit(0);
+    }
+    ::close(fds[1]);
+    from_child_ = fds[0];
+    fcntl(from_child_, F_SETFL, O_NONBLOCK);
+    return true;
+}
+
+uint32_t RefreshCounter::poll() {
+    if (count_ != 0 || from_child_ < 0) return count_;
+    uint32_t count = 0;
+    const ssize_t n = ::read(from_child_, &count, sizeof count);
+    if (n == static_cast<ssize_t>(sizeof count)) {
+        count_ = count;
+        stop();
+    } else if (n == 0) {
+        stop(); // the child ended without a count
+    }
+    return count_;
+}
+
+void RefreshCounter::stop() {
+    if (from_child_ >= 0) ::close(from_child_);
+    from_child_ = -1;
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        int status;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+    }
+}
+
+} // namespace Host

@@ -1,0 +1,226 @@
+#include "host/record_frontend.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace Host {
+
+namespace {
+
+constexpr int kW = DisplayController::kWidth;
+constexpr int kH = DisplayController::kHeight;
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+} // namespace
+
+bool video_format_of(const std::string& file, VideoFormat& format) {
+    const std::string extension = lower(fs::path(file).extension().string());
+    if (fs::path(file).stem().empty()) return false;
+    if (extension == ".mp4") format = VideoFormat::Mp4;
+    else if (extension == ".webm") format = VideoFormat::Webm;
+    else if (extension == ".gif") format = VideoFormat::Gif;
+    else return false;
+    return true;
+}
+
+int video_frame_rate(VideoFormat format) { return format == VideoFormat::Gif ? 50 : 60; }
+
+bool video_keeps_refresh(VideoFormat format, uint32_t number, bool final) {
+    return format != VideoFormat::Gif || final || number % 6 != 0;
+}
+
+std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int height,
+                                          const std::string& output) {
+    // GIF takes the pictures as they are, indices and palette; a picture
+    // never has more than 256 colours, so each frame is exact.
+    const char* pixels = format == VideoFormat::Gif ? "pal8" : "rgb24";
+    std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-nostats", "-y",
+                                     "-f", "rawvideo", "-pixel_format", pixels,
+                                     "-video_size", std::to_string(width) + "x" + std::to_string(height),
+                                     "-framerate", std::to_string(video_frame_rate(format)),
+                                     "-i", "-", "-an"};
+    switch (format) {
+    case VideoFormat::Mp4:
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+                                 "-movflags", "+faststart", "-f", "mp4"});
+        break;
+    case VideoFormat::Webm:
+        args.insert(args.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
+                                 "-crf", "30", "-b:v", "0", "-pix_fmt", "yuv420p", "-f", "webm"});
+        break;
+    case VideoFormat::Gif:
+        // The encoder's frame-to-frame shortcuts compare indices, not colours,
+        // and lose palette changes: off.
+        args.insert(args.end(), {"-c:v", "gif", "-gifflags", "0", "-f", "gif"});
+        break;
+    }
+    args.push_back(output);
+    return args;
+}
+
+size_t video_frame_size(VideoFormat format, int scale) {
+    const size_t pixels = static_cast<size_t>(kW) * scale * kH * scale;
+    return format == VideoFormat::Gif ? pixels + kPaletteBytes : pixels * 3;
+}
+
+void scale_indices(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
+    // ffmpeg's GIF encoder mixes up entries of equal colour (frequent while
+    // a palette fades), so each colour is given by its first entry only.
+    uint8_t first[256];
+    for (int i = 0; i < 256; ++i) {
+        int j = 0;
+        while (std::memcmp(rgb + 3 * j, rgb + 3 * i, 3) != 0) ++j;
+        first[i] = static_cast<uint8_t>(j);
+    }
+    const size_t row_bytes = static_cast<size_t>(kW) * scale;
+    for (int y = 0; y < kH; ++y) {
+        uint8_t* row = out + row_bytes * scale * y;
+        uint8_t* p = row;
+        for (int x = 0; x < kW; ++x, p += scale) std::memset(p, first[indices[y * kW + x]], scale);
+        for (int i = 1; i < scale; ++i) std::memcpy(row + row_bytes * i, row, row_bytes);
+    }
+    // The palette follows as 256 native 32-bit words 0xAARRGGBB, all opaque.
+    uint8_t* palette = out + row_bytes * scale * kH;
+    for (int i = 0; i < 256; ++i) {
+        const uint32_t word = 0xFF000000u | uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+        std::memcpy(palette + 4 * i, &word, 4);
+    }
+}
+
+void scale_refresh(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
+    const size_t row_bytes = static_cast<size_t>(kW) * scale * 3;
+    for (int y = 0; y < kH; ++y) {
+        uint8_t* row = out + row_bytes * scale * y;
+        uint8_t* p = row;
+        for (int x = 0; x < kW; ++x) {
+            const uint8_t* colour = rgb + 3 * indices[y * kW + x];
+            for (int i = 0; i < scale; ++i, p += 3) {
+                p[0] = colour[0];
+                p[1] = colour[1];
+                p[2] = colour[2];
+            }
+        }
+        for (int i = 1; i < scale; ++i) std::memcpy(row + row_bytes * i, row, row_bytes);
+    }
+}
+
+RecordFrontend::RecordFrontend(std::string file, int scale, long press_start_at)
+    : file_(std::move(file)), scale_(scale), rule_(press_start_at) {}
+
+RecordFrontend::~RecordFrontend() {
+    pipe_.abort();
+    discard();
+}
+
+bool RecordFrontend::prepare(std::string& error) {
+    if (!video_format_of(file_, format_)) {
+        error = "cannot tell the video format of " + file_ + ": use .mp4, .webm or .gif";
+        return false;
+    }
+    ffmpeg_ = find_on_path("ffmpeg");
+    if (ffmpeg_.empty()) {
+        error = "--record needs the ffmpeg program, which is not on PATH; install ffmpeg, or write PNG "
+                "frames with --frames DIR";
+        return false;
+    }
+    const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx-vp9" : "gif";
+    if (!ffmpeg_has_encoder(ffmpeg_, encoder)) {
+        error = std::string("the ffmpeg program at ") + ffmpeg_ + " has no " + encoder + " encoder for " +
+                fs::path(file_).extension().string() + " videos";
+        return false;
+    }
+    std::error_code ec;
+    if (fs::is_directory(file_, ec)) {
+        error = "cannot write " + file_ + ": it is a folder";
+        return false;
+    }
+    const fs::path target(file_);
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        error = "cannot write " + file_ + ": " + std::strerror(errno);
+        return false;
+    }
+    // The finished video gets the usual permissions, not mkstemp's 0600.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    temporary_ = temporary;
+    frame_.resize(video_frame_size(format_, scale_));
+    return true;
+}
+
+bool RecordFrontend::start(std::string& error) {
+    if (!pipe_.start(ffmpeg_, ffmpeg_arguments(format_, kW * scale_, kH * scale_, temporary_), error)) {
+        discard();
+        return false;
+    }
+    return true;
+}
+
+void RecordFrontend::refresh(const DisplayController::Refresh& r) {
+    handed_over_ = r.number;
+    if (failed()) return;
+    if (video_keeps_refresh(format_, r.number, r.final)) {
+        if (format_ == VideoFormat::Gif)
+            scale_indices(r.pixels, r.rgb, scale_, frame_.data());
+        else
+            scale_refresh(r.pixels, r.rgb, scale_, frame_.data());
+        if (!pipe_.write(frame_.data(), frame_.size())) {
+            error_ = "ffmpeg stopped taking frames";
+            return;
+        }
+        ++frames_;
+    }
+    if (progress_) {
+        if (counter_) progress_->set_total(counter_->poll());
+        progress_->update(r.number);
+    }
+}
+
+bool RecordFrontend::start_held() { return failed() || rule_.held(handed_over_); }
+
+bool RecordFrontend::finish(std::string& error) {
+    if (progress_) progress_->clear();
+    if (interrupted_) {
+        pipe_.abort();
+        discard();
+        error = "recording interrupted; no video written";
+        return false;
+    }
+    std::string ffmpeg_error;
+    const bool ffmpeg_ok = pipe_.finish(ffmpeg_error);
+    if (!ffmpeg_ok || !error_.empty()) {
+        error = ffmpeg_ok ? error_ : ffmpeg_error;
+        discard();
+        return false;
+    }
+    if (std::rename(temporary_.c_str(), file_.c_str()) != 0) {
+        error = "cannot write " + file_ + ": " + std::strerror(errno);
+        discard();
+        return false;
+    }
+    temporary_.clear();
+    return true;
+}
+
+void RecordFrontend::discard() {
+    if (!temporary_.empty()) std::remove(temporary_.c_str());
+    temporary_.clear();
+}
+
+} // namespace Host
