@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 
 #include "host/options.h"
 #include "host/program.h"
+#include "host/progress.h"
 #include "host/screenshot.h"
 #include "host/show_runner.h"
 #include "platform/host/display_controller.h"
@@ -95,6 +97,19 @@ TEST(HostOptions, AcceptedForms) {
     EXPECT_EQ(p.options.scale, 1);
     EXPECT_EQ(p.options.screenshot_at, 12);
 
+    p = parse_options({"--record", "show.mp4"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.mode, Mode::Record);
+    EXPECT_EQ(p.options.output, "show.mp4");
+    EXPECT_EQ(p.options.scale, 2); // a video's default
+
+    p = parse_options({"--record=dir/Show.WEBM", "--scale", "3", "--press-start-at", "30"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.mode, Mode::Record);
+    EXPECT_EQ(p.options.scale, 3);
+    EXPECT_EQ(p.options.press_start_at, 30);
+    EXPECT_TRUE(parse_options({"--record", "a.gif"}).ok());
+
     p = parse_options({"--press-start-at", "4000000000"});
     ASSERT_TRUE(p.ok()) << p.error;
     EXPECT_EQ(p.options.press_start_at, 4000000000L);
@@ -135,6 +150,16 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--frames", "d", "--fullscreen"}, "--fullscreen is for the window"},
         {{"--frames", "d", "--screenshot-at", "3"}, "--screenshot-at is for the window"},
         {{"--screenshot-at", "0"}, "--screenshot-at must be 1 or more, not 0"},
+        {{"--record"}, "--record needs a file name"},
+        {{"--record", "show.avi"}, "--record makes .mp4, .webm or .gif videos, not 'show.avi'"},
+        {{"--record", "show"}, "--record makes .mp4, .webm or .gif videos"},
+        {{"--record", ".mp4"}, "--record makes .mp4, .webm or .gif videos"},
+        {{"--record", "a.mp4", "--record", "b.mp4"}, "--record is given twice"},
+        {{"--frames", "d", "--record", "a.mp4"}, "--frames and --record cannot be used together"},
+        {{"--record", "a.mp4", "--frames", "d"}, "--frames and --record cannot be used together"},
+        {{"--record", "a.mp4", "--fullscreen"}, "--fullscreen is for the window"},
+        {{"--record", "a.mp4", "--screenshot-at", "2"}, "--screenshot-at is for the window"},
+        {{"--record", "a.mp4", "--scale", "0"}, "--scale must be from 1 to 16"},
     };
     for (const auto& [args, reason] : cases) {
         const auto p = parse_options(args);
@@ -149,8 +174,8 @@ TEST(HostProgram, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(o.out.rfind("Usage: nyra1", 0), 0u);
-    for (const char* word : {"--frames", "--press-start-at", "--scale", "--fullscreen", "--version", "F11",
-                             "F12", "Alt+Enter", "Escape"})
+    for (const char* word : {"--frames", "--record", ".mp4", ".webm", ".gif", "--press-start-at", "--scale",
+                             "--fullscreen", "--version", "F11", "F12", "Alt+Enter", "Escape"})
         EXPECT_NE(o.out.find(word), std::string::npos) << word;
 
     o = run({"--version"});
@@ -163,6 +188,8 @@ TEST(HostProgram, BadArgumentEndsWithStatusTwoBeforeAnyWork) {
     expect_one_line_error(run({"--scale", "99"}));
     expect_one_line_error(run({"--press-start-at", "-3"}));
     expect_one_line_error(run({"--frames", "a", "--frames", "b"}));
+    expect_one_line_error(run({"--record", "x.mov"}));
+    expect_one_line_error(run({"--record", "x.mp4", "--frames", "y"}));
     EXPECT_EQ(DisplayController::refreshes(), 0u);
     EXPECT_FALSE(DisplayController::is_open());
 }
@@ -191,6 +218,37 @@ TEST(HostProgram, NoDisplayPointsToFramesAndRecording) {
     EXPECT_NE(o.err.find("nyra1 --record show.mp4"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("--frames DIR"), std::string::npos) << o.err;
     EXPECT_EQ(DisplayController::refreshes(), 0u);
+}
+
+TEST(HostProgress, BarShowsCountTotalSpeedAndTimeLeft) {
+    // 600 refreshes (10 s of show) in 5 s: twice real time, 5 s left for 600 more.
+    const std::string line = Host::Progress::bar_line(600, 1200, 5.0, 80);
+    EXPECT_EQ(line.size(), 79u) << line;
+    EXPECT_NE(line.find(" 600/1200 refreshes"), std::string::npos) << line;
+    EXPECT_NE(line.find("2.0x real time"), std::string::npos) << line;
+    EXPECT_NE(line.find("0:05 left"), std::string::npos) << line;
+    const size_t open = line.find('['), close = line.find(']');
+    ASSERT_NE(open, std::string::npos);
+    const std::string bar = line.substr(open + 1, close - open - 1);
+    const size_t filled = std::count(bar.begin(), bar.end(), '#');
+    EXPECT_EQ(filled, bar.size() / 2) << line;
+    // The bar keeps its length while the count grows.
+    EXPECT_EQ(Host::Progress::bar_line(7, 1200, 5.0, 80).size(), line.size());
+    const std::string full = Host::Progress::bar_line(1200, 1200, 5.0, 80);
+    EXPECT_EQ(full.substr(0, full.find(']')).find('.'), std::string::npos) << full;
+    EXPECT_NE(full.find("0:00 left"), std::string::npos) << full;
+
+    // Total not known yet, or passed: count and speed only.
+    const std::string open_ended = Host::Progress::bar_line(300, 0, 10.0, 80);
+    EXPECT_EQ(open_ended.find('['), std::string::npos) << open_ended;
+    EXPECT_NE(open_ended.find("300 refreshes"), std::string::npos) << open_ended;
+    EXPECT_NE(open_ended.find("0.5x real time"), std::string::npos) << open_ended;
+    EXPECT_LT(Host::Progress::bar_line(300, 1200, 10.0, 30).size(), 30u);
+
+    EXPECT_EQ(Host::Progress::plain_line(600, 6702, 20.0),
+              "nyra1: recorded 600 of 6702 refreshes (0:10 of show) in 0:20, 0.5x real time");
+    EXPECT_EQ(Host::Progress::plain_line(1200, 0, 10.0),
+              "nyra1: recorded 1200 refreshes (0:20 of show) in 0:10, 2.0x real time");
 }
 
 TEST(HostShowRunner, StartRuleHoldsFromRefreshKOn) {
