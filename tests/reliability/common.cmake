@@ -39,7 +39,8 @@ function(run_driver out_file start expect)
     message(FATAL_ERROR "${ARGN} ${args} failed (${rc}):\n${out}")
   endif()
   file(STRINGS ${out_file} last REGEX "^end ")
-  message("${last} in ${seconds} s: ${ARGN}")
+  string(JOIN " " command ${ARGN})
+  message("${last} in ${seconds} s: ${command}")
 endfunction()
 
 # Fails with the first differing line when the two checksum files differ.

@@ -112,6 +112,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Line by line, so that after a crash the file ends at the last refresh.
+    std::setvbuf(out, nullptr, _IOLBF, 1 << 16);
 
     ChecksumFrontend frontend(out, start_at, static_cast<unsigned long>(limit));
     DisplayController::attach(&frontend);
@@ -120,10 +122,14 @@ int main(int argc, char** argv) {
     DisplayController::attach(nullptr);
 
     const DisplayController::Ending ending = DisplayController::ending();
-    const char* how = frontend.runaway()                                     ? "runaway"
-                      : ending == DisplayController::Ending::Completed        ? "completed"
-                      : ending == DisplayController::Ending::StoppedByStart ? "stopped"
-                                                                            : "running";
+    const char* how = "running";
+    if (frontend.runaway()) {
+        how = "runaway";
+    } else if (ending == DisplayController::Ending::Completed) {
+        how = "completed";
+    } else if (ending == DisplayController::Ending::StoppedByStart) {
+        how = "stopped";
+    }
     std::fprintf(out, "end %s %u\n", how, DisplayController::refreshes());
     if (out != stdout && std::fclose(out) != 0) {
         std::fprintf(stderr, "show_driver: cannot write %s\n", out_path.c_str());
