@@ -35,6 +35,30 @@ void draw(int32_t a, int32_t zoom) {
 
     const uint8_t* __restrict texture = Buffers::logo_pixels;
     uint8_t* __restrict row = Buffers::canvas;
+#if defined(__SSE2__)
+    // Where the processor has 4-lane vectors (the PC): four pixels' texel
+    // addresses at once, the four texels stored as one word.
+    typedef uint32_t Lanes __attribute__((vector_size(16)));
+    typedef uint32_t __attribute__((may_alias)) Word;
+    const Lanes lane = {0, 1, 2, 3};
+    const Lanes step_u = {4 * m, 4 * m, 4 * m, 4 * m};
+    const Lanes step_t = {4 * l, 4 * l, 4 * l, 4 * l};
+    for (int32_t y = 0; y < Display::kHeight; ++y, row += Display::kCanvasPitch) {
+        Lanes uu = u + lane * m;
+        Lanes tt = t + lane * l;
+        Word* p = reinterpret_cast<Word*>(row);
+        Word* const end = p + Display::kWidth / 4;
+        do {
+            const Lanes i = ((tt >> 10) & 0xFC0) | ((uu >> 16) & 63);
+            *p++ = texture[i[0]] | texture[i[1]] << 8 | texture[i[2]] << 16 |
+                   static_cast<uint32_t>(texture[i[3]]) << 24;
+            uu += step_u;
+            tt += step_t;
+        } while (p != end);
+        u -= l;
+        t += m;
+    }
+#else
     for (int32_t y = 0; y < Display::kHeight; ++y, row += Display::kCanvasPitch) {
         uint32_t uu = u;
         uint32_t tt = t;
@@ -51,6 +75,7 @@ void draw(int32_t a, int32_t zoom) {
         u -= l;
         t += m;
     }
+#endif
 }
 
 } // namespace
