@@ -285,10 +285,12 @@ int main(int argc, char** argv) {
             worst_frame = std::max(worst_frame, worst);
         }
         const double per = st.refreshes ? static_cast<double>(span.total) / st.refreshes : 0;
-        std::printf("%-12s %9u %14s %14s %14s %8.1f   %s\n", Host::stage_name(static_cast<Host::Stage>(s)),
+        char ratio[16] = "-";
+        if (s > 0 && floor > 0) std::snprintf(ratio, sizeof ratio, "%.1f", per / floor);
+        std::printf("%-12s %9u %14s %14s %14s %8s   %s\n", Host::stage_name(static_cast<Host::Stage>(s)),
                     st.refreshes, millions(static_cast<double>(span.total)).c_str(),
                     s == 0 ? "-" : millions(per).c_str(), s == 0 ? "-" : millions(static_cast<double>(worst)).c_str(),
-                    s == 0 || floor <= 0 ? 0.0 : per / floor, shares(span, show.groups).c_str());
+                    ratio, shares(span, show.groups).c_str());
         stage_start = stage_end;
     }
     const Span whole = Span::between(start, end);
