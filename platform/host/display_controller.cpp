@@ -141,14 +141,18 @@ uint32_t display_address() {
 }
 
 void picture(uint8_t* indices) {
-    std::memset(indices, 0, kWidth * kHeight);
-    if (registers[kDisplayFormat / 2] != kFormat8Bit) return;
+    const bool shown = registers[kDisplayFormat / 2] == kFormat8Bit;
     const uint64_t pitch = registers[kLinePitch / 2];
     const uint64_t address = display_address();
     for (int y = 0; y < kHeight; ++y) {
+        // A line outside video memory, or any line before the mode is set, is black.
         const uint64_t line = address + y * pitch;
-        if (line < kVideoPhysical || line + kWidth > uint64_t{kVideoPhysical} + kVideoSize) continue;
-        std::memcpy(indices + y * kWidth, video + (line - kVideoPhysical), kWidth);
+        uint8_t* out = indices + y * kWidth;
+        if (shown && line >= kVideoPhysical && line + kWidth <= uint64_t{kVideoPhysical} + kVideoSize) {
+            std::memcpy(out, video + (line - kVideoPhysical), kWidth);
+        } else {
+            std::memset(out, 0, kWidth);
+        }
     }
 }
 
