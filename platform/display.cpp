@@ -20,7 +20,7 @@ void init_video() {
     frame_buffers[0] = video;
     frame_buffers[1] = video + kFrameBufferSize;
 
-    static const Palette black{};
+    static Palette black; // all zero; kept out of the initialised data
     wait_vsync();
     PaletteEngine::upload_palette(black);
     HardwareAccess::write_register(HardwareAccess::kDisplayFormat, HardwareAccess::kFormat8Bit);
