@@ -74,13 +74,13 @@ std::string FramesFrontend::frame_name(uint32_t number) {
 
 void FramesFrontend::refresh(const DisplayController::Refresh& r) {
     handed_over_ = r.number;
-    if (failed()) return;
+    if (failed() || interrupted()) return;
     const std::string path = (fs::path(folder_) / frame_name(r.number)).string();
     if (write_indexed_png(path, DisplayController::kWidth, DisplayController::kHeight, r.pixels, r.rgb,
                           error_))
         ++written_;
 }
 
-bool FramesFrontend::start_held() { return failed() || rule_.held(handed_over_); }
+bool FramesFrontend::start_held() { return failed() || interrupted() || rule_.held(handed_over_); }
 
 } // namespace Host

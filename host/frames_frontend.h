@@ -1,5 +1,6 @@
 // Headless, virtual time: every refresh becomes DIR/00001.png, 00002.png, ...
 #pragma once
+#include <csignal>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,11 @@ public:
     // A write failure also holds START, so that the show ends at once.
     bool start_held() override;
 
+    // Stops the run from a signal handler: START is held, nothing more is
+    // written.
+    void interrupt() { interrupted_ = 1; }
+    bool interrupted() const { return interrupted_ != 0; }
+
     uint32_t written() const { return written_; }
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
@@ -33,6 +39,7 @@ private:
     uint32_t handed_over_ = 0;
     uint32_t written_ = 0;
     std::string error_;
+    volatile std::sig_atomic_t interrupted_ = 0;
 };
 
 // Makes folder (and its parents) if missing and checks that a file can be

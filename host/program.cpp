@@ -27,20 +27,49 @@ void say(std::FILE* out, const std::string& line) {
     std::fflush(out);
 }
 
+// The headless run under way, for the signal handler.
+RecordFrontend* recording;
+FramesFrontend* writing_frames;
+
+extern "C" void on_interrupt(int) {
+    if (recording) recording->interrupt();
+    if (writing_frames) writing_frames->interrupt();
+}
+
+// Ctrl+C or a termination ends the show at its next poll; the run then
+// says what is left.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        struct sigaction action = {};
+        action.sa_handler = on_interrupt;
+        sigaction(SIGINT, &action, &old_int_);
+        sigaction(SIGTERM, &action, &old_term_);
+    }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &old_int_, nullptr);
+        sigaction(SIGTERM, &old_term_, nullptr);
+        recording = nullptr;
+        writing_frames = nullptr;
+    }
+
+private:
+    struct sigaction old_int_, old_term_;
+};
+
 int run_frames(const Options& o, std::FILE* out, std::FILE* err) {
     FramesFrontend frames(o.output, o.press_start_at);
     std::string error;
     if (!frames.prepare(error)) return fail(err, error);
+    InterruptGuard guard;
+    writing_frames = &frames;
     const ShowResult result = play_show(frames);
     if (frames.failed()) return fail(err, frames.error());
+    if (frames.interrupted())
+        return fail(err, "interrupted; " + o.output + " holds only the first " + std::to_string(frames.written()) +
+                             " frames");
     say(out, ending_line(result) + "; frames in " + o.output);
     return kExitOk;
-}
-
-RecordFrontend* recording; // for the signal handler
-
-extern "C" void on_interrupt(int) {
-    if (recording) recording->interrupt();
 }
 
 std::string duration_text(uint32_t frames, int rate) {
@@ -63,23 +92,14 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     if (!record.start(error)) return fail(err, error);
     record.show_progress(&progress, terminal ? &counter : nullptr);
 
-    // Ctrl+C or a termination ends the show at its next poll and leaves no
-    // video behind.
+    // An interruption leaves no video behind.
+    InterruptGuard guard;
     recording = &record;
-    struct sigaction action = {};
-    action.sa_handler = on_interrupt;
-    struct sigaction old_int, old_term;
-    sigaction(SIGINT, &action, &old_int);
-    sigaction(SIGTERM, &action, &old_term);
-
     const auto started = std::chrono::steady_clock::now();
     const ShowResult result = play_show(record);
     const bool ok = record.finish(error);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    sigaction(SIGINT, &old_int, nullptr);
-    sigaction(SIGTERM, &old_term, nullptr);
-    recording = nullptr;
     counter.stop();
     if (!ok) return fail(err, error);
 

@@ -25,10 +25,12 @@ namespace {
 // START is the writer's.
 class Tee : public DisplayController::Frontend {
 public:
-    explicit Tee(Host::FramesFrontend& frames) : frames_(frames) {}
+    explicit Tee(Host::FramesFrontend& frames, uint32_t interrupt_at = 0)
+        : frames_(frames), interrupt_at_(interrupt_at) {}
     void refresh(const DisplayController::Refresh& r) override {
         kept.refresh(r);
         frames_.refresh(r);
+        if (r.number == interrupt_at_) frames_.interrupt();
     }
     bool start_held() override {
         const bool held = frames_.start_held();
@@ -44,6 +46,7 @@ public:
 
 private:
     Host::FramesFrontend& frames_;
+    uint32_t interrupt_at_;
 };
 
 std::string temp_folder() {
@@ -192,5 +195,22 @@ TEST(HostFrames, AWriteFailureEndsTheShowAtOnceWithStatusTwo) {
     EXPECT_EQ(result.ending, Ending::StoppedByStart);
     EXPECT_EQ(result.refreshes, 2u);
     EXPECT_FALSE(fs::exists(folder + "/gone"));
+    fs::remove_all(folder);
+}
+
+TEST(HostFrames, AnInterruptionKeepsTheFramesWrittenSoFarAndWritesNoMore) {
+    const std::string folder = temp_folder();
+    Host::FramesFrontend frames(folder, -1);
+    std::string error;
+    ASSERT_TRUE(frames.prepare(error)) << error;
+    Tee tee(frames, 10);
+    const Host::ShowResult result = Host::play_show(tee);
+    EXPECT_TRUE(frames.interrupted());
+    EXPECT_FALSE(frames.failed());
+    EXPECT_EQ(result.ending, Ending::StoppedByStart);
+    EXPECT_EQ(frames.written(), 10u);
+    std::set<std::string> expected;
+    for (uint32_t n = 1; n <= 10; ++n) expected.insert(Host::FramesFrontend::frame_name(n));
+    EXPECT_EQ(names_in(folder), expected);
     fs::remove_all(folder);
 }
