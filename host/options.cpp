@@ -75,7 +75,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     Options& o = parsed.options;
     Reader in{args, 0, {}};
     bool help = false, version = false, scale_given = false;
-    bool seen_frames = false, seen_record = false, seen_start = false, seen_shot = false;
+    bool seen_frames = false, seen_record = false, seen_bench = false, seen_start = false, seen_shot = false;
 
     auto fail = [&](std::string message) {
         parsed.error = std::move(message);
@@ -117,6 +117,9 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             if (!once(seen_record) || !in.value_of(name, inline_value, "a file name", o.output))
                 return fail(in.error);
             o.mode = Mode::Record;
+        } else if (name == "--bench") {
+            if (!no_value() || !once(seen_bench)) return fail(in.error);
+            o.mode = Mode::Bench;
         } else if (name == "--press-start-at") {
             if (!once(seen_start) || !in.number_of(name, inline_value, 0, LONG_MAX, o.press_start_at))
                 return fail(in.error);
@@ -146,7 +149,14 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         o.mode = Mode::Version;
         return parsed;
     }
-    if (seen_frames && seen_record) return fail("--frames and --record cannot be used together");
+    if (seen_frames + seen_record + seen_bench > 1)
+        return fail("--frames, --record and --bench cannot be used together");
+    if (o.mode == Mode::Bench) {
+        // The bench times the whole show as it plays by itself, with no output.
+        if (seen_start) return fail("--bench plays the whole show; --press-start-at cannot be used with it");
+        if (scale_given || o.fullscreen || seen_shot)
+            return fail("--bench has no picture: --scale, --fullscreen and --screenshot-at are for the window");
+    }
     if (o.mode == Mode::Record) {
         VideoFormat format;
         if (!video_format_of(o.output, format))
@@ -172,6 +182,7 @@ std::string usage_text() {
            "  --frames DIR           write every refresh as DIR/00001.png, 00002.png, ...\n"
            "                         (8-bit indexed 320x240 PNG; old numbered frames in DIR\n"
            "                         are replaced)\n"
+           "  --bench                time the whole show and each stage, headless\n"
            "  --record FILE          record a video through ffmpeg: FILE.mp4 (H.264),\n"
            "                         FILE.webm (VP9) or FILE.gif; 60 frames a second\n"
            "                         (GIF: 50, leaving out every sixth refresh)\n"

@@ -5,7 +5,7 @@
 
 namespace Host {
 
-enum class Mode { Window, Frames, Record, Help, Version };
+enum class Mode { Window, Frames, Record, Bench, Help, Version };
 
 struct Options {
     Mode mode = Mode::Window;

@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <sstream>
 
+#include "host/bench_mode.h"
 #include "host/frames_frontend.h"
 #include "host/progress.h"
 #include "host/record_frontend.h"
@@ -137,6 +139,12 @@ int run_program(const std::vector<std::string>& args, std::FILE* out, std::FILE*
         return run_frames(o, out, err);
     case Mode::Record:
         return run_record(o, out, err);
+    case Mode::Bench: {
+        std::ostringstream report;
+        const int status = run_bench(report);
+        std::fputs(report.str().c_str(), out);
+        return status == 0 ? kExitOk : kExitFailure;
+    }
     case Mode::Window:
         break;
     }

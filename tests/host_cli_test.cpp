@@ -120,6 +120,7 @@ TEST(HostOptions, HelpAndVersionWinOverAMode) {
     EXPECT_EQ(parse_options({"-h"}).options.mode, Mode::Help);
     EXPECT_EQ(parse_options({"--frames", "x", "--help"}).options.mode, Mode::Help);
     EXPECT_EQ(parse_options({"--version"}).options.mode, Mode::Version);
+    EXPECT_EQ(parse_options({"--bench"}).options.mode, Mode::Bench);
     EXPECT_EQ(parse_options({"--version", "--help"}).options.mode, Mode::Help);
 }
 
@@ -155,8 +156,13 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--record", "show"}, "--record makes .mp4, .webm or .gif videos"},
         {{"--record", ".mp4"}, "--record makes .mp4, .webm or .gif videos"},
         {{"--record", "a.mp4", "--record", "b.mp4"}, "--record is given twice"},
-        {{"--frames", "d", "--record", "a.mp4"}, "--frames and --record cannot be used together"},
-        {{"--record", "a.mp4", "--frames", "d"}, "--frames and --record cannot be used together"},
+        {{"--frames", "d", "--record", "a.mp4"}, "--frames, --record and --bench cannot be used together"},
+        {{"--record", "a.mp4", "--frames", "d"}, "--frames, --record and --bench cannot be used together"},
+        {{"--bench", "--frames", "d"}, "--frames, --record and --bench cannot be used together"},
+        {{"--bench", "--bench"}, "--bench is given twice"},
+        {{"--bench=1"}, "--bench takes no value"},
+        {{"--bench", "--press-start-at", "5"}, "--bench plays the whole show"},
+        {{"--bench", "--scale", "2"}, "--bench has no picture"},
         {{"--record", "a.mp4", "--fullscreen"}, "--fullscreen is for the window"},
         {{"--record", "a.mp4", "--screenshot-at", "2"}, "--screenshot-at is for the window"},
         {{"--record", "a.mp4", "--scale", "0"}, "--scale must be from 1 to 16"},
@@ -309,4 +315,14 @@ TEST(HostScreenshot, NeverReplacesAFile) {
     EXPECT_EQ(Host::save_screenshot(folder + "/missing", t, 4, 3, rgb.data(), error), "");
     EXPECT_NE(error.find("cannot write"), std::string::npos);
     std::filesystem::remove_all(folder);
+}
+
+TEST(HostProgram, BenchTimesEveryStageOfTheWholeShow) {
+    const Outcome o = run({"--bench"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    for (const char* line : {"start-up ", "title ", "plasma ", "flight ", "hand-over ", "rotozoomer ",
+                             "whole show ", "floor:", "real time at 60 Hz"}) {
+        EXPECT_NE(o.out.find(line), std::string::npos) << line << "\n" << o.out;
+    }
+    EXPECT_NE(o.out.find(" 6762 "), std::string::npos) << o.out;
 }

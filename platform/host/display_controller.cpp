@@ -32,7 +32,20 @@ bool logging;
 std::vector<Access> log_entries;
 std::map<uint32_t, std::deque<uint16_t>> scripted;
 
-uint8_t shown[kWidth * kHeight];
+uint8_t composed[kWidth * kHeight];
+
+// The picture on display. When it is one packed block of video memory, as
+// it always is in the show, it is handed over in place; otherwise it is
+// composed line by line.
+const uint8_t* shown_picture() {
+    const uint64_t address = display_address();
+    const bool packed = registers[kDisplayFormat / 2] == kFormat8Bit && registers[kLinePitch / 2] == kWidth &&
+                        address >= kVideoPhysical &&
+                        address + kWidth * kHeight <= uint64_t{kVideoPhysical} + kVideoSize;
+    if (packed) return video + (address - kVideoPhysical);
+    picture(composed);
+    return composed;
+}
 
 void note(uint32_t offset, uint16_t value, bool is_write) {
     if (logging) log_entries.push_back({offset, value, is_write});
@@ -41,8 +54,7 @@ void note(uint32_t offset, uint16_t value, bool is_write) {
 void hand_over(bool final) {
     ++refresh_count;
     if (!frontend) return;
-    picture(shown);
-    frontend->refresh({shown, palette_rgb, refresh_count, final});
+    frontend->refresh({shown_picture(), palette_rgb, refresh_count, final});
 }
 
 uint16_t sync_status() {
