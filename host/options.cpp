@@ -184,7 +184,7 @@ std::string usage_text() {
            "                         are replaced)\n"
            "  --bench                time the whole show and each stage, headless\n"
            "  --record FILE          record a video through ffmpeg: FILE.mp4 (H.264),\n"
-           "                         FILE.webm (VP9) or FILE.gif; 60 frames a second\n"
+           "                         FILE.webm (VP8) or FILE.gif; 60 frames a second\n"
            "                         (GIF: 50, leaving out every sixth refresh)\n"
            "\n"
            "Options:\n"

@@ -45,7 +45,9 @@ std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int hei
                                           const std::string& output) {
     // GIF takes the pictures as they are, indices and palette; a picture
     // never has more than 256 colours, so each frame is exact.
-    const char* pixels = format == VideoFormat::Gif ? "pal8" : "rgb24";
+    // The other formats take yuv420p, made here from the palette: ffmpeg then
+    // has no conversion to do and spends both cores on encoding.
+    const char* pixels = format == VideoFormat::Gif ? "pal8" : "yuv420p";
     std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-nostats", "-y",
                                      "-f", "rawvideo", "-pixel_format", pixels,
                                      "-video_size", std::to_string(width) + "x" + std::to_string(height),
@@ -53,12 +55,12 @@ std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int hei
                                      "-i", "-", "-an"};
     switch (format) {
     case VideoFormat::Mp4:
-        args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p",
                                  "-movflags", "+faststart", "-f", "mp4"});
         break;
     case VideoFormat::Webm:
-        args.insert(args.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
-                                 "-crf", "30", "-b:v", "0", "-pix_fmt", "yuv420p", "-f", "webm"});
+        args.insert(args.end(), {"-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "16", "-threads", "2",
+                                 "-crf", "8", "-b:v", "4M", "-pix_fmt", "yuv420p", "-f", "webm"});
         break;
     case VideoFormat::Gif:
         // The encoder's frame-to-frame shortcuts compare indices, not colours,
@@ -72,7 +74,7 @@ std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int hei
 
 size_t video_frame_size(VideoFormat format, int scale) {
     const size_t pixels = static_cast<size_t>(kW) * scale * kH * scale;
-    return format == VideoFormat::Gif ? pixels + kPaletteBytes : pixels * 3;
+    return format == VideoFormat::Gif ? pixels + kPaletteBytes : pixels * 3 / 2;
 }
 
 void scale_indices(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
@@ -116,6 +118,41 @@ void scale_refresh(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_
     }
 }
 
+void scale_to_yuv420(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
+    // BT.601 in limited range, as ffmpeg's own conversion: one luma and one
+    // chroma pair per palette entry.
+    uint8_t luma[256];
+    int chroma_u[256], chroma_v[256];
+    for (int i = 0; i < 256; ++i) {
+        const int r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
+        luma[i] = static_cast<uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+        chroma_u[i] = ((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128;
+        chroma_v[i] = ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
+    }
+    const int width = kW * scale, height = kH * scale;
+    uint8_t* y_plane = out;
+    for (int y = 0; y < kH; ++y) {
+        uint8_t* row = y_plane + static_cast<size_t>(width) * scale * y;
+        uint8_t* p = row;
+        for (int x = 0; x < kW; ++x, p += scale) std::memset(p, luma[indices[y * kW + x]], scale);
+        for (int i = 1; i < scale; ++i) std::memcpy(row + static_cast<size_t>(width) * i, row, width);
+    }
+    // Each chroma sample covers 2 x 2 output pixels: the mean of their colours.
+    uint8_t* u_plane = out + static_cast<size_t>(width) * height;
+    uint8_t* v_plane = u_plane + static_cast<size_t>(width / 2) * (height / 2);
+    for (int cy = 0; cy < height / 2; ++cy) {
+        const uint8_t* top = indices + (2 * cy / scale) * kW;
+        const uint8_t* bottom = indices + ((2 * cy + 1) / scale) * kW;
+        for (int cx = 0; cx < width / 2; ++cx) {
+            const int left = 2 * cx / scale, right = (2 * cx + 1) / scale;
+            const int u = chroma_u[top[left]] + chroma_u[top[right]] + chroma_u[bottom[left]] + chroma_u[bottom[right]];
+            const int v = chroma_v[top[left]] + chroma_v[top[right]] + chroma_v[bottom[left]] + chroma_v[bottom[right]];
+            u_plane[cy * (width / 2) + cx] = static_cast<uint8_t>((u + 2) >> 2);
+            v_plane[cy * (width / 2) + cx] = static_cast<uint8_t>((v + 2) >> 2);
+        }
+    }
+}
+
 RecordFrontend::RecordFrontend(std::string file, int scale, long press_start_at)
     : file_(std::move(file)), scale_(scale), rule_(press_start_at) {}
 
@@ -135,7 +172,7 @@ bool RecordFrontend::prepare(std::string& error) {
                 "frames with --frames DIR";
         return false;
     }
-    const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx-vp9" : "gif";
+    const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx" : "gif";
     if (!ffmpeg_has_encoder(ffmpeg_, encoder)) {
         error = std::string("the ffmpeg program at ") + ffmpeg_ + " has no " + encoder + " encoder for " +
                 fs::path(file_).extension().string() + " videos";
@@ -179,7 +216,7 @@ void RecordFrontend::refresh(const DisplayController::Refresh& r) {
         if (format_ == VideoFormat::Gif)
             scale_indices(r.pixels, r.rgb, scale_, frame_.data());
         else
-            scale_refresh(r.pixels, r.rgb, scale_, frame_.data());
+            scale_to_yuv420(r.pixels, r.rgb, scale_, frame_.data());
         if (!pipe_.write(frame_.data(), frame_.size())) {
             error_ = "ffmpeg stopped taking frames";
             return;

@@ -40,6 +40,9 @@ inline constexpr size_t kPaletteBytes = 256 * 4;
 // Each index through the palette, each pixel made a scale x scale block:
 // rows of 320 * scale x R, G, B.
 void scale_refresh(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out);
+// The same picture as yuv420p planes (luma, then the two quarter-size chroma
+// planes), the frame format of the .mp4 and .webm videos.
+void scale_to_yuv420(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out);
 // Each index made a scale x scale block, then the palette as 256 native
 // 32-bit words 0xAARRGGBB (ffmpeg's pal8 layout). Indices of equal colour
 // all become the first index of that colour.

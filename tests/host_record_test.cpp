@@ -206,14 +206,14 @@ TEST(HostRecordFormat, FfmpegReadsRawFramesFromStandardInput) {
         EXPECT_EQ(args[index_of(args, "-f") + 1], "rawvideo");
         EXPECT_EQ(args[index_of(args, "-video_size") + 1], "640x480");
         EXPECT_EQ(args[index_of(args, "-framerate") + 1], std::to_string(Host::video_frame_rate(format)));
-        EXPECT_EQ(args[index_of(args, "-pixel_format") + 1], format == VideoFormat::Gif ? "pal8" : "rgb24");
+        EXPECT_EQ(args[index_of(args, "-pixel_format") + 1], format == VideoFormat::Gif ? "pal8" : "yuv420p");
         EXPECT_LT(index_of(args, "-y"), args.size()); // the temporary file exists already
     }
     const auto mp4 = Host::ffmpeg_arguments(VideoFormat::Mp4, 640, 480, "o.mp4");
     EXPECT_EQ(mp4[index_of(mp4, "-c:v") + 1], "libx264");
     EXPECT_EQ(mp4[index_of(mp4, "-pix_fmt") + 1], "yuv420p");
     const auto webm = Host::ffmpeg_arguments(VideoFormat::Webm, 640, 480, "o.webm");
-    EXPECT_EQ(webm[index_of(webm, "-c:v") + 1], "libvpx-vp9");
+    EXPECT_EQ(webm[index_of(webm, "-c:v") + 1], "libvpx");
     EXPECT_EQ(webm[index_of(webm, "-deadline") + 1], "realtime");
 }
 
@@ -237,7 +237,7 @@ TEST(HostRecordFormat, ScalingMakesSharpBlocks) {
     const int scale = 2;
     std::vector<uint8_t> pal8(Host::video_frame_size(VideoFormat::Gif, scale));
     EXPECT_EQ(pal8.size(), 640u * 480u + 1024u);
-    EXPECT_EQ(Host::video_frame_size(VideoFormat::Mp4, scale), 640u * 480u * 3u);
+    EXPECT_EQ(Host::video_frame_size(VideoFormat::Mp4, scale), 640u * 480u * 3u / 2);
     Host::scale_indices(indices.data(), rgb.data(), scale, pal8.data());
     auto first_of_colour = [&](uint8_t index) {
         int j = 0;
@@ -362,7 +362,7 @@ TEST(HostRecordVideo, WebmThroughTheProgramWithItsClosingLine) {
                          o.out.substr(o.out.find("made in ") + 8));
     EXPECT_EQ(names_in(folder), std::set<std::string>{"short.webm"});
     const std::string info = probe(file, "codec_name,width,height");
-    EXPECT_NE(info.find("codec_name=vp9"), std::string::npos) << info;
+    EXPECT_NE(info.find("codec_name=vp8"), std::string::npos) << info;
     EXPECT_NE(info.find("width=320\nheight=240"), std::string::npos) << info;
     EXPECT_EQ(decode(file).size(), refreshes * 320u * 240u * 3u);
     fs::remove_all(folder);
@@ -477,4 +477,38 @@ TEST(HostRecordErrors, InterruptedRecordingLeavesNoVideo) {
     EXPECT_EQ(error, "recording interrupted; no video written");
     EXPECT_TRUE(names_in(folder).empty());
     fs::remove_all(folder);
+}
+
+TEST(HostRecordFormat, YuvFramesGiveEachPaletteColourItsLumaAndAverageChromaAcrossPixels) {
+    std::vector<uint8_t> rgb(768, 0);
+    rgb[3 * 1 + 0] = 255; rgb[3 * 1 + 1] = 255; rgb[3 * 1 + 2] = 255; // white
+    rgb[3 * 2 + 0] = 255;                                             // red
+    std::vector<uint8_t> indices(320 * 240, 0);
+    indices[0] = 1;
+    indices[1] = 2;
+    for (int scale : {1, 2, 3}) {
+        const int w = 320 * scale, h = 240 * scale;
+        std::vector<uint8_t> out(Host::video_frame_size(VideoFormat::Mp4, scale), 7);
+        Host::scale_to_yuv420(indices.data(), rgb.data(), scale, out.data());
+        const uint8_t* y = out.data();
+        const uint8_t* u = y + w * h;
+        const uint8_t* v = u + (w / 2) * (h / 2);
+        EXPECT_EQ(y[0], 235) << scale;                    // white
+        EXPECT_EQ(y[scale * 2], 16) << scale;             // black
+        EXPECT_EQ(y[w * h - 1], 16) << scale;
+        EXPECT_EQ(y[scale], (66 * 255 + 128 >> 8) + 16);  // red's luma
+        EXPECT_EQ(u[(w / 2) * (h / 2) - 1], 128);
+        if (scale == 2) {
+            // Every chroma sample is one source pixel's own colour.
+            EXPECT_EQ(u[0], 128);
+            EXPECT_EQ(v[1], ((112 * 255 + 128) >> 8) + 128);
+        } else if (scale == 1) {
+            // A sample mixes the four pixels it covers: white, red, black, black.
+            EXPECT_EQ(v[0], (128 + 240 + 128 + 128 + 2) >> 2);
+        } else {
+            // At 3x the second sample straddles white and red.
+            EXPECT_EQ(v[0], 128);
+            EXPECT_EQ(v[1], (128 + 240 + 128 + 240 + 2) >> 2);
+        }
+    }
 }
