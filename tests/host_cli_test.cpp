@@ -13,6 +13,7 @@
 
 #include "host/options.h"
 #include "host/program.h"
+#include "support/host_support.h"
 #include "host/progress.h"
 #include "host/screenshot.h"
 #include "host/show_runner.h"
@@ -23,30 +24,6 @@ using Host::parse_options;
 
 namespace {
 
-// Runs the program with its output and errors caught.
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(std::FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-    return text;
-}
-
-Outcome run(const std::vector<std::string>& args) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = Host::run_program(args, out, err);
-    return {status, slurp(out), slurp(err)};
-}
-
 // A one-line error: "nyra1: ...\n", exactly one newline.
 void expect_one_line_error(const Outcome& o) {
     EXPECT_EQ(o.status, 2);
@@ -54,12 +31,6 @@ void expect_one_line_error(const Outcome& o) {
     ASSERT_FALSE(o.err.empty());
     EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
     EXPECT_EQ(o.out, "");
-}
-
-std::string temp_folder() {
-    std::string path = (std::filesystem::temp_directory_path() / "nyra1-cli-XXXXXX").string();
-    EXPECT_NE(mkdtemp(path.data()), nullptr);
-    return path;
 }
 
 } // namespace
@@ -201,7 +172,7 @@ TEST(HostProgram, BadArgumentEndsWithStatusTwoBeforeAnyWork) {
 }
 
 TEST(HostProgram, UnwritableFramesFolderEndsWithStatusTwoBeforeAnyWork) {
-    const std::string base = temp_folder();
+    const std::string base = temp_folder("nyra1-cli");
     std::ofstream(base + "/plain-file") << "x";
     // A folder cannot be made below a plain file, not even by root.
     const Outcome o = run({"--frames", base + "/plain-file/frames"});
@@ -295,7 +266,7 @@ TEST(HostScreenshot, NamesCarryTheTimeAndACounter) {
 }
 
 TEST(HostScreenshot, NeverReplacesAFile) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-cli");
     std::tm t{};
     t.tm_year = 2030 - 1900;
     t.tm_mday = 1;

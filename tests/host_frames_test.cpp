@@ -14,6 +14,7 @@
 #include "host/png_file.h"
 #include "host/program.h"
 #include "host/show_runner.h"
+#include "support/host_support.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -49,18 +50,6 @@ private:
     uint32_t interrupt_at_;
 };
 
-std::string temp_folder() {
-    std::string path = (fs::temp_directory_path() / "nyra1-frames-XXXXXX").string();
-    EXPECT_NE(mkdtemp(path.data()), nullptr);
-    return path;
-}
-
-std::set<std::string> names_in(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-}
-
 } // namespace
 
 TEST(HostFrames, FrameNamesAreFiveDigitsInRefreshOrder) {
@@ -71,7 +60,7 @@ TEST(HostFrames, FrameNamesAreFiveDigitsInRefreshOrder) {
 }
 
 TEST(HostFrames, IndexedPngKeepsIndicesAndAllPaletteEntries) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-frames");
     std::vector<uint8_t> indices(320 * 240), rgb(768);
     for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>(i * 7 + i / 320);
     for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(255 - i * 3);
@@ -95,7 +84,7 @@ TEST(HostFrames, IndexedPngKeepsIndicesAndAllPaletteEntries) {
 }
 
 TEST(HostFrames, ShortRunWritesEveryRefreshIncludingTheFinal) {
-    const std::string folder = temp_folder() + "/new/frames"; // made on the way
+    const std::string folder = temp_folder("nyra1-frames") + "/new/frames"; // made on the way
     constexpr long kStartAt = 5;
     Host::FramesFrontend frames(folder, kStartAt);
     std::string error;
@@ -142,7 +131,7 @@ TEST(HostFrames, ShortRunWritesEveryRefreshIncludingTheFinal) {
 }
 
 TEST(HostFrames, HeldFromTheStartShowsTheFirstRefreshAndTheFinal) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-frames");
     Host::FramesFrontend frames(folder, 0);
     std::string error;
     ASSERT_TRUE(frames.prepare(error)) << error;
@@ -157,7 +146,7 @@ TEST(HostFrames, HeldFromTheStartShowsTheFirstRefreshAndTheFinal) {
 }
 
 TEST(HostFrames, OldNumberedFramesAreReplacedOtherFilesKept) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-frames");
     for (const char* name : {"00001.png", "00050.png", "99999.png", "123456.png"})
         std::ofstream(folder + "/" + name) << "old";
     for (const char* name : {"notes.txt", "cover.png", "0001.png", "00001.png.bak"})
@@ -179,7 +168,7 @@ TEST(HostFrames, OldNumberedFramesAreReplacedOtherFilesKept) {
 }
 
 TEST(HostFrames, AWriteFailureEndsTheShowAtOnceWithStatusTwo) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-frames");
     Host::FramesFrontend frames(folder + "/gone", -1);
     std::string error;
     ASSERT_TRUE(frames.prepare(error)) << error;
@@ -199,7 +188,7 @@ TEST(HostFrames, AWriteFailureEndsTheShowAtOnceWithStatusTwo) {
 }
 
 TEST(HostFrames, AnInterruptionKeepsTheFramesWrittenSoFarAndWritesNoMore) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-frames");
     Host::FramesFrontend frames(folder, -1);
     std::string error;
     ASSERT_TRUE(frames.prepare(error)) << error;

@@ -19,6 +19,7 @@
 #include "host/program.h"
 #include "host/record_frontend.h"
 #include "host/show_runner.h"
+#include "support/host_support.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -30,18 +31,6 @@ namespace {
 constexpr int kW = 320;
 constexpr int kH = 240;
 
-std::string temp_folder() {
-    std::string path = (fs::temp_directory_path() / "nyra1-record-XXXXXX").string();
-    EXPECT_NE(mkdtemp(path.data()), nullptr);
-    return path;
-}
-
-std::set<std::string> names_in(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-}
-
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -50,29 +39,6 @@ std::string read_file(const std::string& path) {
 void write_script(const std::string& path, const std::string& text) {
     std::ofstream(path) << text;
     chmod(path.c_str(), 0755);
-}
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(std::FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-    return text;
-}
-
-Outcome run(const std::vector<std::string>& args) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = Host::run_program(args, out, err);
-    return {status, slurp(out), slurp(err)};
 }
 
 void expect_one_line_error(const Outcome& o, const std::string& start) {
@@ -256,7 +222,7 @@ TEST(HostRecordFormat, ScalingMakesSharpBlocks) {
 }
 
 TEST(HostRecordFfmpeg, FoundOnlyAsAnExecutableFileOnPath) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     write_script(folder + "/tool", "#!/bin/sh\n");
     std::ofstream(folder + "/plain") << "not a program";
     fs::create_directories(folder + "/dir");
@@ -275,7 +241,7 @@ TEST(HostRecordFfmpeg, FoundOnlyAsAnExecutableFileOnPath) {
 }
 
 TEST(HostRecordFfmpeg, EncoderListIsReadWordForWord) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     const std::string bin = fake_ffmpeg(folder, "' V....D libx264rgb  x' ' V..... gif  GIF'", "exit 1\n");
     EXPECT_TRUE(Host::ffmpeg_has_encoder(bin + "/ffmpeg", "gif"));
     EXPECT_FALSE(Host::ffmpeg_has_encoder(bin + "/ffmpeg", "libx264")); // only libx264rgb
@@ -286,7 +252,7 @@ TEST(HostRecordFfmpeg, EncoderListIsReadWordForWord) {
 
 TEST(HostRecordVideo, GifAtScaleOneHoldsEveryKeptRefreshExactly) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     const std::string file = folder + "/short.gif";
     Host::RecordFrontend record(file, 1, 30);
     std::string error;
@@ -317,7 +283,7 @@ TEST(HostRecordVideo, GifAtScaleOneHoldsEveryKeptRefreshExactly) {
 
 TEST(HostRecordVideo, Mp4HoldsEveryRefreshAtSixtyFramesASecond) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     const std::string file = folder + "/short.mp4";
     Host::RecordFrontend record(file, 2, 40);
     std::string error;
@@ -351,7 +317,7 @@ TEST(HostRecordVideo, Mp4HoldsEveryRefreshAtSixtyFramesASecond) {
 
 TEST(HostRecordVideo, WebmThroughTheProgramWithItsClosingLine) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     const std::string file = folder + "/short.webm";
     const Outcome o = run({"--record", file, "--press-start-at", "20", "--scale", "1"});
     ASSERT_EQ(o.status, 0) << o.err;
@@ -369,7 +335,7 @@ TEST(HostRecordVideo, WebmThroughTheProgramWithItsClosingLine) {
 }
 
 TEST(HostRecordErrors, MissingFfmpegFailsBeforeAnyWork) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     Outcome o;
     {
         PathGuard path(folder); // holds no ffmpeg
@@ -383,7 +349,7 @@ TEST(HostRecordErrors, MissingFfmpegFailsBeforeAnyWork) {
 }
 
 TEST(HostRecordErrors, FfmpegWithoutTheEncoderFailsBeforeAnyWork) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     const std::string bin = fake_ffmpeg(folder, "' V..... gif  GIF'", "exit 1\n");
     Outcome o;
     {
@@ -398,7 +364,7 @@ TEST(HostRecordErrors, FfmpegWithoutTheEncoderFailsBeforeAnyWork) {
 
 TEST(HostRecordErrors, UnwritableTargetFailsBeforeAnyWork) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     std::ofstream(folder + "/plain-file") << "x";
     expect_one_line_error(run({"--record", folder + "/plain-file/show.mp4"}), "cannot write " + folder);
     expect_one_line_error(run({"--record", folder + "/missing/show.gif"}), "cannot write " + folder);
@@ -410,7 +376,7 @@ TEST(HostRecordErrors, UnwritableTargetFailsBeforeAnyWork) {
 }
 
 TEST(HostRecordErrors, FailingFfmpegEndsTheShowAndLeavesTheOldFileAlone) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     const std::string bin = fake_ffmpeg(folder, "' V....D libx264  x'",
                                         "head -c 100000 >/dev/null\necho 'fake encoder broke' >&2\nexit 1\n");
     std::ofstream(folder + "/show.mp4") << "an older video";
@@ -429,7 +395,7 @@ TEST(HostRecordErrors, FailingFfmpegEndsTheShowAndLeavesTheOldFileAlone) {
 }
 
 TEST(HostRecordErrors, FfmpegFailingAtTheEndLeavesNoVideo) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     const std::string bin = fake_ffmpeg(folder, "' V..... gif  GIF'",
                                         "cat >\"$out\"\necho 'trailer not written' >&2\nexit 3\n");
     Outcome o;
@@ -443,7 +409,7 @@ TEST(HostRecordErrors, FfmpegFailingAtTheEndLeavesNoVideo) {
 }
 
 TEST(HostRecordErrors, VideoGetsItsNameOnlyFromATemporaryFileBesideIt) {
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     const std::string bin = fake_ffmpeg(folder, "' V....D libx264  x'",
                                         "echo \"$out\" >\"$(dirname \"$0\")/used\"\n"
                                         "cat >/dev/null\necho made >\"$out\"\nexit 0\n");
@@ -464,7 +430,7 @@ TEST(HostRecordErrors, VideoGetsItsNameOnlyFromATemporaryFileBesideIt) {
 
 TEST(HostRecordErrors, InterruptedRecordingLeavesNoVideo) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-record");
     Host::RecordFrontend record(folder + "/show.mp4", 1, -1);
     std::string error;
     ASSERT_TRUE(record.prepare(error)) << error;
