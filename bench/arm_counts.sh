@@ -10,7 +10,7 @@
 # place of the handheld backend (bench/arm/): the register block and frame
 # buffers are plain memory, the sync bit changes on every read, so no time is
 # spent waiting and a count holds only work. show_counts plays the whole show;
-# kernel_counts calls each kernel alone. Both run under
+# kernel_counts calls each kernel alone; both are built with nyra1.gpe. They run under
 # qemu-arm -cpu ti925t (an ARMv4T CPU) with bench/qemu/insn_count.cpp, a
 # plugin that counts every instruction executed and logs the count at markers
 # the programs place (at every vertical sync and START poll, around every
@@ -38,31 +38,16 @@ for tool in "${prefix}g++" "${prefix}nm" qemu-arm cmake; do
 done
 mkdir -p "$work"
 
-# ---- The show core for the handheld, and nyra1.gpe itself -----------------
+# ---- The show core for the handheld, nyra1.gpe and the counting programs ---
 echo "arm_counts: building the handheld program" >&2
 cmake -S "$root" -B "$work/gp2x" $generator -DCMAKE_TOOLCHAIN_FILE="$root/cmake/gp2x.cmake" \
     -DNYRA1_PLATFORM=gp2x -DCMAKE_BUILD_TYPE=Release -DNYRA1_ASSET_DIR="$assets" >"$work/gp2x.log" 2>&1 ||
     { cat "$work/gp2x.log" >&2; exit 2; }
 cmake --build "$work/gp2x" -j2 >>"$work/gp2x.log" 2>&1 || { cat "$work/gp2x.log" >&2; exit 2; }
-core=$work/gp2x/libnyra1_core.a
 gpe=$work/gp2x/nyra1.gpe
 
-# The compiler flags of that build, so that the counting programs are made
-# the same way.
-cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$work/gp2x/CMakeCache.txt"; }
-flags="$(cache_value CMAKE_CXX_FLAGS) $(cache_value CMAKE_CXX_FLAGS_RELEASE) -std=c++20 -fno-threadsafe-statics"
-
-# ---- The counting programs --------------------------------------------------
-echo "arm_counts: building the counting programs" >&2
-# shellcheck disable=SC2086 # flags are a list of words
-"${prefix}g++" $flags -fno-tree-loop-distribute-patterns -fno-builtin -I"$root" \
-    -c "$root/platform/gp2x/memory.cpp" -o "$work/memory.o"
-for program in show_counts kernel_counts show_check; do
-    # shellcheck disable=SC2086
-    "${prefix}g++" $flags -I"$root" -o "$work/$program.elf" \
-        "$root/bench/arm/$program.cpp" "$root/bench/arm/counting_hardware.cpp" "$work/memory.o" "$core" \
-        -nostdlib -static -no-pie -Wl,--gc-sections -Wl,-e,_start
-done
+# The counting programs are built with it (bench/arm/CMakeLists.txt).
+arm=$work/gp2x/bench/arm
 
 # ---- The plugin and the report, on the host ---------------------------------
 echo "arm_counts: building the plugin and the report" >&2
@@ -92,18 +77,18 @@ groups() {
 # ---- Counting ---------------------------------------------------------------
 for program in show_counts kernel_counts; do
     echo "arm_counts: counting $program" >&2
-    groups "$work/$program.elf" >"$work/$program.groups"
+    groups "$arm/$program.elf" >"$work/$program.groups"
     # qemu-arm looks for absolute paths under -L first; the programs open nothing.
     qemu-arm -cpu ti925t -L "$work" \
-        -plugin "$plugin,out=$work/$program.log,groups=$work/$program.groups" "$work/$program.elf"
+        -plugin "$plugin,out=$work/$program.log,groups=$work/$program.groups" "$arm/$program.elf"
 done
 
 # ---- The same pictures as on the PC ----------------------------------------
 echo "arm_counts: checking the handheld's pictures against the PC's" >&2
-qemu-arm -cpu ti925t -L "$work" "$work/show_check.elf" >"$work/arm_pictures.txt"
-"$work/host/bench/show_checksum" --pixels --all | sed '$d' >"$work/pc_pictures.txt"
+qemu-arm -cpu ti925t -L "$work" "$arm/show_check.elf" >"$work/arm_pictures.txt"
+"$work/host/bench/show_checksum" --pixels --all >"$work/pc_pictures.txt"
 if cmp -s "$work/arm_pictures.txt" "$work/pc_pictures.txt"; then
-    pictures="identical to the PC build in all $(wc -l <"$work/pc_pictures.txt") refreshes"
+    pictures="identical to the PC build in all $(($(wc -l <"$work/pc_pictures.txt") - 1)) refreshes"
     status=0
 else
     first=$(diff "$work/arm_pictures.txt" "$work/pc_pictures.txt" | sed -n '2s/^< //p' | cut -d' ' -f1)

@@ -37,5 +37,5 @@ uint16_t register_value(uint32_t offset);
 } // namespace Counting
 
 // Each counting program provides this; it is called by the entry code with
-// the environment vector.
-void counting_main(char* const* envp);
+// the argument count, the argument vector and the environment vector.
+void counting_main(uint32_t argc, char* const* argv, char* const* envp);

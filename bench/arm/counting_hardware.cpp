@@ -34,7 +34,8 @@ void exit(uint32_t status) {
 
 extern "C" [[noreturn]] void counting_entry(uint32_t* stack) {
     const uint32_t argc = stack[0];
-    counting_main(reinterpret_cast<char* const*>(stack + 1 + argc + 1));
+    char* const* argv = reinterpret_cast<char* const*>(stack + 1);
+    counting_main(argc, argv, argv + argc + 1);
     Counting::exit(0);
 }
 

@@ -48,7 +48,7 @@ void count(uint32_t name, uint32_t calls, Kernel kernel) {
 
 } // namespace
 
-void counting_main(char* const*) {
+void counting_main(uint32_t, char* const*, char* const*) {
     HardwareAccess::open_hardware();
     Display::init_video();
     TitleSequence::prepare();

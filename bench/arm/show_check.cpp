@@ -1,8 +1,11 @@
-// The whole show on the stand-in hardware, START never held, writing one
-// line per vertical sync to standard output: the refresh number and the
-// CRC-32 of the picture on display (320 x 240 indices; black before the video
-// mode is set), the same figures as `show_checksum --pixels --all` prints for
-// the PC build. Equal lines: the handheld's code draws the same pictures.
+// The whole show on the stand-in hardware, writing one line per vertical
+// sync to standard output: the refresh number and the CRC-32 of the picture
+// on display (320 x 240 indices; black before the video mode is set), then
+// the picture left on display at the exit and a last line with the count and
+// the CRC-32 of all the refreshes' CRCs: the same lines as
+// `show_checksum --pixels --all` prints for the PC build. Equal lines: the
+// handheld's code draws the same pictures.
+//   show_check.elf [--press-start-at K]   START held from the poll after refresh K
 #include "bench/arm/counting.h"
 #include "platform/display.h"
 #include "platform/hardware.h"
@@ -12,6 +15,8 @@ namespace {
 
 uint32_t crc_table[256];
 uint32_t refreshes;
+uint32_t whole = 0xFFFFFFFFu; // CRC-32 of every refresh's CRC, running
+int32_t start_at = -1;        // -1: START never held
 
 void make_table() {
     for (uint32_t n = 0; n < 256; ++n) {
@@ -25,11 +30,16 @@ uint32_t crc_update(uint32_t crc, uint8_t byte) {
     return crc_table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
 }
 
-void put(const char* text, uint32_t length) {
-    register uint32_t r0 asm("r0") = 1;
+void put(const char* text, uint32_t length, uint32_t fd = 1) {
+    register uint32_t r0 asm("r0") = fd;
     register const char* r1 asm("r1") = text;
     register uint32_t r2 asm("r2") = length;
     asm volatile("swi 0x900004" : "+r"(r0) : "r"(r1), "r"(r2) : "memory");
+}
+
+char* hex(char* p, uint32_t v) {
+    for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(v >> shift) & 15];
+    return p;
 }
 
 // Without division: the handheld build has no division helper.
@@ -66,20 +76,55 @@ void note_sync() {
     uint32_t crc = 0xFFFFFFFFu;
     for (uint32_t i = 0; i < Display::kFrameBufferSize; ++i) crc = crc_update(crc, shown ? shown[i] : 0);
     crc ^= 0xFFFFFFFFu;
+    for (int shift = 0; shift < 32; shift += 8) whole = crc_update(whole, static_cast<uint8_t>(crc >> shift));
 
     char line[32];
     char* p = decimal(line, refreshes);
     *p++ = ' ';
-    for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(crc >> shift) & 15];
+    p = hex(p, crc);
+    *p++ = '\n';
+    put(line, static_cast<uint32_t>(p - line));
+    if (start_at >= 0 && refreshes >= static_cast<uint32_t>(start_at)) Counting::hold_start = true;
+}
+
+void note_end() {
+    note_sync();
+    char line[48] = "refreshes ";
+    char* p = decimal(line + 10, refreshes);
+    for (const char* t = " checksum "; *t; ++t) *p++ = *t;
+    p = hex(p, whole ^ 0xFFFFFFFFu);
     *p++ = '\n';
     put(line, static_cast<uint32_t>(p - line));
 }
 
+bool equal(const char* a, const char* b) {
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// A decimal number, or -1 when the text is not one.
+int32_t number(const char* text) {
+    if (!text || !*text) return -1;
+    int32_t v = 0;
+    for (; *text; ++text) {
+        if (*text < '0' || *text > '9' || v > 100000000) return -1;
+        v = v * 10 + (*text - '0');
+    }
+    return v;
+}
+
 } // namespace
 
-void counting_main(char* const* envp) {
+void counting_main(uint32_t argc, char* const* argv, char* const* envp) {
+    if (argc == 3 && equal(argv[1], "--press-start-at")) start_at = number(argv[2]);
+    if (argc != 1 && start_at < 0) {
+        const char usage[] = "usage: show_check.elf [--press-start-at K]\n";
+        put(usage, sizeof usage - 1, 2);
+        Counting::exit(2);
+    }
     make_table();
+    Counting::hold_start = start_at == 0;
     Counting::on_sync = note_sync;
-    Counting::on_menu = note_sync; // the final refresh: the picture left on display
+    Counting::on_menu = note_end; // the final refresh: the picture left on display
     Show::run(envp);
 }

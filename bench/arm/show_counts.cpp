@@ -17,7 +17,7 @@ void note_sync() {
 
 } // namespace
 
-void counting_main(char* const* envp) {
+void counting_main(uint32_t, char* const*, char* const* envp) {
     Counting::on_sync = note_sync;
     Show::run(envp);
 }
