@@ -1,6 +1,5 @@
 #include "data/run_length_image.h"
 
-#include "data/buffers.h"
 #include "platform/display.h"
 
 namespace RunLengthImage {
@@ -52,7 +51,7 @@ void decode_rle(uint8_t* dst, uint32_t dst_size, const uint8_t* stream, int32_t 
 // Plain row-by-row copy: no transparent colour, no clipping.
 void blit(int32_t x, int32_t y, const uint8_t* image, int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return;
-    uint8_t* row = Buffers::canvas + y * Display::kCanvasPitch + x;
+    uint8_t* row = Display::canvas() + y * Display::kCanvasPitch + x;
     const uint32_t n = static_cast<uint32_t>(width);
     for (int32_t r = 0; r < height; ++r, row += Display::kCanvasPitch, image += width) {
         for (uint32_t k = 0; k < n; ++k) row[k] = image[k];

@@ -1,7 +1,5 @@
 #include "effects/plasma.h"
 
-#include "data/buffers.h"
-#include "data/settings.h"
 #include "data/sine_table.h"
 #include "platform/display.h"
 #include "platform/hardware.h"
@@ -14,14 +12,19 @@ namespace {
 
 constexpr uint32_t kMask = 1023;
 
-int32_t fade_in_started; // set by code 1, never cleared
-int32_t fade_in_level;
+constexpr int32_t kNoFadeOut = 256;
 
-// Phases, kept reduced to 10 bits. Only column phase B and row phase A move.
-uint32_t column_phase_a;
-uint32_t column_phase_b;
-uint32_t row_phase_a;
-uint32_t row_phase_b;
+struct State {
+    int32_t fade_in_started = 0; // set by the fade-in cue, never cleared
+    int32_t fade_in_level = 0;
+    int32_t fade_out_level = kNoFadeOut;
+    // Phases, kept reduced to 10 bits. Only column phase B and row phase A move.
+    uint32_t column_phase_a = 0;
+    uint32_t column_phase_b = 0;
+    uint32_t row_phase_a = 0;
+    uint32_t row_phase_b = 0;
+};
+State state;
 
 // The two column terms of the current frame, one per screen column, plus
 // 128 << 10: a single shift of column term + row terms then gives
@@ -65,7 +68,7 @@ void draw_field(int32_t column_a, int32_t column_b, int32_t row_a, int32_t row_b
 
     uint32_t ic = static_cast<uint32_t>(row_a);
     uint32_t id = static_cast<uint32_t>(row_b);
-    uint8_t* row = Buffers::canvas;
+    uint8_t* row = Display::canvas();
     for (int32_t y = 0; y < Display::kHeight; ++y, row += Display::kCanvasPitch) {
         const int32_t row_term = s[ic & kMask] + s[id & kMask];
         ic += 13;
@@ -119,42 +122,47 @@ void init() {
     set_colour(p[1], 255, 255, 255);
 
     Scroller::set_colours(1, 0);
-    fade_in_level = 0;
-    Settings::plasma_fade_out_level = Settings::kNoFadeOut;
-    column_phase_a = 0;
-    column_phase_b = 0;
-    row_phase_a = 0;
-    row_phase_b = 0;
+    state.fade_in_level = 0;
+    state.fade_out_level = kNoFadeOut;
+    state.column_phase_a = 0;
+    state.column_phase_b = 0;
+    state.row_phase_a = 0;
+    state.row_phase_b = 0;
 }
 
-int32_t run() {
+Display::Frame frame() {
+    state.column_phase_b = (state.column_phase_b + 11) & kMask;
+    draw_field(static_cast<int32_t>(state.column_phase_a), static_cast<int32_t>(state.column_phase_b),
+               static_cast<int32_t>(state.row_phase_a), static_cast<int32_t>(state.row_phase_b));
+    state.row_phase_a = (state.row_phase_a + 21) & kMask;
+
+    // At most one upload per frame, while drawing; the fade-in goes first.
+    // Both fades leave the text's entries 0 and 1 alone.
     const Palette& p = PaletteEngine::work_palette();
-    for (;;) {
-        column_phase_b = (column_phase_b + 11) & kMask;
-        draw_field(static_cast<int32_t>(column_phase_a), static_cast<int32_t>(column_phase_b),
-                   static_cast<int32_t>(row_phase_a), static_cast<int32_t>(row_phase_b));
-        row_phase_a = (row_phase_a + 21) & kMask;
-
-        // At most one upload per frame; the fade-in goes first. Both fades
-        // leave the text's entries 0 and 1 alone.
-        if (fade_in_started && fade_in_level <= 255) {
-            fade_in_level += 4;
-            PaletteEngine::upload_faded(p, static_cast<uint32_t>(fade_in_level), 2);
-        } else if (static_cast<uint32_t>(Settings::plasma_fade_out_level) <= 255) {
-            PaletteEngine::upload_faded(p, static_cast<uint32_t>(Settings::plasma_fade_out_level), 2);
-            Settings::plasma_fade_out_level -= 4;
-        }
-
-        const int32_t code = Scroller::step();
-        if (code == 1) fade_in_started = 1;
-        if (code == 2) Settings::plasma_fade_out_level = 255;
-
-        Display::copy_canvas(Display::kHeight);
-        Display::wait_vsync();
-        Display::flip();
-        if (HardwareAccess::start_held()) return 1;
-        if (code == 4) return 0;
+    if (state.fade_in_started && state.fade_in_level <= 255) {
+        state.fade_in_level += 4;
+        PaletteEngine::upload_faded(p, static_cast<uint32_t>(state.fade_in_level), 2);
+    } else if (static_cast<uint32_t>(state.fade_out_level) <= 255) {
+        PaletteEngine::upload_faded(p, static_cast<uint32_t>(state.fade_out_level), 2);
+        state.fade_out_level -= 4;
     }
+
+    const Cue cue = Scroller::step();
+    if (cue == Cue::FadeIn) state.fade_in_started = 1;
+    if (cue == Cue::FadeOut) state.fade_out_level = 255;
+
+    Display::Frame f = Display::kShown;
+    f.last = cue == Cue::End;
+    return f;
 }
+
+Display::Result run() { return Display::play(frame); }
+
+int32_t fade_in_level() { return state.fade_in_level; }
+int32_t fade_out_level() { return state.fade_out_level; }
+
+void reset() { state = {}; }
+
+StateBlock state_block() { return block_of(state); }
 
 } // namespace Plasma

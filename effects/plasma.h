@@ -1,16 +1,30 @@
 // The plasma: four summed sine waves, two of them moving, under the scroll
-// text; fades in on code 1, out on code 2, ends on code 4.
+// text; fades in on the text's fade-in cue, out on its fade-out cue, ends on
+// its end cue.
 #pragma once
 #include <stdint.h>
+
+#include "platform/display.h"
 
 namespace Plasma {
 
 void init();
-// 0 when the show goes on, 1 when START ended it.
-int32_t run();
+// The next frame: the field, the fade step, the scroll text.
+Display::Frame frame();
+// Presents frames until the end cue or START.
+Display::Result run();
 
 // Fills canvas rows 0..239, columns 0..319 with the field for the given
-// column phases (a, b) and row phases (c, d); run draws each frame with it.
+// column phases (a, b) and row phases (c, d); frame draws with it.
 void draw_field(int32_t column_a, int32_t column_b, int32_t row_a, int32_t row_b);
+
+// Levels of the fades: the fade-in counts up by 4 to 256 once started; the
+// fade-out counts down from 255 by 4 once started, 256 while none runs.
+int32_t fade_in_level();
+int32_t fade_out_level();
+
+// The state the program starts with: no fade-in started, no fade-out running.
+void reset();
+StateBlock state_block();
 
 } // namespace Plasma

@@ -2,10 +2,8 @@
 
 #include "data/buffers.h"
 #include "data/logo.h"
-#include "data/settings.h"
 #include "data/sine_table.h"
 #include "platform/display.h"
-#include "platform/hardware.h"
 #include "platform/palette.h"
 #include "text/scroller.h"
 
@@ -17,10 +15,16 @@ constexpr uint8_t kTextFill = 16;
 constexpr uint8_t kTextOutline = 17;
 constexpr int32_t kModeFrames = 200; // a mode lasts kModeFrames + 1 frames
 
-// The time counter lives in Settings (it starts at 1 before any init).
-int32_t mode_frames;
-int32_t angle; // spin: rotation angle; swing: phase of the swing
-int32_t mode;  // 0 spin, 1 swing
+struct State {
+    int32_t time = 1;        // drives the zoom
+    int32_t mode_frames = 0; // frames since the last switch of mode
+    int32_t angle = 0;       // spin: rotation angle; swing: phase of the swing
+    int32_t mode = 0;        // 0 spin, 1 swing
+    bool shown = false;      // the first frame after init is shown
+};
+State state;
+
+} // namespace
 
 // The tiled logo turned and scaled about screen point (160, 120), which
 // always shows texel (32, 32). Coordinates are 16.16 and wrap in 32 bits;
@@ -34,7 +38,7 @@ void draw(int32_t a, int32_t zoom) {
     uint32_t t = (32u << 16) - 120u * m - 160u * l;
 
     const uint8_t* __restrict texture = Buffers::logo_pixels;
-    uint8_t* __restrict row = Buffers::canvas;
+    uint8_t* __restrict row = Display::canvas();
 #if defined(__SSE2__)
     // Where the processor has 4-lane vectors (the PC): four pixels' texel
     // addresses at once, the four texels stored as one word.
@@ -78,6 +82,11 @@ void draw(int32_t a, int32_t zoom) {
 #endif
 }
 
+namespace {
+
+// After the sync of the first frame: the logo's colours and the text's.
+void upload_colours() { PaletteEngine::upload_palette(PaletteEngine::work_palette()); }
+
 } // namespace
 
 void init() {
@@ -86,49 +95,50 @@ void init() {
     Scroller::set_colours(kTextFill, kTextOutline);
     work[kTextFill] = rgb(255, 255, 255, 255);
     work[kTextOutline] = rgb(0, 0, 0, 0);
-
-    Display::clear_canvas();
-    Display::copy_canvas(Display::kHeight);
-    Display::wait_vsync();
-    PaletteEngine::upload_palette(work);
-    Display::flip();
-
-    Settings::rotozoomer_time = 1;
-    mode_frames = 0;
-    angle = 0;
-    mode = 0;
+    state.time = 1;
+    state.mode_frames = 0;
+    state.angle = 0;
+    state.mode = 0;
+    state.shown = false;
 }
 
-int32_t run() {
-    for (;;) {
-        int32_t a;
-        if (mode == 0) {
-            angle += 5;
-            a = angle & 1023;
-        } else {
-            angle += 7;
-            a = SineTable::entry(angle) >> 6;
-        }
-        if (++mode_frames > kModeFrames) {
-            angle = a;
-            mode_frames = 0;
-            mode = 1 - mode;
-        }
-
-        // Unsigned step: the counter wraps instead of overflowing.
-        Settings::rotozoomer_time =
-            static_cast<int32_t>(static_cast<uint32_t>(Settings::rotozoomer_time) + 1);
-        const int32_t zoom = SineTable::entry(Settings::rotozoomer_time) >> 6;
-
-        draw(a, zoom);
-
-        const int32_t code = Scroller::step();
-        Display::copy_canvas(Display::kHeight);
-        Display::wait_vsync();
-        Display::flip();
-        if (HardwareAccess::start_held()) return 1;
-        if (code == 4) return 0;
+Display::Frame frame() {
+    if (!state.shown) {
+        // A plain background grey (index 0) first, in the new colours.
+        state.shown = true;
+        Display::clear_canvas();
+        return {.rows = Display::kHeight, .wait = true, .at_sync = upload_colours, .flip = true};
     }
+
+    int32_t a;
+    if (state.mode == 0) {
+        state.angle += 5;
+        a = state.angle & 1023;
+    } else {
+        state.angle += 7;
+        a = SineTable::entry(state.angle) >> 6;
+    }
+    if (++state.mode_frames > kModeFrames) {
+        state.angle = a;
+        state.mode_frames = 0;
+        state.mode = 1 - state.mode;
+    }
+
+    // Unsigned step: the counter wraps instead of overflowing.
+    state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) + 1);
+    draw(a, SineTable::entry(state.time) >> 6);
+
+    Display::Frame f = Display::kShown;
+    f.last = Scroller::step() == Cue::End;
+    return f;
 }
+
+Display::Result run() { return Display::play(frame); }
+
+int32_t time() { return state.time; }
+
+void reset() { state = {}; }
+
+StateBlock state_block() { return block_of(state); }
 
 } // namespace Rotozoomer

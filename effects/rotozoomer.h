@@ -1,10 +1,27 @@
+// The rotozoomer: the logo tiled over the whole screen, turning and zooming
+// about the middle, with the scroll text over it; ends on the text's end cue.
 #pragma once
 #include <stdint.h>
+
+#include "platform/display.h"
 
 namespace Rotozoomer {
 
 void init();
-// 0 when the show goes on, 1 when START ended it.
-int32_t run();
+// The next frame; the first one after init is the cleared screen that
+// brings the palette.
+Display::Frame frame();
+// Presents frames until the end cue or START.
+Display::Result run();
+
+// The frame counter that drives the zoom: 1 at init, one more every frame.
+int32_t time();
+// The picture of one frame: the tiled logo turned by angle (1024 to the
+// turn) and scaled by zoom (256: one texel a pixel) about the middle.
+void draw(int32_t angle, int32_t zoom);
+
+// The state the program starts with.
+void reset();
+StateBlock state_block();
 
 } // namespace Rotozoomer

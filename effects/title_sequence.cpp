@@ -6,7 +6,6 @@
 #include "data/run_length_image.h"
 #include "data/sine_table.h"
 #include "platform/display.h"
-#include "platform/hardware.h"
 #include "platform/palette.h"
 #include "text/text_renderer.h"
 
@@ -28,30 +27,39 @@ constexpr int32_t kLogoY = 60;
 constexpr int32_t kTitleX = 70;
 constexpr int32_t kTitleY = 110;
 
+constexpr int32_t kLast = PaletteEngine::kFadeSteps - 1; // the last step of a 64-step fade
+
+// The phases in the order they are shown.
+enum Phase : int32_t {
+    kCheck,       // START before anything
+    kCredits,     // logo and credits drawn in the background's colour
+    kLogoFadeIn,  // from black to the logo on grey
+    kFirstLine,   // "QUILLOX" fades in
+    kSecondLine,  // "PRESENTS" fades in
+    kToGrey,      // everything sinks into the grey
+    kTitle,       // the title replaces the picture, still grey
+    kTitleFadeIn, // the title fades in
+    kWave,        // 256 frames of a growing wave; the last 128 fade to grey
+    kToBlack,     // the grey fades to black
+    kBlackScreen, // a cleared picture on screen
+    kDone,
+};
+
+struct State {
+    Palette a;     // target of the cross-fades
+    Palette b;     // their source
+    int32_t phase; // a Phase
+    int32_t step;  // frames of the phase already begun
+    uint32_t fade; // the fade step of the frame being presented
+};
+State state;
+
 void fill(Palette& p, PaletteEntry e) {
     for (PaletteEntry& entry : p) entry = e;
 }
 
 void draw_text(int32_t x, int32_t y, uint8_t fill_colour, uint8_t outline, const char* text) {
     TextRenderer::draw_outlined_text(Assets::title_font, x, y, fill_colour, outline, text);
-}
-
-// One palette step of a cross-fade: work := B..A at level, shown at the next
-// sync. True when START is held afterwards.
-bool blend_step(const Palette& from, const Palette& to, int32_t level) {
-    Palette& work = PaletteEngine::work_palette();
-    PaletteEngine::blend_palettes(work, from, to, level);
-    Display::wait_vsync();
-    PaletteEngine::upload_palette(work);
-    return HardwareAccess::start_held();
-}
-
-// B to A over 64 syncs, levels 0, 4, ..., 252.
-bool rising_cross_fade() {
-    for (int32_t level = 0; level < 256; level += 4) {
-        if (blend_step(Buffers::palette_b, Buffers::palette_a, level)) return true;
-    }
-    return false;
 }
 
 // Wave of frame i: a sine of period 128 columns moving 2 columns left per
@@ -63,87 +71,120 @@ void build_wave(int32_t i) {
     }
 }
 
+void next_phase() {
+    ++state.phase;
+    state.step = 0;
+}
+
+// What follows the sync of each kind of frame.
+void upload_work() { PaletteEngine::upload_palette(PaletteEngine::work_palette()); }
+void fade_in_logo() { PaletteEngine::fade_in_step(state.a, state.fade); }
+void fade_out_grey() { PaletteEngine::fade_out_step(state.b, state.fade); }
+
+// One step of a cross-fade: work := from..to at level, shown at the sync.
+Display::Frame cross_fade(const Palette& from, const Palette& to, int32_t level, bool last) {
+    PaletteEngine::blend_palettes(PaletteEngine::work_palette(), from, to, level);
+    if (last) next_phase();
+    return {.wait = true, .at_sync = upload_work, .poll = true};
+}
+
 } // namespace
 
 void prepare() {
     Logo::decode();
     for (uint32_t i = 0; i < 256; ++i) {
         const PaletteEntry e = i < Logo::kColours ? Logo::palette[i] : Logo::palette[0];
-        Buffers::palette_a[i] = e;
-        Buffers::palette_b[i] = e;
+        state.a[i] = e;
+        state.b[i] = e;
     }
 }
 
-int32_t run() {
-    Palette& a = Buffers::palette_a;
-    Palette& b = Buffers::palette_b;
+Display::Frame frame() {
+    Palette& a = state.a;
+    Palette& b = state.b;
     const PaletteEntry grey = Logo::palette[0];
+    const int32_t k = state.step++;
 
-    if (HardwareAccess::start_held()) return 1;
-
-    // Logo and credits, drawn in colours that all still equal the background;
-    // the hardware palette is black, so nothing shows yet.
-    RunLengthImage::blit(kLogoX, kLogoY, Buffers::logo_pixels, Logo::kWidth, Logo::kHeight);
-    draw_text(70, 140, kFill1, kOutline1, "QUILLOX");
-    draw_text(60, 180, kFill2, kOutline2, "PRESENTS");
-    Display::copy_canvas(Display::kHeight);
-    Display::flip();
-    if (HardwareAccess::start_held()) return 1;
-
-    // The logo on an even grey.
-    PaletteEngine::fade_in(a);
-    if (HardwareAccess::start_held()) return 1;
-
-    // First credit line; B still equals the old A.
-    a[kFill1] = kWhite;
-    a[kOutline1] = kBlack;
-    if (rising_cross_fade()) return 1;
-
-    // Second credit line; the first stays.
-    a[kFill2] = kWhite;
-    a[kOutline2] = kBlack;
-    b[kFill1] = kWhite;
-    b[kOutline1] = kBlack;
-    if (rising_cross_fade()) return 1;
-
-    // Everything sinks into the grey.
-    fill(b, grey);
-    for (int32_t level = 255; level >= 3; level -= 4) {
-        if (blend_step(b, a, level)) return 1;
-    }
-
-    // The title replaces the picture while the screen is all but uniform grey.
-    fill(a, grey);
-    Display::clear_canvas();
-    draw_text(kTitleX, kTitleY, kFill1, kOutline1, "Nyra 1 =)");
-    Display::copy_canvas(Display::kHeight);
-    Display::flip();
-    a[kFill1] = kWhite;
-    a[kOutline1] = kBlack;
-    if (rising_cross_fade()) return 1;
-
-    // The title waves ever harder and, over the last 128 frames, fades into
-    // the grey.
-    Palette& work = PaletteEngine::work_palette();
-    for (int32_t i = 0; i <= 510; i += 2) {
+    switch (state.phase) {
+    case kCheck:
+        next_phase();
+        return {.poll = true};
+    case kCredits:
+        // The hardware palette is still black, so nothing shows yet.
+        RunLengthImage::blit(kLogoX, kLogoY, Buffers::logo_pixels, Logo::kWidth, Logo::kHeight);
+        draw_text(70, 140, kFill1, kOutline1, "QUILLOX");
+        draw_text(60, 180, kFill2, kOutline2, "PRESENTS");
+        next_phase();
+        return {.rows = Display::kHeight, .flip = true, .poll = true};
+    case kLogoFadeIn:
+        state.fade = static_cast<uint32_t>(k);
+        if (k == kLast) next_phase();
+        return {.wait = true, .at_sync = fade_in_logo, .poll = k == kLast};
+    case kFirstLine:
+        // B still equals the old A: only the first line changes.
+        if (k == 0) {
+            a[kFill1] = kWhite;
+            a[kOutline1] = kBlack;
+        }
+        return cross_fade(b, a, 4 * k, k == kLast);
+    case kSecondLine:
+        // The first line stays: white and black in both palettes.
+        if (k == 0) {
+            a[kFill2] = kWhite;
+            a[kOutline2] = kBlack;
+            b[kFill1] = kWhite;
+            b[kOutline1] = kBlack;
+        }
+        return cross_fade(b, a, 4 * k, k == kLast);
+    case kToGrey:
+        if (k == 0) fill(b, grey);
+        return cross_fade(b, a, 255 - 4 * k, k == kLast);
+    case kTitle:
+        // Shown while the screen is all but uniform grey; no START check.
+        fill(a, grey);
+        Display::clear_canvas();
+        draw_text(kTitleX, kTitleY, kFill1, kOutline1, "Nyra 1 =)");
+        next_phase();
+        return {.rows = Display::kHeight, .flip = true};
+    case kTitleFadeIn:
+        if (k == 0) {
+            a[kFill1] = kWhite;
+            a[kOutline1] = kBlack;
+        }
+        return cross_fade(b, a, 4 * k, k == kLast);
+    case kWave: {
+        const int32_t i = 2 * k;
         build_wave(i);
         Display::clear_canvas();
         draw_text(kTitleX, kTitleY, kFill1, kOutline1, "nyra 1 =)");
-        if (i > 255) PaletteEngine::blend_palettes(work, a, b, i - 255);
-        Display::copy_canvas(Display::kHeight);
-        Display::wait_vsync();
-        PaletteEngine::upload_palette(work);
-        Display::flip();
-        if (HardwareAccess::start_held()) return 1;
+        // Levels 1, 3, ..., 255 over the last 128 frames; before that the
+        // work palette keeps the title's colours.
+        if (i > 255) PaletteEngine::blend_palettes(PaletteEngine::work_palette(), a, b, i - 255);
+        if (i == 510) next_phase();
+        return {.rows = Display::kHeight, .wait = true, .at_sync = upload_work, .flip = true, .poll = true};
     }
-
-    // To black, then leave a cleared canvas on screen.
-    PaletteEngine::fade_out(b);
-    Display::clear_canvas();
-    Display::copy_canvas(Display::kHeight);
-    Display::flip();
-    Display::clear_canvas();
-    return 0;
+    case kToBlack:
+        // The fades do not check START.
+        state.fade = static_cast<uint32_t>(k);
+        if (k == kLast) next_phase();
+        return {.wait = true, .at_sync = fade_out_grey};
+    case kBlackScreen:
+        Display::clear_canvas();
+        next_phase();
+        return {.rows = Display::kHeight, .flip = true};
+    default:
+        Display::clear_canvas();
+        return Display::kEnd;
+    }
 }
+
+Display::Result run() { return Display::play(frame); }
+
+Palette& palette_a() { return state.a; }
+Palette& palette_b() { return state.b; }
+
+void reset() { state = {}; }
+
+StateBlock state_block() { return block_of(state); }
 
 } // namespace TitleSequence

@@ -1,10 +1,27 @@
+// The title: logo and credits fade in on a grey background and sink back into
+// it, then the title fades in, waves ever harder and fades into the grey;
+// last the grey fades to black. All but the wave is palette work.
 #pragma once
 #include <stdint.h>
 
+#include "platform/display.h"
+#include "platform/palette.h"
+
 namespace TitleSequence {
 
+// At start-up: decodes the logo and fills palettes A and B.
 void prepare();
-// 0 when the show goes on, 1 when START ended it.
-int32_t run();
+// The next frame of the sequence, 640 syncs in all.
+Display::Frame frame();
+// Presents frames until the end of the sequence or START.
+Display::Result run();
+
+// The target and source palettes of the cross-fades.
+Palette& palette_a();
+Palette& palette_b();
+
+// The state the program starts with: palettes zero, at the first frame.
+void reset();
+StateBlock state_block();
 
 } // namespace TitleSequence

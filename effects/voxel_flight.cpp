@@ -1,10 +1,8 @@
 #include "effects/voxel_flight.h"
 
 #include "data/buffers.h"
-#include "data/settings.h"
 #include "data/sine_table.h"
 #include "platform/display.h"
-#include "platform/hardware.h"
 #include "platform/palette.h"
 #include "text/scroller.h"
 
@@ -14,21 +12,30 @@ namespace {
 
 using SineTable::table;
 
-// Camera and heading are zero at program start and carry over for the whole
-// run; init does not reset them.
-Course camera;
-int32_t fade_in_level;
+constexpr int32_t kNoFadeOut = 256;
+constexpr uint32_t kSpeed = 8; // almost 8 cells a frame
+
+struct State {
+    // Camera and heading are zero at program start and carry over for the
+    // whole run; init does not reset them.
+    Course camera = {};
+    int32_t fade_in_level = 0;
+    int32_t fade_out_level = kNoFadeOut;
+    Cue cue = Cue::None; // the latest step's, kept while the text stands still
+    int32_t set_up = 0;  // black set-up frames shown: 0, 1 or 2
+};
+State state;
 
 constexpr int32_t kPitch = Display::kCanvasPitch;
 constexpr int32_t kSkyRows = 26;
 constexpr int32_t kFirstRow = 201;      // each column is drawn upward from here
-constexpr int32_t kBudget = 200;        // pixels per column at most
+constexpr int32_t kBudget = kRows;      // pixels per column at most
 constexpr int32_t kStep = 8192;         // dist per sample
 constexpr int32_t kSamples = 400;
 constexpr int32_t kStartThreshold = 8192 * 10000; // eye height 312.5
 
 void draw_sky(uint8_t* canvas) {
-    for (int32_t y = 0; y < kSkyRows; ++y) __builtin_memset(canvas + y * kPitch, 2, 320);
+    for (int32_t y = 0; y < kSkyRows; ++y) __builtin_memset(canvas + y * kPitch, 2, Display::kWidth);
 }
 
 // One screen column: samples s = 0..399 along the ray, 2 cells apart; a
@@ -122,9 +129,9 @@ void cast(uint8_t* canvas, const Course& c) {
 
 } // namespace
 
-Course course() { return camera; }
+Course course() { return state.camera; }
 
-void set_course(const Course& c) { camera = c; }
+void set_course(const Course& c) { state.camera = c; }
 
 int32_t heading_step(uint32_t frame) {
     // The index runs on by 91/32 per frame: one swing of the turn rate in
@@ -136,55 +143,71 @@ Course advance(const Course& c, uint32_t frame) {
     Course n = c;
     n.heading = static_cast<uint16_t>(c.heading + static_cast<uint32_t>(heading_step(frame)));
     const uint32_t a = n.heading >> 6;
-    const uint32_t speed = static_cast<uint32_t>(Settings::voxel_speed);
-    n.x = c.x + speed * static_cast<uint32_t>(table[(a + 256) & 1023]);
-    n.y = c.y + speed * static_cast<uint32_t>(table[a]);
+    n.x = c.x + kSpeed * static_cast<uint32_t>(table[(a + 256) & 1023]);
+    n.y = c.y + kSpeed * static_cast<uint32_t>(table[a]);
     return n;
 }
 
 void draw_frame(uint32_t frame) {
     uint8_t* const canvas = Display::canvas();
     draw_sky(canvas);
-    camera = advance(camera, frame);
-    cast(canvas, camera);
+    state.camera = advance(state.camera, frame);
+    cast(canvas, state.camera);
 }
 
-void init() {
-    fade_in_level = 0;
-    Scroller::set_colours(1, 0);
-    Settings::voxel_fade_out_level = Settings::kNoFadeOut;
-    // Both frame buffers black; the first frame of run brings the palette.
-    Display::clear_canvas();
-    Display::copy_canvas(Display::kHeight);
-    Display::flip();
-    Display::copy_canvas(Display::kHeight);
-}
+namespace {
 
-int32_t run() {
-    int32_t& fade_out_level = Settings::voxel_fade_out_level;
-    int32_t code = 0;
-    for (;;) {
-        if (fade_out_level <= 0) return 0;
-        draw_frame(Display::frame_counter());
-        // No text while fading out: the scroller stands still.
-        if (fade_out_level > 255) {
-            code = Scroller::step();
-            if (code == 2) fade_out_level = 255;
-        }
-        Display::copy_canvas(200);
-        Display::wait_vsync();
-        if (fade_in_level <= 255) {
-            PaletteEngine::upload_faded(Buffers::voxel_palette, static_cast<uint32_t>(fade_in_level), 0);
-            fade_in_level += 4;
-        } else if (fade_out_level <= 255) {
-            // The text colours 0 and 1 stay as they are.
-            PaletteEngine::upload_faded(Buffers::voxel_palette, static_cast<uint32_t>(fade_out_level), 2);
-            fade_out_level -= 8;
-        }
-        Display::flip();
-        if (HardwareAccess::start_held()) return 1;
-        if (code == 4) return 0;
+// After the sync: one step of the fade-in from index 0, or of the fade-out
+// from index 2 (the text colours 0 and 1 stay as they are).
+void fade_step() {
+    if (state.fade_in_level <= 255) {
+        PaletteEngine::upload_faded(Buffers::voxel_palette, static_cast<uint32_t>(state.fade_in_level), 0);
+        state.fade_in_level += 4;
+    } else if (state.fade_out_level <= 255) {
+        PaletteEngine::upload_faded(Buffers::voxel_palette, static_cast<uint32_t>(state.fade_out_level), 2);
+        state.fade_out_level -= 8;
     }
 }
+
+} // namespace
+
+void init() {
+    state.fade_in_level = 0;
+    Scroller::set_colours(1, 0);
+    state.fade_out_level = kNoFadeOut;
+    state.cue = Cue::None;
+    state.set_up = 0;
+}
+
+Display::Frame frame() {
+    // Set-up: both frame buffers black, without waiting.
+    if (state.set_up == 0) {
+        state.set_up = 1;
+        Display::clear_canvas();
+        return {.rows = Display::kHeight, .flip = true};
+    }
+    if (state.set_up == 1) {
+        state.set_up = 2;
+        return {.rows = Display::kHeight};
+    }
+
+    if (state.fade_out_level <= 0) return Display::kEnd;
+    draw_frame(Display::frame_counter());
+    // No text while fading out: the scroller stands still.
+    if (state.fade_out_level > 255) {
+        state.cue = Scroller::step();
+        if (state.cue == Cue::FadeOut) state.fade_out_level = 255;
+    }
+    return {.rows = kRows, .wait = true, .at_sync = fade_step, .flip = true, .poll = true,
+            .last = state.cue == Cue::End};
+}
+
+Display::Result run() { return Display::play(frame); }
+
+int32_t fade_out_level() { return state.fade_out_level; }
+
+void reset() { state = {}; }
+
+StateBlock state_block() { return block_of(state); }
 
 } // namespace VoxelFlight

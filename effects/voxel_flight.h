@@ -4,11 +4,19 @@
 #pragma once
 #include <stdint.h>
 
+#include "platform/display.h"
+
 namespace VoxelFlight {
 
+// The landscape's rows: the bottom 40 rows of the screen stay black.
+inline constexpr int32_t kRows = 200;
+
 void init();
-// 0 when the show goes on, 1 when START ended it.
-int32_t run();
+// The next frame: black set-up frames first, then the landscape with the
+// fade step; none once the fade-out has run down.
+Display::Frame frame();
+// Presents frames until the fade-out has run down, the end cue or START.
+Display::Result run();
 
 // Camera position (17.15 fixed point, wrapping modulo 2^32; only bits 15..24
 // select a map cell) and heading (65536 to the turn).
@@ -27,5 +35,12 @@ int32_t heading_step(uint32_t frame);
 Course advance(const Course& c, uint32_t frame);
 // The picture of one frame: sky, course step, ray cast, into the canvas.
 void draw_frame(uint32_t frame);
+
+// The fade-out level: 256 while none runs, then 255 down by 8.
+int32_t fade_out_level();
+
+// The state the program starts with: camera and heading at 0.
+void reset();
+StateBlock state_block();
 
 } // namespace VoxelFlight

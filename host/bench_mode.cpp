@@ -5,7 +5,7 @@
 #include <ctime>
 #include <ostream>
 
-#include "data/settings.h"
+#include "effects/rotozoomer.h"
 #include "effects/voxel_flight.h"
 #include "platform/display.h"
 #include "platform/host/display_controller.h"
@@ -44,15 +44,15 @@ public:
     explicit BenchFrontend(double start) : start_(start) {
         notes.reserve(8192);
         course_ = VoxelFlight::course();
-        time_ = Settings::rotozoomer_time;
+        time_ = Rotozoomer::time();
     }
 
     void refresh(const DisplayController::Refresh&) override {
         const VoxelFlight::Course c = VoxelFlight::course();
         const bool moved = c.x != course_.x || c.y != course_.y || c.heading != course_.heading;
-        const bool ticked = Settings::rotozoomer_time != time_;
+        const bool ticked = Rotozoomer::time() != time_;
         course_ = c;
-        time_ = Settings::rotozoomer_time;
+        time_ = Rotozoomer::time();
         notes.push_back({since(start_), polls_, moved, ticked});
         polls_ = 0;
     }

@@ -1,5 +1,6 @@
 #include "host/show_runner.h"
 
+#include "host/snapshot.h"
 #include "show/show.h"
 
 extern char** environ;
@@ -7,6 +8,7 @@ extern char** environ;
 namespace Host {
 
 ShowResult play_show(DisplayController::Frontend& frontend) {
+    restart_show();
     DisplayController::attach(&frontend);
     Show::run(environ);
     DisplayController::attach(nullptr);

@@ -25,8 +25,8 @@ struct ShowResult {
     uint32_t refreshes = 0;
 };
 
-// Runs the whole show with the frontend attached. The model's state is the
-// process's own, so a process plays the show once.
+// Plays the whole show from a fresh start with the frontend attached; a
+// process may play it any number of times.
 ShowResult play_show(DisplayController::Frontend& frontend);
 
 // "show completed after N refreshes" / "show stopped by START after N refreshes"

@@ -1,41 +1,53 @@
 #include "platform/display.h"
 
-#include "data/buffers.h"
 #include "platform/block_move.h"
 #include "platform/hardware.h"
 #include "platform/palette.h"
 
 namespace Display {
 
+// The canvas, a symbol of its own: a test build may place it elsewhere, for
+// instance between two guard blocks.
+extern uint8_t canvas_buffer[kCanvasSize];
+#ifndef NYRA1_CANVAS_ELSEWHERE
+alignas(32) uint8_t canvas_buffer[kCanvasSize];
+#endif
+
 namespace {
 
-uint8_t* frame_buffers[2];
-uint32_t frames;
+struct State {
+    uint8_t* frame_buffers[2];
+    uint32_t frames; // flips since init_video; frame buffer (frames & 1) is not on display
+};
+State state;
 
-} // namespace
-
-void init_video() {
-    frames = 0;
-    uint8_t* const video = HardwareAccess::video_memory();
-    frame_buffers[0] = video;
-    frame_buffers[1] = video + kFrameBufferSize;
-
+// After the first sync: a black palette, then the 8-bit mode with a pitch of
+// one screen row.
+void turn_on() {
     static Palette black; // all zero; kept out of the initialised data
-    wait_vsync();
     PaletteEngine::upload_palette(black);
     HardwareAccess::write_register(HardwareAccess::kDisplayFormat, HardwareAccess::kFormat8Bit);
     HardwareAccess::write_register(HardwareAccess::kLinePitch, kWidth);
-    flip();
+}
+
+} // namespace
+
+Frame init_video() {
+    state.frames = 0;
+    uint8_t* const video = HardwareAccess::video_memory();
+    state.frame_buffers[0] = video;
+    state.frame_buffers[1] = video + kFrameBufferSize;
+    return {.wait = true, .at_sync = turn_on, .flip = true};
 }
 
 void clear_canvas() {
-    uint8_t* row = Buffers::canvas;
+    uint8_t* row = canvas_buffer;
     for (int32_t y = 0; y < kHeight; ++y, row += kCanvasPitch) BlockMove::clear_row(row);
 }
 
 void copy_canvas(int32_t rows) {
-    uint8_t* target = frame_buffers[frames & 1];
-    const uint8_t* row = Buffers::canvas;
+    uint8_t* target = state.frame_buffers[state.frames & 1];
+    const uint8_t* row = canvas_buffer;
     for (int32_t y = 0; y < rows; ++y, row += kCanvasPitch, target += kWidth) {
         BlockMove::copy_row(target, row);
     }
@@ -52,17 +64,49 @@ void wait_vsync() {
 
 void flip() {
     using namespace HardwareAccess;
-    const uint32_t n = frames;
+    const uint32_t n = state.frames;
     const uint32_t address = (n & 1) ? kFrameBuffer1 : kFrameBuffer0;
     write_register(kAddressLow1, static_cast<uint16_t>(address));
     write_register(kAddressLow2, static_cast<uint16_t>(address));
     write_register(kAddressHigh1, static_cast<uint16_t>(address >> 16));
     write_register(kAddressHigh2, static_cast<uint16_t>(address >> 16));
-    frames = n + 1;
+    state.frames = n + 1;
 }
 
-uint8_t* canvas() { return Buffers::canvas; }
+void begin_frame(const Frame& f) {
+    if (f.rows > 0) copy_canvas(f.rows);
+    if (f.wait) wait_vsync();
+}
 
-uint32_t frame_counter() { return frames; }
+bool end_frame(const Frame& f) {
+    if (f.at_sync) f.at_sync();
+    if (f.flip) flip();
+    return f.poll && HardwareAccess::start_held();
+}
+
+bool present(const Frame& f) {
+    begin_frame(f);
+    return end_frame(f);
+}
+
+Result play(Frame (*next)()) {
+    for (;;) {
+        const Frame f = next();
+        if (present(f)) return Result::Start;
+        if (f.last) return Result::Finished;
+    }
+}
+
+uint8_t* canvas() { return canvas_buffer; }
+
+uint32_t frame_counter() { return state.frames; }
+
+void reset() {
+    state = {};
+    __builtin_memset(canvas_buffer, 0, sizeof canvas_buffer);
+}
+
+StateBlock state_block() { return block_of(state); }
+StateBlock canvas_block() { return block_of(canvas_buffer); }
 
 } // namespace Display

@@ -1,19 +1,46 @@
 // The double-buffered 320 x 240 display of 8-bit palette indices: the canvas
 // every picture is drawn into, two frame buffers in video memory, vertical
-// sync and the frame counter.
+// sync and the frame counter; and the frame, the one order in which every
+// picture reaches the screen.
 #pragma once
 #include <stdint.h>
 
+#include "platform/state.h"
+
 namespace Display {
 
+// The screen's geometry. The canvas has 192 hidden bytes after each row's
+// 320: drawing may run past either edge of the screen into them.
 inline constexpr int32_t kWidth = 320;
 inline constexpr int32_t kHeight = 240;
-inline constexpr int32_t kCanvasPitch = 512; // 192 hidden bytes per row
-inline constexpr uint32_t kFrameBufferSize = 320 * 240;
-inline constexpr uint32_t kFrameBuffer0 = 0x3000000;
-inline constexpr uint32_t kFrameBuffer1 = 0x3012C00;
+inline constexpr int32_t kCanvasPitch = 512;
+inline constexpr uint32_t kCanvasSize = kHeight * kCanvasPitch;
+inline constexpr uint32_t kFrameBufferSize = kWidth * kHeight;
+inline constexpr uint32_t kFrameBuffer0 = 0x3000000; // physical addresses
+inline constexpr uint32_t kFrameBuffer1 = kFrameBuffer0 + kFrameBufferSize;
 
-void init_video();
+// One frame as an effect asks for it. Every frame follows the same order:
+// copy, vertical sync, the palette writes that belong to the frame, flip,
+// START poll; a frame leaves out what it does not ask for.
+struct Frame {
+    int32_t rows = 0;             // canvas rows copied to the frame buffer not on display
+    bool wait = false;            // wait for the vertical sync (set-up frames do not)
+    void (*at_sync)() = nullptr;  // palette writes right after the sync
+    bool flip = false;            // show the frame buffer just written
+    bool poll = false;            // poll START at the end
+    bool last = false;            // the effect ends with this frame
+};
+
+// The ordinary effect frame: the whole canvas, at the sync, flipped, polled.
+inline constexpr Frame kShown = {.rows = kHeight, .wait = true, .flip = true, .poll = true};
+// Nothing to present: the effect has ended.
+inline constexpr Frame kEnd = {.last = true};
+
+enum class Result { Finished, Start };
+
+// Points the display at frame buffer 0 with an all-black palette in the
+// 8-bit mode. Returns the frame that does so at the first sync.
+Frame init_video();
 // Columns 0..319 of every row := 0; the hidden margin keeps its bytes.
 void clear_canvas();
 // Canvas rows 0..rows-1 into the frame buffer not on display.
@@ -23,7 +50,22 @@ void wait_vsync();
 // Shows the frame buffer just written and counts the frame.
 void flip();
 
+// A frame in two halves, for a caller that stops at each sync: the copy and
+// the wait, then the palette writes, the flip and the poll (true: START held).
+void begin_frame(const Frame& f);
+bool end_frame(const Frame& f);
+// Both halves at once.
+bool present(const Frame& f);
+// Presents frames from next() until the last one (Finished) or until START
+// is held after one (Start).
+Result play(Frame (*next)());
+
 uint8_t* canvas();
 uint32_t frame_counter();
+
+// Back to the state before init_video: no frames, a zero canvas.
+void reset();
+StateBlock state_block();
+StateBlock canvas_block();
 
 } // namespace Display

@@ -1,12 +1,13 @@
 #include "platform/palette.h"
 
-#include "data/buffers.h"
 #include "platform/display.h"
 #include "platform/hardware.h"
 
 namespace PaletteEngine {
 
 namespace {
+
+alignas(4) Palette work;
 
 void send(uint32_t blue, uint32_t green, uint32_t red) {
     HardwareAccess::write_register(HardwareAccess::kPaletteData,
@@ -31,21 +32,33 @@ void upload_faded(const Palette& p, uint32_t level, uint32_t start) {
     }
 }
 
-void fade_in(const Palette& p) {
-    for (uint32_t level = 0; level < 256; level += 4) {
-        Display::wait_vsync();
-        upload_faded(p, level, 0);
+void fade_in_step(const Palette& p, uint32_t step) {
+    // Levels 0, 4, ..., 252: level 256 is never sent; p itself follows at once.
+    upload_faded(p, 4 * step, 0);
+    if (step == kFadeSteps - 1) upload_palette(p);
+}
+
+void fade_out_step(const Palette& p, uint32_t step) {
+    // Levels 255, 251, ..., 3, then black.
+    upload_faded(p, 255 - 4 * step, 0);
+    if (step == kFadeSteps - 1) {
+        reset();
+        upload_palette(work);
     }
-    upload_palette(p);
+}
+
+void fade_in(const Palette& p) {
+    for (uint32_t step = 0; step < kFadeSteps; ++step) {
+        Display::wait_vsync();
+        fade_in_step(p, step);
+    }
 }
 
 void fade_out(const Palette& p) {
-    for (int32_t level = 255; level >= 3; level -= 4) {
+    for (uint32_t step = 0; step < kFadeSteps; ++step) {
         Display::wait_vsync();
-        upload_faded(p, static_cast<uint32_t>(level), 0);
+        fade_out_step(p, step);
     }
-    __builtin_memset(Buffers::work_palette, 0, sizeof Buffers::work_palette);
-    upload_palette(Buffers::work_palette);
 }
 
 void blend_palettes(Palette& out, const Palette& from, const Palette& to, int32_t level) {
@@ -60,6 +73,10 @@ void blend_palettes(Palette& out, const Palette& from, const Palette& to, int32_
     }
 }
 
-Palette& work_palette() { return Buffers::work_palette; }
+Palette& work_palette() { return work; }
+
+void reset() { __builtin_memset(work, 0, sizeof work); }
+
+StateBlock state_block() { return block_of(work); }
 
 } // namespace PaletteEngine

@@ -3,6 +3,8 @@
 #pragma once
 #include <stdint.h>
 
+#include "platform/state.h"
+
 struct PaletteEntry {
     uint8_t blue;
     uint8_t green;
@@ -23,14 +25,24 @@ void upload_palette(const Palette& p);
 // Entries start..255 scaled by level (component * level >> 8); level and
 // start above 255 act as 255.
 void upload_faded(const Palette& p, uint32_t level, uint32_t start);
-// 64 synced steps from black to p, then p exactly.
+// The fades from black to p and from p to black take kFadeSteps frames, one
+// upload right after each sync. A step of fade_in uploads p at level
+// 4 * step, the last step p exactly as well; a step of fade_out uploads p at
+// level 255 - 4 * step, the last step the work palette made black as well.
+inline constexpr uint32_t kFadeSteps = 64;
+void fade_in_step(const Palette& p, uint32_t step);
+void fade_out_step(const Palette& p, uint32_t step);
+// The whole fades, each step after a sync of its own.
 void fade_in(const Palette& p);
-// 64 synced steps from p to black; leaves the work palette black.
 void fade_out(const Palette& p);
 // out := to * level + from * (255 - level), per component; spare bytes kept.
 void blend_palettes(Palette& out, const Palette& from, const Palette& to, int32_t level);
 
 // The palette the effects build and edit before uploading it.
 Palette& work_palette();
+
+// The work palette back to all zero.
+void reset();
+StateBlock state_block();
 
 } // namespace PaletteEngine

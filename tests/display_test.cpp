@@ -8,7 +8,7 @@
 #include "platform/palette.h"
 #include "support/test_support.h"
 
-using DisplayController::Access;
+using ModelProbe::Access;
 using namespace HardwareAccess;
 
 namespace {
@@ -16,20 +16,20 @@ namespace {
 uint8_t* frame_buffer(int n) { return DisplayController::video_memory() + n * Display::kFrameBufferSize; }
 
 void paint_canvas(uint8_t seed) {
-    for (uint32_t i = 0; i < Buffers::kCanvasSize; ++i) {
-        Buffers::canvas[i] = static_cast<uint8_t>(i * 7 + seed + (i >> 9));
+    for (uint32_t i = 0; i < Display::kCanvasSize; ++i) {
+        Display::canvas()[i] = static_cast<uint8_t>(i * 7 + seed + (i >> 9));
     }
 }
 
 void open_display() {
     HardwareAccess::open_hardware();
-    Display::init_video();
+    start_video();
 }
 
 } // namespace
 
 TEST(InitVideo, LoadsBlackSelectsEightBitModeAndShowsFrameBufferZero) {
-    DisplayController::enable_log(true);
+    ModelProbe::enable_log(true);
     auto& rec = record();
     open_display();
     EXPECT_EQ(Display::frame_counter(), 1u);
@@ -37,7 +37,7 @@ TEST(InitVideo, LoadsBlackSelectsEightBitModeAndShowsFrameBufferZero) {
     EXPECT_EQ(rec.count, 1u);
 
     // Wait, black palette, format, pitch, flip: in that order.
-    const auto& log = DisplayController::access_log();
+    const auto& log = ModelProbe::access_log();
     size_t i = 0;
     while (log[i].offset != kPaletteIndex) ++i;
     EXPECT_EQ(log[i], (Access{kPaletteIndex, 0, true}));
@@ -56,7 +56,7 @@ TEST(InitVideo, NextCopyWritesFrameBufferOneAndFlipsAlternate) {
     open_display();
     paint_canvas(3);
     Display::copy_canvas(240);
-    EXPECT_EQ(frame_buffer(1)[0], Buffers::canvas[0]);
+    EXPECT_EQ(frame_buffer(1)[0], Display::canvas()[0]);
     EXPECT_EQ(frame_buffer(0)[0], 0);
 
     const uint32_t expected[] = {0x3012C00, 0x3000000, 0x3012C00, 0x3000000};
@@ -78,7 +78,7 @@ TEST(CopyCanvas, ShownPictureIsTheVisibleColumnsOfEveryRow) {
     static uint8_t shown[320 * 240];
     DisplayController::picture(shown);
     for (int y = 0; y < 240; ++y) {
-        ASSERT_EQ(std::memcmp(shown + y * 320, Buffers::canvas + y * 512, 320), 0) << "row " << y;
+        ASSERT_EQ(std::memcmp(shown + y * 320, Display::canvas() + y * 512, 320), 0) << "row " << y;
     }
 }
 
@@ -88,7 +88,7 @@ TEST(CopyCanvas, TwoCopiesWithoutFlipWriteTheSameBuffer) {
     Display::copy_canvas(240);
     paint_canvas(2);
     Display::copy_canvas(240);
-    EXPECT_EQ(std::memcmp(frame_buffer(1), Buffers::canvas, 320), 0);
+    EXPECT_EQ(std::memcmp(frame_buffer(1), Display::canvas(), 320), 0);
     for (uint32_t i = 0; i < Display::kFrameBufferSize; ++i) ASSERT_EQ(frame_buffer(0)[i], 0);
 }
 
@@ -97,19 +97,19 @@ TEST(CopyCanvas, TwoHundredRowsLeaveTheBottomFortyUnchanged) {
     std::memset(frame_buffer(1), 0xEE, Display::kFrameBufferSize);
     paint_canvas(5);
     Display::copy_canvas(200);
-    for (int y = 0; y < 200; ++y) ASSERT_EQ(std::memcmp(frame_buffer(1) + y * 320, Buffers::canvas + y * 512, 320), 0);
+    for (int y = 0; y < 200; ++y) ASSERT_EQ(std::memcmp(frame_buffer(1) + y * 320, Display::canvas() + y * 512, 320), 0);
     for (uint32_t i = 200 * 320; i < Display::kFrameBufferSize; ++i) ASSERT_EQ(frame_buffer(1)[i], 0xEE);
 }
 
 TEST(ClearCanvas, ZeroesVisibleColumnsAndKeepsTheMargin) {
     paint_canvas(9);
-    static uint8_t before[Buffers::kCanvasSize];
-    std::memcpy(before, Buffers::canvas, sizeof before);
+    static uint8_t before[Display::kCanvasSize];
+    std::memcpy(before, Display::canvas(), sizeof before);
     Display::clear_canvas();
     for (int y = 0; y < 240; ++y) {
         for (int x = 0; x < 512; ++x) {
             const uint8_t want = x < 320 ? 0 : before[y * 512 + x];
-            ASSERT_EQ(Buffers::canvas[y * 512 + x], want) << x << "," << y;
+            ASSERT_EQ(Display::canvas()[y * 512 + x], want) << x << "," << y;
         }
     }
 }
@@ -117,21 +117,21 @@ TEST(ClearCanvas, ZeroesVisibleColumnsAndKeepsTheMargin) {
 TEST(WaitVsync, EnteredDuringASyncWaitsForTheFollowingOne) {
     // Polarity 0: the sync is the rise of bit 4. The status bit already differs
     // from the polarity when the call starts, so the first rise does not count.
-    DisplayController::script_reads(kSyncStatus, {0x10, 0x10, 0x00, 0x00, 0x10, 0x00});
-    DisplayController::enable_log(true);
+    ModelProbe::script_reads(kSyncStatus, {0x10, 0x10, 0x00, 0x00, 0x10, 0x00});
+    ModelProbe::enable_log(true);
     Display::wait_vsync();
     int status_reads = 0;
-    for (const Access& a : DisplayController::access_log()) status_reads += a.offset == kSyncStatus;
+    for (const Access& a : ModelProbe::access_log()) status_reads += a.offset == kSyncStatus;
     EXPECT_EQ(status_reads, 5);
 }
 
 TEST(WaitVsync, HighPolarityWaitsForTheFallingEdge) {
-    DisplayController::script_reads(kSyncPolarity, {0xFFFF});
-    DisplayController::script_reads(kSyncStatus, {0x00, 0x10, 0x10, 0xEF});
-    DisplayController::enable_log(true);
+    ModelProbe::script_reads(kSyncPolarity, {0xFFFF});
+    ModelProbe::script_reads(kSyncStatus, {0x00, 0x10, 0x10, 0xEF});
+    ModelProbe::enable_log(true);
     Display::wait_vsync();
     int status_reads = 0;
-    for (const Access& a : DisplayController::access_log()) status_reads += a.offset == kSyncStatus;
+    for (const Access& a : ModelProbe::access_log()) status_reads += a.offset == kSyncStatus;
     EXPECT_EQ(status_reads, 4);
 }
 
@@ -150,7 +150,7 @@ TEST(Refresh, HandsOverThePictureAndPaletteFromBeforeTheWritesThatFollowTheWait)
     static Palette red;
     for (auto& e : red) e = rgb(255, 0, 0);
     paint_canvas(0);
-    Buffers::canvas[0] = 42;
+    Display::canvas()[0] = 42;
     Display::copy_canvas(240);
     Display::wait_vsync();
     PaletteEngine::upload_palette(red);
@@ -170,7 +170,7 @@ TEST(Refresh, BeforeTheFormatIsSetTheDisplayShowsBlack) {
     auto& rec = record();
     std::memset(DisplayController::video_memory(), 7, 320 * 240);
     HardwareAccess::open_hardware();
-    Display::init_video();
+    start_video();
     // The first refresh comes from init_video's wait, before the mode is set.
     for (uint8_t v : rec.refreshes[0].pixels) ASSERT_EQ(v, 0);
     static uint8_t shown[320 * 240];

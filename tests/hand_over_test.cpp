@@ -9,9 +9,11 @@
 #include "data/assets.h"
 #include "data/buffers.h"
 #include "effects/voxel_flight.h"
+#include "platform/display.h"
 #include "platform/hardware.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -57,7 +59,7 @@ struct Upload {
 std::vector<Upload> uploads(uint32_t* flips) {
     std::vector<Upload> u;
     *flips = 0;
-    for (const auto& a : DisplayController::access_log()) {
+    for (const auto& a : ModelProbe::access_log()) {
         if (!a.write) continue;
         if (a.offset == HardwareAccess::kAddressLow1) ++*flips;
         if (a.offset == HardwareAccess::kPaletteIndex) u.push_back({static_cast<uint32_t>(a.value / 2), *flips});
@@ -69,7 +71,7 @@ TEST(HandOver, ScrollTextRunsOverTheLastLandscapeFrame) {
     ASSERT_EQ(Assets::scroll_text_size, 774u) << "the timing below is the show's scroll text";
     Watcher watcher;
     DisplayController::attach(&watcher);
-    DisplayController::enable_log(true);
+    ModelProbe::enable_log(true);
     Show::run(nullptr);
     DisplayController::attach(nullptr);
     ASSERT_EQ(DisplayController::ending(), DisplayController::Ending::Completed);
@@ -90,7 +92,7 @@ TEST(HandOver, ScrollTextRunsOverTheLastLandscapeFrame) {
     VoxelFlight::set_course(c);
     VoxelFlight::draw_frame(frame);
     std::vector<uint8_t> landscape(kPixels, 0);
-    for (int y = 0; y < 202; ++y) std::memcpy(&landscape[y * 320], Buffers::canvas + y * 512, 320);
+    for (int y = 0; y < 202; ++y) std::memcpy(&landscape[y * 320], Display::canvas() + y * 512, 320);
     ASSERT_EQ(0, std::memcmp(final_flight.pixels.data(), landscape.data(), 200 * 320));
 
     // Every picture after it with the sky on top is the hand-over's: the

@@ -13,11 +13,11 @@
 
 #include "host/options.h"
 #include "host/program.h"
-#include "support/host_support.h"
 #include "host/progress.h"
 #include "host/screenshot.h"
 #include "host/show_runner.h"
 #include "platform/host/display_controller.h"
+#include "support/host_support.h"
 
 using Host::Mode;
 using Host::parse_options;

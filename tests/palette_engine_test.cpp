@@ -6,7 +6,7 @@
 #include "platform/palette.h"
 #include "support/test_support.h"
 
-using DisplayController::Access;
+using ModelProbe::Access;
 using namespace HardwareAccess;
 
 namespace {
@@ -24,7 +24,7 @@ const uint8_t* hw(int index) { return DisplayController::hardware_palette() + 3 
 
 int count_writes(uint32_t offset) {
     int n = 0;
-    for (const Access& a : DisplayController::access_log()) n += a.write && a.offset == offset;
+    for (const Access& a : ModelProbe::access_log()) n += a.write && a.offset == offset;
     return n;
 }
 
@@ -32,9 +32,9 @@ int count_writes(uint32_t offset) {
 
 TEST(PaletteUpload, WholePaletteIsOneIndexWriteThenGreenBlueAndRedPerEntry) {
     const Palette& p = ramp();
-    DisplayController::enable_log(true);
+    ModelProbe::enable_log(true);
     PaletteEngine::upload_palette(p);
-    const auto& log = DisplayController::access_log();
+    const auto& log = ModelProbe::access_log();
     ASSERT_EQ(log.size(), 513u);
     EXPECT_EQ(log[0], (Access{kPaletteIndex, 0, true}));
     for (int i = 0; i < 256; ++i) {
@@ -60,10 +60,10 @@ TEST(PaletteUpload, FadedLevelZeroBlackensFromStartAndKeepsEntriesBelow) {
 TEST(PaletteUpload, FadedStartAndLevelAreLimitedTo255) {
     const Palette& p = ramp();
     for (uint32_t start : {255u, 300u, 0xFFFFFFFFu}) {
-        DisplayController::clear_log();
-        DisplayController::enable_log(true);
+        ModelProbe::clear_log();
+        ModelProbe::enable_log(true);
         PaletteEngine::upload_faded(p, 1000, start);
-        const auto& log = DisplayController::access_log();
+        const auto& log = ModelProbe::access_log();
         ASSERT_EQ(log.size(), 3u) << start;
         EXPECT_EQ(log[0], (Access{kPaletteIndex, 510, true}));
         // Level 1000 sends what 255 sends: 255 -> 254.
@@ -86,7 +86,7 @@ TEST(PaletteUpload, FadedTopLevelSends254ForFullComponentsWhileExactUploadSends2
 TEST(PaletteFades, FadeInTakes64SyncsAnd65UploadsEndingExact) {
     auto& rec = record();
     const Palette& p = ramp();
-    DisplayController::enable_log(true);
+    ModelProbe::enable_log(true);
     PaletteEngine::fade_in(p);
     EXPECT_EQ(rec.count, 64u);
     EXPECT_EQ(count_writes(kPaletteIndex), 65);
@@ -107,12 +107,12 @@ TEST(PaletteFades, FadeOutTakes64SyncsAnd65UploadsAndZeroesTheWorkPalette) {
     Palette& work = PaletteEngine::work_palette();
     for (auto& e : work) e = rgb(255, 255, 255, 9);
     const Palette& p = ramp();
-    DisplayController::enable_log(true);
+    ModelProbe::enable_log(true);
     PaletteEngine::fade_out(p);
     EXPECT_EQ(rec.count, 64u);
     EXPECT_EQ(count_writes(kPaletteIndex), 65);
     // The last scaled step is level 3: 255 is sent as 2.
-    const auto& log = DisplayController::access_log();
+    const auto& log = ModelProbe::access_log();
     size_t last_index = 0;
     for (size_t i = 0; i < log.size(); ++i) {
         if (log[i].offset == kPaletteIndex) last_index = i;

@@ -8,7 +8,6 @@
 
 #include "data/assets.h"
 #include "data/buffers.h"
-#include "data/settings.h"
 #include "data/sine_table.h"
 #include "effects/plasma.h"
 #include "platform/display.h"
@@ -19,13 +18,13 @@
 #include "text/scroller.h"
 #include "text/text_renderer.h"
 
-using DisplayController::Access;
+using ModelProbe::Access;
 
 namespace {
 
 constexpr int kPitch = 512;
 
-uint8_t at(int x, int y) { return Buffers::canvas[y * kPitch + x]; }
+uint8_t at(int x, int y) { return Display::canvas()[y * kPitch + x]; }
 
 // The four-wave sum of one pixel, written out as the formula reads.
 int32_t sum_at(int frame, int x, int y) {
@@ -70,7 +69,7 @@ TEST(PlasmaField, LaterFrames) {
 
 TEST(PlasmaField, EveryPixelFollowsTheFormulaAndTheMarginIsKept) {
     for (int frame : {0, 32, 100, 517, 1023}) {
-        std::memset(Buffers::canvas, 0xEE, sizeof Buffers::canvas);
+        std::memset(Display::canvas(), 0xEE, Display::kCanvasSize);
         draw_frame(frame);
         for (int y = 0; y < 240; ++y) {
             for (int x = 0; x < 320; ++x) ASSERT_EQ(at(x, y), value_at(frame, x, y)) << frame << ":" << x << "," << y;
@@ -97,18 +96,18 @@ TEST(PlasmaField, NeverDrawsTheTextColoursAndReachesBothEnds) {
 }
 
 TEST(PlasmaField, PhasesAreTakenModulo1024) {
-    std::vector<uint8_t> a(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize);
+    std::vector<uint8_t> a(Display::canvas(), Display::canvas() + Display::kCanvasSize);
     Plasma::draw_field(0, 11 * 7, 21 * 6, 0);
-    a.assign(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize);
+    a.assign(Display::canvas(), Display::canvas() + Display::kCanvasSize);
     Plasma::draw_field(1024 * 3, 11 * 7 + 1024 * 5, 21 * 6 - 1024 * 2, -1024);
-    EXPECT_TRUE(a == std::vector<uint8_t>(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize));
+    EXPECT_TRUE(a == std::vector<uint8_t>(Display::canvas(), Display::canvas() + Display::kCanvasSize));
 }
 
 // ---- Palette -------------------------------------------------------------
 
 void open_display() {
     HardwareAccess::open_hardware();
-    Display::init_video();
+    start_video();
 }
 
 // Runs with a text of the test's own: codes where the test wants them and no
@@ -145,7 +144,7 @@ TEST(PlasmaPalette, InitBuildsTheFourRampsAndKeepsSpareBytes) {
     expect(2, 8, 246, 0);
     expect(63, 252, 2, 0);
     expect(255, 0, 253, 0);
-    EXPECT_EQ(Settings::plasma_fade_out_level, 256);
+    EXPECT_EQ(Plasma::fade_out_level(), 256);
 }
 
 TEST(PlasmaPalette, InitShowsOnlyTheTextColourAndSendsEntry255AsItWas) {
@@ -153,8 +152,8 @@ TEST(PlasmaPalette, InitShowsOnlyTheTextColourAndSendsEntry255AsItWas) {
     Palette& p = PaletteEngine::work_palette();
     for (auto& e : p) e = rgb(200, 100, 50);
     p[255] = rgb(9, 8, 7);
-    DisplayController::enable_log(true);
-    DisplayController::clear_log();
+    ModelProbe::enable_log(true);
+    ModelProbe::clear_log();
     Plasma::init();
     const uint8_t* hw = DisplayController::hardware_palette();
     EXPECT_EQ(hw[3 * 1], 255);
@@ -168,17 +167,17 @@ TEST(PlasmaPalette, InitShowsOnlyTheTextColourAndSendsEntry255AsItWas) {
     EXPECT_EQ(hw[3 * 255 + 1], 8);
     EXPECT_EQ(hw[3 * 255 + 2], 7);
     // One whole upload and nothing else: the ramps wait for the fade-in.
-    const auto& log = DisplayController::access_log();
+    const auto& log = ModelProbe::access_log();
     ASSERT_EQ(log.size(), 1u + 2 * 256);
     EXPECT_EQ(log[0], (Access{HardwareAccess::kPaletteIndex, 0, true}));
-    DisplayController::enable_log(false);
+    ModelProbe::enable_log(false);
 }
 
 // Palette uploads made by run, by run frame (1 = the first), as the level
 // read back from entry 64 (red 255): the red sent is 255 * level >> 8.
 std::map<int, int> faded_uploads_by_frame() {
     std::map<int, int> out;
-    const auto& log = DisplayController::access_log();
+    const auto& log = ModelProbe::access_log();
     int flips = 0;
     for (size_t i = 0; i < log.size(); ++i) {
         const Access& a = log[i];
@@ -200,7 +199,7 @@ std::map<int, int32_t> code_steps(const char* text, int steps) {
     use_text(text);
     std::map<int, int32_t> out;
     for (int n = 1; n <= steps; ++n) {
-        const int32_t c = Scroller::step();
+        const int32_t c = code_of(Scroller::step());
         if (c) out[n] = c;
         if (c == 4) break;
     }
@@ -214,7 +213,7 @@ TEST(PlasmaRun, PresentsTheFieldAndRepeatsEvery1024Frames) {
     open_display();
     Plasma::init();
     use_text(text.c_str());
-    EXPECT_EQ(Plasma::run(), 0);
+    EXPECT_EQ(Plasma::run(), Display::Result::Finished);
     const auto& c = rec.checksums;
     ASSERT_GT(c.size(), 1200u);
     // Refresh 3 (index 2) shows frame 0; the palette stays as init left it.
@@ -225,9 +224,9 @@ TEST(PlasmaRun, PresentsTheFieldAndRepeatsEvery1024Frames) {
     // The last frame drawn is still in the canvas (one refresh per frame after
     // init_video's).
     const int last = static_cast<int>(c.size()) - 2;
-    std::vector<uint8_t> drawn(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize);
+    std::vector<uint8_t> drawn(Display::canvas(), Display::canvas() + Display::kCanvasSize);
     draw_frame(last);
-    EXPECT_TRUE(drawn == std::vector<uint8_t>(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize));
+    EXPECT_TRUE(drawn == std::vector<uint8_t>(Display::canvas(), Display::canvas() + Display::kCanvasSize));
 }
 
 TEST(PlasmaRun, FirstPresentedPictureIsFrameZero) {
@@ -235,7 +234,7 @@ TEST(PlasmaRun, FirstPresentedPictureIsFrameZero) {
     open_display();
     Plasma::init();
     use_text(" @4"); // code 4 on the first step, nothing drawn
-    EXPECT_EQ(Plasma::run(), 0);
+    EXPECT_EQ(Plasma::run(), Display::Result::Finished);
     Display::wait_vsync(); // one more refresh shows the flipped frame
     ASSERT_EQ(rec.refreshes.size(), 3u);
     draw_frame(0);
@@ -253,7 +252,7 @@ TEST(PlasmaRun, StartOnTheLastFrameWinsOverCodeFour) {
     Plasma::init();
     use_text("@4");
     const uint32_t before = Display::frame_counter();
-    EXPECT_EQ(Plasma::run(), 1);
+    EXPECT_EQ(Plasma::run(), Display::Result::Start);
     EXPECT_EQ(Display::frame_counter() - before, 1u);
 }
 
@@ -262,7 +261,7 @@ TEST(PlasmaRun, StartEndsTheRunAfterThePresentedFrame) {
     open_display();
     Plasma::init();
     use_text(std::string(300, ' ').c_str());
-    EXPECT_EQ(Plasma::run(), 1);
+    EXPECT_EQ(Plasma::run(), Display::Result::Start);
     // Refresh 10 comes from the ninth frame's wait (init_video made refresh 1).
     EXPECT_EQ(Display::frame_counter(), 1u + 9u);
 }
@@ -287,10 +286,10 @@ TEST(PlasmaTiming, ShowFadesOnTheScrollTextsCodesAndEndsOnFrame2410) {
     Scroller::use_text(Assets::scroller_font, Assets::scroll_text);
     Scroller::restart();
     Plasma::init();
-    DisplayController::enable_log(true);
-    DisplayController::clear_log();
+    ModelProbe::enable_log(true);
+    ModelProbe::clear_log();
     const uint32_t before = Display::frame_counter();
-    EXPECT_EQ(Plasma::run(), 0);
+    EXPECT_EQ(Plasma::run(), Display::Result::Finished);
     fade_in_flag_set = true;
     EXPECT_EQ(Display::frame_counter() - before, 2410u);
 
@@ -302,7 +301,7 @@ TEST(PlasmaTiming, ShowFadesOnTheScrollTextsCodesAndEndsOnFrame2410) {
     const uint8_t* hw = DisplayController::hardware_palette();
     EXPECT_EQ(hw[0] + hw[1] + hw[2], 0);
     EXPECT_EQ(hw[3] + hw[4] + hw[5], 3 * 255);
-    DisplayController::enable_log(false);
+    ModelProbe::enable_log(false);
 }
 
 TEST(PlasmaTiming, FadeOutRequestedDuringTheFadeInWaitsForIt) {
@@ -324,10 +323,10 @@ TEST(PlasmaTiming, FadeOutRequestedDuringTheFadeInWaitsForIt) {
     open_display();
     Plasma::init();
     use_text(text.c_str());
-    DisplayController::enable_log(true);
-    DisplayController::clear_log();
+    ModelProbe::enable_log(true);
+    ModelProbe::clear_log();
     const uint32_t before = Display::frame_counter();
-    EXPECT_EQ(Plasma::run(), 0);
+    EXPECT_EQ(Plasma::run(), Display::Result::Finished);
     EXPECT_EQ(Display::frame_counter() - before, static_cast<uint32_t>(s4));
     EXPECT_EQ(rec.count, 1u + s4);
 
@@ -335,8 +334,8 @@ TEST(PlasmaTiming, FadeOutRequestedDuringTheFadeInWaitsForIt) {
     for (int i = 1; i <= 64; ++i) expected[s1 + i] = red_at(4 * i);
     for (int i = 0; i < 64; ++i) expected[s1 + 65 + i] = red_at(255 - 4 * i);
     EXPECT_EQ(faded_uploads_by_frame(), expected);
-    EXPECT_EQ(Settings::plasma_fade_out_level, -1);
-    DisplayController::enable_log(false);
+    EXPECT_EQ(Plasma::fade_out_level(), -1);
+    ModelProbe::enable_log(false);
 }
 
 } // namespace

@@ -12,13 +12,13 @@
 
 #include "data/buffers.h"
 #include "data/logo.h"
-#include "data/settings.h"
 #include "data/sine_table.h"
 #include "effects/rotozoomer.h"
 #include "platform/display.h"
 #include "platform/hardware.h"
 #include "platform/palette.h"
 #include "support/test_support.h"
+#include "text/scroller.h"
 
 namespace {
 
@@ -36,15 +36,21 @@ struct FakeScroller {
 
 namespace Scroller {
 void restart() {}
-int32_t step() {
+Cue step() {
     ++scroller.steps;
-    return scroller.on_step ? scroller.on_step(scroller.steps) : 0;
+    return static_cast<Cue>(scroller.on_step ? scroller.on_step(scroller.steps) : 0);
 }
 void set_colours(uint8_t fill, uint8_t outline) {
     ++scroller.colour_calls;
     scroller.fill = fill;
     scroller.outline = outline;
 }
+// The rest of the scroller's interface, for the show's other users of it.
+void use_text(const uint8_t*, const char*) {}
+uint32_t steps() { return static_cast<uint32_t>(scroller.steps); }
+Cue last_cue() { return Cue::None; }
+void reset() { scroller = FakeScroller{}; }
+StateBlock state_block() { return block_of(scroller.steps); }
 } // namespace Scroller
 
 namespace {
@@ -88,7 +94,7 @@ int mismatches(const uint8_t* texture, int32_t a, int32_t zoom) {
     int bad = 0;
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
-            bad += Buffers::canvas[y * 512 + x] != texel_at(texture, a, zoom, x, y);
+            bad += Display::canvas()[y * 512 + x] != texel_at(texture, a, zoom, x, y);
     return bad;
 }
 
@@ -102,7 +108,7 @@ void patterned_texture() {
 void start_up() {
     scroller = FakeScroller{};
     HardwareAccess::open_hardware();
-    Display::init_video();
+    start_video();
 }
 
 // Runs the effect for `frames` frames (the scroller reports 4 on the last),
@@ -113,7 +119,13 @@ int32_t run_frames(int frames, const std::function<void(int)>& check) {
         if (check) check(n - first);
         return n - first == frames ? 4 : 0;
     };
-    return Rotozoomer::run();
+    return Rotozoomer::run() == Display::Result::Start;
+}
+
+// init, then its first frame: the cleared screen in the new colours.
+void init() {
+    Rotozoomer::init();
+    Display::present(Rotozoomer::frame());
 }
 
 } // namespace
@@ -123,11 +135,10 @@ TEST(RotozoomerInit, PaletteColoursAndFirstFrame) {
     start_up();
     Palette& work = PaletteEngine::work_palette();
     for (int i = 0; i < 256; ++i) work[i] = rgb(1, 2, 3, 4);
-    std::memset(Buffers::canvas, 9, Buffers::kCanvasSize);
-    Settings::rotozoomer_time = 777;
-    DisplayController::enable_log(true);
+    std::memset(Display::canvas(), 9, Display::kCanvasSize);
+    ModelProbe::enable_log(true);
 
-    Rotozoomer::init();
+    init();
 
     for (int i = 0; i < 16; ++i) EXPECT_EQ(0, std::memcmp(&work[i], &Logo::palette[i], 4)) << i;
     const PaletteEntry white = rgb(255, 255, 255, 255), black = rgb(0, 0, 0, 0);
@@ -137,7 +148,7 @@ TEST(RotozoomerInit, PaletteColoursAndFirstFrame) {
     EXPECT_EQ(scroller.colour_calls, 1);
     EXPECT_EQ(scroller.fill, 16);
     EXPECT_EQ(scroller.outline, 17);
-    EXPECT_EQ(Settings::rotozoomer_time, 1);
+    EXPECT_EQ(Rotozoomer::time(), 1);
 
     // One synced frame: the cleared canvas in the new palette.
     EXPECT_EQ(rec.count, 2u); // init_video's and init's
@@ -149,11 +160,11 @@ TEST(RotozoomerInit, PaletteColoursAndFirstFrame) {
     EXPECT_EQ(hw[16 * 3], 255);
     EXPECT_EQ(hw[17 * 3 + 1], 0);
     EXPECT_EQ(hw[18 * 3 + 2], 3);
-    EXPECT_EQ(Buffers::canvas[320], 9); // hidden columns keep their bytes
+    EXPECT_EQ(Display::canvas()[320], 9); // hidden columns keep their bytes
     EXPECT_EQ(Display::frame_counter(), 2u);
 
     // Order: wait, upload, flip; START is not polled.
-    const auto& log = DisplayController::access_log();
+    const auto& log = ModelProbe::access_log();
     size_t last_sync = 0, first_palette = 0, first_flip = 0;
     for (size_t i = 0; i < log.size(); ++i) {
         if (log[i].offset == HardwareAccess::kButtons) ADD_FAILURE() << "START polled in init";
@@ -182,8 +193,8 @@ TEST(Rotozoomer, EveryFrameFollowsTheScheduleOver1100Frames) {
     record(false);
     start_up();
     patterned_texture();
-    Rotozoomer::init();
-    std::memset(Buffers::canvas, 0xAB, Buffers::kCanvasSize);
+    init();
+    std::memset(Display::canvas(), 0xAB, Display::kCanvasSize);
     Display::clear_canvas(); // hidden columns stay 0xAB
 
     Schedule s;
@@ -201,16 +212,16 @@ TEST(Rotozoomer, EveryFrameFollowsTheScheduleOver1100Frames) {
     EXPECT_EQ(bad_frames, 0);
     EXPECT_GT(negative_angles, 100); // swing angles below zero were masked
     EXPECT_GT(negative_zooms, 400);
-    EXPECT_EQ(Settings::rotozoomer_time, 1101);
+    EXPECT_EQ(Rotozoomer::time(), 1101);
     for (int y = 0; y < 240; ++y)
-        for (int x = 320; x < 512; ++x) ASSERT_EQ(Buffers::canvas[y * 512 + x], 0xAB);
+        for (int x = 320; x < 512; ++x) ASSERT_EQ(Display::canvas()[y * 512 + x], 0xAB);
 }
 
 TEST(Rotozoomer, ModeSwitchFrames) {
     record(false);
     start_up();
     patterned_texture();
-    Rotozoomer::init();
+    init();
     const int32_t swing_202 = S(1012) >> 6;
     run_frames(404, [&](int n) {
         if (n == 1) EXPECT_EQ(mismatches(Buffers::logo_pixels, 5, 6), 0);
@@ -234,14 +245,14 @@ TEST(Rotozoomer, CentreShowsTexel32_32AndZoomZeroIsOneColour) {
     start_up();
     std::memset(Buffers::logo_pixels, 1, Buffers::kLogoSize);
     Buffers::logo_pixels[32 * 64 + 32] = 200;
-    Rotozoomer::init();
+    init();
 
     int centre_wrong = 0, flat_frames = 0, flat = 0;
     run_frames(1100, [&](int n) {
-        centre_wrong += Buffers::canvas[120 * 512 + 160] != 200;
+        centre_wrong += Display::canvas()[120 * 512 + 160] != 200;
         int count200 = 0;
         for (int y = 0; y < 240; ++y)
-            for (int x = 0; x < 320; ++x) count200 += Buffers::canvas[y * 512 + x] == 200;
+            for (int x = 0; x < 320; ++x) count200 += Display::canvas()[y * 512 + x] == 200;
         if (count200 == 320 * 240) {
             ++flat_frames;
             flat += n;
@@ -258,14 +269,14 @@ TEST(Rotozoomer, CentreShowsTexel32_32OfTheStoredLogo) {
     record(false);
     start_up();
     Logo::decode();
-    Rotozoomer::init();
+    init();
     const uint8_t centre = Buffers::logo_pixels[32 * 64 + 32];
     Schedule s;
     int wrong = 0, bad_frames = 0;
     run_frames(1100, [&](int n) {
         int32_t a, zoom;
         s.next(a, zoom);
-        wrong += Buffers::canvas[120 * 512 + 160] != centre;
+        wrong += Display::canvas()[120 * 512 + 160] != centre;
         if (n % 100 == 1 && mismatches(Buffers::logo_pixels, a, zoom)) ++bad_frames;
     });
     EXPECT_EQ(wrong, 0);
@@ -289,14 +300,11 @@ TEST(Rotozoomer, NegativeZoomIsTheOppositeZoomTurnedHalfATurn) {
     }
     ASSERT_GE(tn, 0);
 
-    record(false);
-    start_up();
     patterned_texture();
     std::vector<uint8_t> pictures[2];
     for (int k = 0; k < 2; ++k) {
-        Rotozoomer::init();
-        Settings::rotozoomer_time = (k == 0 ? tp : tn) - 1;
-        run_frames(1, [&](int) { pictures[k].assign(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize); });
+        Rotozoomer::draw(5, S(k == 0 ? tp : tn) >> 6);
+        pictures[k].assign(Display::canvas(), Display::canvas() + Display::kCanvasSize);
     }
     ASSERT_EQ(S(tp) >> 6, -(S(tn) >> 6));
     EXPECT_NE(pictures[0], pictures[1]);
@@ -309,16 +317,16 @@ TEST(Rotozoomer, Code4EndsAfterTheFrameIsPresented) {
     auto& rec = record(true);
     start_up();
     patterned_texture();
-    Rotozoomer::init();
-    DisplayController::enable_log(true);
-    DisplayController::clear_log();
+    init();
+    ModelProbe::enable_log(true);
+    ModelProbe::clear_log();
     std::vector<uint8_t> drawn;
     scroller.on_step = [&](int n) -> int32_t {
-        drawn.assign(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize);
+        drawn.assign(Display::canvas(), Display::canvas() + Display::kCanvasSize);
         const int32_t codes[] = {0, 1, 2, 3, 5, 9, 0, 4};
         return codes[n - 1];
     };
-    EXPECT_EQ(Rotozoomer::run(), 0);
+    EXPECT_EQ(Rotozoomer::run(), Display::Result::Finished);
     EXPECT_EQ(scroller.steps, 8);
     EXPECT_EQ(rec.count, 2u + 8u);
     EXPECT_EQ(rec.start_polls, 8u);
@@ -331,7 +339,7 @@ TEST(Rotozoomer, Code4EndsAfterTheFrameIsPresented) {
 
     // No palette traffic; per frame the sync, the flip, then the START poll.
     int polls = 0, flips = 0;
-    for (const auto& e : DisplayController::access_log()) {
+    for (const auto& e : ModelProbe::access_log()) {
         EXPECT_NE(e.offset, HardwareAccess::kPaletteIndex);
         EXPECT_NE(e.offset, HardwareAccess::kPaletteData);
         if (e.offset == HardwareAccess::kAddressLow1) {
@@ -351,9 +359,9 @@ int32_t run_with_start_at(long refresh, int code4_frame, int& steps, uint32_t& r
     auto& rec = record(true, refresh);
     start_up();
     patterned_texture();
-    Rotozoomer::init();
+    init();
     scroller.on_step = [=](int n) { return n == code4_frame ? 4 : 0; };
-    const int32_t result = Rotozoomer::run();
+    const int32_t result = Rotozoomer::run() == Display::Result::Start;
     steps = scroller.steps;
     refreshes = rec.count;
     return result;

@@ -10,6 +10,7 @@
 #include "data/buffers.h"
 #include "data/logo.h"
 #include "data/run_length_image.h"
+#include "platform/display.h"
 
 namespace {
 
@@ -181,13 +182,13 @@ TEST(Logo, StoredStreamEndsWithItsLastPacket) {
 }
 
 TEST(Blit, LogoReplacesExactlyItsRectangle) {
-    std::memset(Buffers::canvas, 0x5A, Buffers::kCanvasSize);
+    std::memset(Display::canvas(), 0x5A, Display::kCanvasSize);
     uint8_t image[64 * 64];
     for (int i = 0; i < 64 * 64; ++i) image[i] = static_cast<uint8_t>(i * 7 % 16); // zeros too
     RunLengthImage::blit(128, 60, image, 64, 64);
     for (int y = 0; y < 240; ++y) {
         for (int x = 0; x < 512; ++x) {
-            const uint8_t got = Buffers::canvas[y * 512 + x];
+            const uint8_t got = Display::canvas()[y * 512 + x];
             if (y >= 60 && y < 124 && x >= 128 && x < 192) {
                 ASSERT_EQ(got, image[(y - 60) * 64 + (x - 128)]) << x << "," << y;
             } else {
@@ -198,26 +199,26 @@ TEST(Blit, LogoReplacesExactlyItsRectangle) {
 }
 
 TEST(Blit, RowPitchIsTheWidth) {
-    std::memset(Buffers::canvas, 0, Buffers::kCanvasSize);
+    std::memset(Display::canvas(), 0, Display::kCanvasSize);
     const uint8_t image[6] = {1, 2, 3, 4, 5, 6};
     RunLengthImage::blit(317, 238, image, 3, 2); // ends at the last shown pixel
-    EXPECT_EQ(Buffers::canvas[238 * 512 + 317], 1);
-    EXPECT_EQ(Buffers::canvas[238 * 512 + 319], 3);
-    EXPECT_EQ(Buffers::canvas[239 * 512 + 317], 4);
-    EXPECT_EQ(Buffers::canvas[239 * 512 + 319], 6);
+    EXPECT_EQ(Display::canvas()[238 * 512 + 317], 1);
+    EXPECT_EQ(Display::canvas()[238 * 512 + 319], 3);
+    EXPECT_EQ(Display::canvas()[239 * 512 + 317], 4);
+    EXPECT_EQ(Display::canvas()[239 * 512 + 319], 6);
     int nonzero = 0;
-    for (uint32_t i = 0; i < Buffers::kCanvasSize; ++i) nonzero += Buffers::canvas[i] != 0;
+    for (uint32_t i = 0; i < Display::kCanvasSize; ++i) nonzero += Display::canvas()[i] != 0;
     EXPECT_EQ(nonzero, 6);
 }
 
 TEST(Blit, EmptySizesCopyNothing) {
-    std::memset(Buffers::canvas, 0x33, Buffers::kCanvasSize);
+    std::memset(Display::canvas(), 0x33, Display::kCanvasSize);
     const uint8_t image[4] = {1, 2, 3, 4};
     RunLengthImage::blit(0, 0, image, 0, 2);
     RunLengthImage::blit(0, 0, image, 2, 0);
     RunLengthImage::blit(0, 0, image, -2, 2);
     RunLengthImage::blit(0, 0, image, 2, -1);
     RunLengthImage::blit(0, 0, nullptr, 0, 0);
-    EXPECT_TRUE(std::all_of(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize,
+    EXPECT_TRUE(std::all_of(Display::canvas(), Display::canvas() + Display::kCanvasSize,
                             [](uint8_t v) { return v == 0x33; }));
 }

@@ -10,6 +10,8 @@
 #include "data/assets.h"
 #include "data/buffers.h"
 #include "data/sine_table.h"
+#include "platform/display.h"
+#include "support/test_support.h"
 #include "text/scroller.h"
 #include "text/text_renderer.h"
 
@@ -41,9 +43,9 @@ const std::vector<uint8_t>& test_font() {
     return font;
 }
 
-std::vector<uint8_t> canvas_bytes() { return {Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize}; }
+std::vector<uint8_t> canvas_bytes() { return {Display::canvas(), Display::canvas() + Display::kCanvasSize}; }
 
-void clear_canvas() { std::memset(Buffers::canvas, 0, sizeof Buffers::canvas); }
+void clear_canvas() { std::memset(Display::canvas(), 0, Display::kCanvasSize); }
 
 class ScrollerTest : public ::testing::Test {
 protected:
@@ -61,7 +63,7 @@ protected:
     // character index at pen x, as the renderer draws it by hand.
     int32_t step_expecting(int x, int index) {
         clear_canvas();
-        const int32_t code = Scroller::step();
+        const int32_t code = code_of(Scroller::step());
         ++step_count_;
         const auto stepped = canvas_bytes();
         clear_canvas();
@@ -76,9 +78,9 @@ protected:
     // One step that must draw nothing.
     int32_t step_blank() {
         clear_canvas();
-        const int32_t code = Scroller::step();
+        const int32_t code = code_of(Scroller::step());
         ++step_count_;
-        EXPECT_TRUE(canvas_bytes() == std::vector<uint8_t>(Buffers::kCanvasSize, 0))
+        EXPECT_TRUE(canvas_bytes() == std::vector<uint8_t>(Display::kCanvasSize, 0))
             << "step " << step_count_ << " drew";
         return code;
     }
@@ -169,7 +171,7 @@ TEST_F(ScrollerTest, CodeThreeDrawsThenRewinds) {
     start(std::string(41, ' ') + "@1" + std::string(40, ' ') + "@3A");
     std::vector<std::pair<int, int32_t>> reports;
     for (int n = 1; n <= 2000 && reports.size() < 3; ++n) {
-        const int32_t code = Scroller::step();
+        const int32_t code = code_of(Scroller::step());
         if (code) reports.emplace_back(n, code);
     }
     ASSERT_EQ(reports.size(), 3u);
@@ -219,7 +221,7 @@ TEST(ShowScrollText, ReportsTheShowsCodesOnTheirSteps) {
     Scroller::restart();
     std::map<int, int32_t> reports;
     for (int n = 1; n <= 6089; ++n) {
-        const int32_t code = Scroller::step();
+        const int32_t code = code_of(Scroller::step());
         if (code) reports[n] = code;
     }
     const std::map<int, int32_t> expected = {{945, 1}, {2245, 2}, {2410, 4}, {2710, 2}, {3350, 4}, {6089, 4}};
@@ -228,7 +230,7 @@ TEST(ShowScrollText, ReportsTheShowsCodesOnTheirSteps) {
     // row 82 land in row 81's margin).
     for (int y = 0; y < 240; ++y) {
         if (y >= 81 && y <= 146) continue;
-        for (int x = 0; x < kPitch; ++x) ASSERT_EQ(Buffers::canvas[y * kPitch + x], 0) << x << "," << y;
+        for (int x = 0; x < kPitch; ++x) ASSERT_EQ(Display::canvas()[y * kPitch + x], 0) << x << "," << y;
     }
 }
 
@@ -244,7 +246,7 @@ TEST(ShowScrollText, RunsOutQuietlyAfterItsLastCode) {
     // The terminator is first now: nothing left to draw.
     clear_canvas();
     EXPECT_EQ(Scroller::step(), 0);
-    EXPECT_TRUE(canvas_bytes() == std::vector<uint8_t>(Buffers::kCanvasSize, 0));
+    EXPECT_TRUE(canvas_bytes() == std::vector<uint8_t>(Display::kCanvasSize, 0));
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #include "data/assets.h"
 #include "data/buffers.h"
+#include "platform/display.h"
+#include "support/test_support.h"
 #include "text/text_renderer.h"
 
 using TextRenderer::advance_width;
@@ -63,25 +65,25 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-uint8_t& at(int x, int y) { return Buffers::canvas[y * kPitch + x]; }
+uint8_t& at(int x, int y) { return Display::canvas()[y * kPitch + x]; }
 
 void clear_all() {
-    std::memset(Buffers::canvas, 0, sizeof Buffers::canvas);
+    std::memset(Display::canvas(), 0, Display::kCanvasSize);
     std::memset(Buffers::wave_table, 0, sizeof Buffers::wave_table);
     draw_text(nullptr, 0, 0, 0, kPlain, ""); // stored code back to 0
 }
 
 int count_nonzero() {
     int n = 0;
-    for (uint8_t b : Buffers::canvas) n += b != 0;
+    for (uint32_t i = 0; i < Display::kCanvasSize; ++i) n += Display::canvas()[i] != 0;
     return n;
 }
 
 // Canvas addresses of all non-zero bytes.
 std::vector<int> written() {
     std::vector<int> out;
-    for (int i = 0; i < static_cast<int>(Buffers::kCanvasSize); ++i) {
-        if (Buffers::canvas[i]) out.push_back(i);
+    for (int i = 0; i < static_cast<int>(Display::kCanvasSize); ++i) {
+        if (Display::canvas()[i]) out.push_back(i);
     }
     return out;
 }
@@ -366,7 +368,7 @@ TEST_F(TextRendererTest, ColumnsPastTheMarginNeverReachTheNextRow) {
     f.glyph('A', {std::string(200, '#')});
     draw_text(f.data(), 319, 30, 1, kPlain, "A");
     EXPECT_EQ(at(0, 31), 0);
-    EXPECT_EQ(Buffers::canvas[30 * kPitch + 511], 1);
+    EXPECT_EQ(Display::canvas()[30 * kPitch + 511], 1);
     EXPECT_EQ(count_nonzero(), 511 - 319 + 1);
     // The outline of column 511 stops there too.
     clear_all();
@@ -385,14 +387,14 @@ TEST_F(TextRendererTest, ColumnsOutsideTheScreenTakeNoWave) {
     // stay on row 50, and 512 on are cut.
     draw_text(f.data(), 300, 50, 1, kPlain, "A");
     for (int x = 300; x < 320; ++x) EXPECT_EQ(at(x, 53), 1);
-    for (int x = 320; x < 512; ++x) EXPECT_EQ(Buffers::canvas[50 * kPitch + x], 1) << x;
+    for (int x = 320; x < 512; ++x) EXPECT_EQ(Display::canvas()[50 * kPitch + x], 1) << x;
     EXPECT_EQ(count_nonzero(), 20 + 192);
     // Columns -400..-146, reaching beyond the table on the left: only
     // -192..-146 are written, into row 49's margin.
     clear_all();
     for (int x = 0; x < 320; ++x) Buffers::wave(x) = 3;
     draw_text(f.data(), -400, 50, 1, kPlain, "A");
-    for (int x = 320; x <= 366; ++x) EXPECT_EQ(Buffers::canvas[49 * kPitch + x], 1) << x;
+    for (int x = 320; x <= 366; ++x) EXPECT_EQ(Display::canvas()[49 * kPitch + x], 1) << x;
     EXPECT_EQ(count_nonzero(), 47);
 }
 
@@ -401,7 +403,7 @@ TEST_F(TextRendererTest, ColumnsOutsideTheScreenTakeNoWave) {
 // around every edge of the canvas.
 TEST_F(TextRendererTest, MatchesAPlainPixelByPixelDrawingAtEveryEdge) {
     std::mt19937 rng(12345);
-    static uint8_t expected[Buffers::kCanvasSize];
+    static uint8_t expected[Display::kCanvasSize];
     for (int round = 0; round < 400; ++round) {
         const int rows = 1 + static_cast<int>(rng() % 12);
         const int columns = 1 + static_cast<int>(rng() % 12);
@@ -442,7 +444,7 @@ TEST_F(TextRendererTest, MatchesAPlainPixelByPixelDrawingAtEveryEdge) {
             }
         }
         draw_text(f.data(), pen, y, colour, outline ? kOutline : kPlain, "A");
-        ASSERT_EQ(std::memcmp(expected, Buffers::canvas, sizeof expected), 0)
+        ASSERT_EQ(std::memcmp(expected, Display::canvas(), sizeof expected), 0)
             << "round " << round << " pen " << pen << " y " << y << " outline " << outline;
     }
 }
@@ -468,10 +470,10 @@ TEST_F(TextRendererTest, LowerAndUpperCaseDrawTheSameGlyph) {
     for (const uint8_t* font : {Assets::scroller_font, Assets::title_font}) {
         clear_all();
         draw_outlined_text(font, 10, 50, 1, 2, "Hello World");
-        std::vector<uint8_t> lower(Buffers::canvas, Buffers::canvas + Buffers::kCanvasSize);
+        std::vector<uint8_t> lower(Display::canvas(), Display::canvas() + Display::kCanvasSize);
         clear_all();
         draw_outlined_text(font, 10, 50, 1, 2, "HELLO WORLD");
-        EXPECT_EQ(std::memcmp(lower.data(), Buffers::canvas, lower.size()), 0);
+        EXPECT_EQ(std::memcmp(lower.data(), Display::canvas(), lower.size()), 0);
         EXPECT_GT(count_nonzero(), 500);
     }
 }

@@ -19,6 +19,7 @@
 #include "platform/hardware.h"
 #include "platform/host/display_controller.h"
 #include "platform/palette.h"
+#include "support/test_support.h"
 #include "text/text_renderer.h"
 
 namespace {
@@ -61,9 +62,9 @@ int32_t play(long start_refresh = -1, long start_poll = -1) {
     recorder.start_poll = start_poll;
     DisplayController::attach(&recorder);
     HardwareAccess::open_hardware();
-    Display::init_video();
+    start_video();
     TitleSequence::prepare();
-    return TitleSequence::run();
+    return TitleSequence::run() == Display::Result::Start;
 }
 
 bool real_assets() { return Assets::logo_rle_size > 1 && Assets::title_font[256] != 0; }
@@ -165,13 +166,13 @@ int8_t wave_value(int i, int j) {
 
 Picture shown_part_of_canvas() {
     Picture p(kPixels);
-    for (int y = 0; y < 240; ++y) std::memcpy(&p[y * 320], Buffers::canvas + y * 512, 320);
+    for (int y = 0; y < 240; ++y) std::memcpy(&p[y * 320], Display::canvas() + y * 512, 320);
     return p;
 }
 
 Picture credits_picture() {
     for (int j = 0; j < 320; ++j) Buffers::wave(j) = 0;
-    std::memset(Buffers::canvas, 0, Buffers::kCanvasSize);
+    std::memset(Display::canvas(), 0, Display::kCanvasSize);
     RunLengthImage::blit(128, 60, Buffers::logo_pixels, 64, 64);
     TextRenderer::draw_outlined_text(Assets::title_font, 70, 140, 16, 17, "QUILLOX");
     TextRenderer::draw_outlined_text(Assets::title_font, 60, 180, 18, 19, "PRESENTS");
@@ -180,7 +181,7 @@ Picture credits_picture() {
 
 Picture title_picture(int i) {
     for (int j = 0; j < 320; ++j) Buffers::wave(j) = wave_value(i, j);
-    std::memset(Buffers::canvas, 0, Buffers::kCanvasSize);
+    std::memset(Display::canvas(), 0, Display::kCanvasSize);
     TextRenderer::draw_outlined_text(Assets::title_font, 70, 110, 16, 17, "nyra 1 =)");
     return shown_part_of_canvas();
 }
@@ -210,8 +211,8 @@ TEST(TitlePrepare, DecodesTheLogoAndFillsBothPalettes) {
     EXPECT_EQ(0, std::memcmp(Buffers::logo_pixels, logo.data(), 4096));
     for (int i = 0; i < 256; ++i) {
         const PaletteEntry want = Logo::palette[i < 16 ? i : 0];
-        EXPECT_EQ(0, std::memcmp(&Buffers::palette_a[i], &want, 4)) << i;
-        EXPECT_EQ(0, std::memcmp(&Buffers::palette_b[i], &want, 4)) << i;
+        EXPECT_EQ(0, std::memcmp(&TitleSequence::palette_a()[i], &want, 4)) << i;
+        EXPECT_EQ(0, std::memcmp(&TitleSequence::palette_b()[i], &want, 4)) << i;
     }
 }
 
@@ -320,16 +321,16 @@ TEST(TitleRun, LeavesBlackScreenPalettesAndWave) {
     DisplayController::picture(shown);
     EXPECT_TRUE(all_zero(shown, kPixels));
     EXPECT_TRUE(all_zero(DisplayController::hardware_palette(), 768));
-    EXPECT_TRUE(all_zero(reinterpret_cast<const uint8_t*>(Buffers::work_palette), 1024));
-    EXPECT_TRUE(all_zero(Buffers::canvas, Buffers::kCanvasSize));
+    EXPECT_TRUE(all_zero(reinterpret_cast<const uint8_t*>(PaletteEngine::work_palette()), 1024));
+    EXPECT_TRUE(all_zero(Display::canvas(), Display::kCanvasSize));
     EXPECT_EQ(Display::frame_counter(), 260u); // 1 + phases 1 and 6 + 256 waves + 1
 
     const PaletteEntry grey = Logo::palette[0];
     const PaletteEntry white = rgb(255, 255, 255, 255), black = rgb(0, 0, 0, 0);
     for (int i = 0; i < 256; ++i) {
         const PaletteEntry a = i == 16 ? white : i == 17 ? black : grey;
-        EXPECT_EQ(0, std::memcmp(&Buffers::palette_a[i], &a, 4)) << i;
-        EXPECT_EQ(0, std::memcmp(&Buffers::palette_b[i], &grey, 4)) << i;
+        EXPECT_EQ(0, std::memcmp(&TitleSequence::palette_a()[i], &a, 4)) << i;
+        EXPECT_EQ(0, std::memcmp(&TitleSequence::palette_b()[i], &grey, 4)) << i;
     }
 
     int lowest = 0, highest = 0;
@@ -353,10 +354,10 @@ TEST(TitleWave, FirstFrameIsFlatAndThePatternMovesLeft) {
 }
 
 TEST(TitleStart, HeldAtTheStartShowsNothing) {
-    DisplayController::enable_log(true);
+    ModelProbe::enable_log(true);
     EXPECT_EQ(play(0), 1);
     // After init_video: one poll, no write, nothing drawn.
-    const auto& log = DisplayController::access_log();
+    const auto& log = ModelProbe::access_log();
     size_t i = log.size();
     while (i > 0 && log[i - 1].offset != HardwareAccess::kAddressHigh2) --i; // init_video's flip
     ASSERT_EQ(log.size() - i, 1u);
@@ -364,7 +365,7 @@ TEST(TitleStart, HeldAtTheStartShowsNothing) {
     EXPECT_FALSE(log[i].write);
     EXPECT_EQ(recorder.pictures.size(), 1u);
     EXPECT_EQ(Display::frame_counter(), 1u);
-    EXPECT_TRUE(all_zero(Buffers::canvas, Buffers::kCanvasSize));
+    EXPECT_TRUE(all_zero(Display::canvas(), Display::kCanvasSize));
 }
 
 TEST(TitleStart, HeldAfterThePresentationOfPhase1) {
@@ -373,7 +374,7 @@ TEST(TitleStart, HeldAfterThePresentationOfPhase1) {
     EXPECT_EQ(recorder.pictures.size(), 1u);
     EXPECT_EQ(Display::frame_counter(), 2u); // presented, but in black
     EXPECT_TRUE(all_zero(DisplayController::hardware_palette(), 768));
-    EXPECT_EQ(Buffers::canvas[60 * 512 + 128], Buffers::logo_pixels[0]);
+    EXPECT_EQ(Display::canvas()[60 * 512 + 128], Buffers::logo_pixels[0]);
 }
 
 TEST(TitleStart, HeldDuringFadeInEndsAfterTheLogoIsIn) {

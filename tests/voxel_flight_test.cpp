@@ -6,7 +6,6 @@
 
 #include "data/assets.h"
 #include "data/buffers.h"
-#include "data/settings.h"
 #include "data/sine_table.h"
 #include "effects/terrain_generator.h"
 #include "effects/voxel_flight.h"
@@ -23,7 +22,7 @@ using VoxelFlight::Course;
 
 constexpr int kPitch = 512;
 
-uint8_t at(int x, int y) { return Buffers::canvas[y * kPitch + x]; }
+uint8_t at(int x, int y) { return Display::canvas()[y * kPitch + x]; }
 
 // Pixels the ray caster drew in column x: ground is 3..255, so count rows
 // from 201 upward until one holds the sky (2) or the cleared 0.
@@ -42,7 +41,7 @@ void build_terrain_once() {
 // A frame from rest: heading 0, camera (0, 0), frame counter 0.
 void draw_frame_from_rest() {
     build_terrain_once();
-    std::memset(Buffers::canvas, 0, sizeof Buffers::canvas);
+    std::memset(Display::canvas(), 0, Display::kCanvasSize);
     VoxelFlight::set_course({0, 0, 0});
     VoxelFlight::draw_frame(0);
 }
@@ -121,7 +120,7 @@ TEST(VoxelPicture, ColumnsOfAFrameFromRest) {
 
 TEST(VoxelPicture, SkyGroundAndUntouchedRows) {
     build_terrain_once();
-    std::memset(Buffers::canvas, 0xEE, sizeof Buffers::canvas);
+    std::memset(Display::canvas(), 0xEE, Display::kCanvasSize);
     VoxelFlight::set_course({0x12345678u, 0x9ABCDEF0u, 0x4321});
     VoxelFlight::draw_frame(777);
     for (int x = 0; x < 320; ++x) {
@@ -144,7 +143,7 @@ TEST(VoxelPicture, FrameDependsOnlyOnTheCourse) {
         if (pass == 1) VoxelFlight::draw_frame(50); // something else in between
         VoxelFlight::set_course({1u << 20, 3u << 22, 40000});
         VoxelFlight::draw_frame(123);
-        std::vector<uint8_t> rows(Buffers::canvas, Buffers::canvas + 202 * kPitch);
+        std::vector<uint8_t> rows(Display::canvas(), Display::canvas() + 202 * kPitch);
         if (pass == 0) first = rows;
         else EXPECT_EQ(rows, first);
     }
@@ -186,18 +185,18 @@ void reference_picture(const Course& c, uint8_t* canvas) {
 
 TEST(VoxelPicture, MatchesTheStepByStepCaster) {
     build_terrain_once();
-    std::vector<uint8_t> expected(sizeof Buffers::canvas);
+    std::vector<uint8_t> expected(Display::kCanvasSize);
     uint32_t seed = 12345;
     auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
     for (int n = 0; n < 12; ++n) {
         const Course start{next(), next(), static_cast<uint16_t>(next() >> 16)};
         const uint32_t frame = next() & 0xFFFF;
         VoxelFlight::set_course(start);
-        std::memset(Buffers::canvas, 0, sizeof Buffers::canvas);
+        std::memset(Display::canvas(), 0, Display::kCanvasSize);
         VoxelFlight::draw_frame(frame);
         std::memset(expected.data(), 0, expected.size());
         reference_picture(VoxelFlight::advance(start, frame), expected.data());
-        ASSERT_EQ(0, std::memcmp(expected.data(), Buffers::canvas, expected.size())) << "course " << n;
+        ASSERT_EQ(0, std::memcmp(expected.data(), Display::canvas(), expected.size())) << "course " << n;
     }
 }
 
@@ -205,10 +204,10 @@ TEST(VoxelPicture, MapRepeatsEvery1024Cells) {
     build_terrain_once();
     VoxelFlight::set_course({5u << 15, 9u << 15, 1234});
     VoxelFlight::draw_frame(0);
-    std::vector<uint8_t> a(Buffers::canvas, Buffers::canvas + 202 * kPitch);
+    std::vector<uint8_t> a(Display::canvas(), Display::canvas() + 202 * kPitch);
     VoxelFlight::set_course({(5u + 1024u * 3u) << 15, (9u - 1024u) << 15, 1234});
     VoxelFlight::draw_frame(0);
-    std::vector<uint8_t> b(Buffers::canvas, Buffers::canvas + 202 * kPitch);
+    std::vector<uint8_t> b(Display::canvas(), Display::canvas() + 202 * kPitch);
     EXPECT_EQ(a, b);
 }
 
@@ -230,7 +229,7 @@ Traffic read_traffic() {
     Traffic t;
     bool half = false;
     uint16_t first = 0;
-    for (const auto& a : DisplayController::access_log()) {
+    for (const auto& a : ModelProbe::access_log()) {
         if (!a.write) continue;
         if (a.offset == HardwareAccess::kAddressLow1) {
             ++t.flips;
@@ -268,12 +267,20 @@ std::vector<uint8_t> voxel_colours(uint32_t level, uint32_t start) {
 // `steps` times as the plasma would have; then the log starts.
 void prepare_flight(int steps) {
     HardwareAccess::open_hardware();
-    Display::init_video();
+    start_video();
     build_terrain_once();
     Scroller::restart();
     for (int i = 0; i < steps; ++i) Scroller::step();
-    DisplayController::enable_log(true);
-    DisplayController::clear_log();
+    ModelProbe::enable_log(true);
+    ModelProbe::clear_log();
+}
+
+// init, then its black set-up frames: the first flips, the second fills the
+// other frame buffer.
+void init() {
+    VoxelFlight::init();
+    Display::present(VoxelFlight::frame());
+    Display::present(VoxelFlight::frame());
 }
 
 // The timing below is that of the show's scroll text (774 characters);
@@ -283,7 +290,7 @@ bool has_show_text() { return Assets::scroll_text_size == 774; }
 // Steps until the scroller next reports a code other than 0.
 int steps_to_next_code(int* code) {
     for (int n = 1; n < 10000; ++n) {
-        *code = Scroller::step();
+        *code = code_of(Scroller::step());
         if (*code != 0) return n;
     }
     return -1;
@@ -291,11 +298,10 @@ int steps_to_next_code(int* code) {
 
 TEST(VoxelFlightRun, InitPresentsBlackFramesWithoutPalette) {
     prepare_flight(0);
-    std::memset(Buffers::canvas, 7, sizeof Buffers::canvas);
-    Settings::voxel_fade_out_level = -5;
+    std::memset(Display::canvas(), 7, Display::kCanvasSize);
     const uint32_t before = Display::frame_counter();
-    VoxelFlight::init();
-    EXPECT_EQ(Settings::voxel_fade_out_level, 256);
+    init();
+    EXPECT_EQ(VoxelFlight::fade_out_level(), 256);
     EXPECT_EQ(Display::frame_counter(), before + 1);
     const Traffic t = read_traffic();
     EXPECT_TRUE(t.uploads.empty());
@@ -310,9 +316,9 @@ TEST(VoxelFlightRun, CodeFourWithoutFadeOutEndsAfterThatFrame) {
     // The code 5 at the end of the plasma comes on step 2410 (reported as 4):
     // here on the flight's 11th frame.
     prepare_flight(2399);
-    VoxelFlight::init();
+    init();
     const uint32_t first = Display::frame_counter();
-    EXPECT_EQ(VoxelFlight::run(), 0);
+    EXPECT_EQ(VoxelFlight::run(), Display::Result::Finished);
     EXPECT_EQ(Display::frame_counter(), first + 11);
     const Traffic t = read_traffic();
     ASSERT_EQ(t.uploads.size(), 11u);
@@ -321,7 +327,7 @@ TEST(VoxelFlightRun, CodeFourWithoutFadeOutEndsAfterThatFrame) {
         EXPECT_EQ(t.uploads[k].rgb, voxel_colours(4 * k, 0)) << "frame " << k + 1;
         EXPECT_EQ(t.uploads[k].flips_before, 1 + k); // one flip by init, one per frame
     }
-    EXPECT_EQ(Settings::voxel_fade_out_level, 256);
+    EXPECT_EQ(VoxelFlight::fade_out_level(), 256);
 }
 
 TEST(VoxelFlightRun, FadeOutRequestedDuringFadeInWaits) {
@@ -330,11 +336,11 @@ TEST(VoxelFlightRun, FadeOutRequestedDuringFadeInWaits) {
     // runs to level 252, then the fade-out from index 2; the scroller stands
     // still from then on.
     prepare_flight(2234);
-    VoxelFlight::init();
+    init();
     const uint32_t first = Display::frame_counter();
-    EXPECT_EQ(VoxelFlight::run(), 0);
+    EXPECT_EQ(VoxelFlight::run(), Display::Result::Finished);
     EXPECT_EQ(Display::frame_counter(), first + 64 + 32);
-    EXPECT_EQ(Settings::voxel_fade_out_level, -1);
+    EXPECT_EQ(VoxelFlight::fade_out_level(), -1);
     const Traffic t = read_traffic();
     ASSERT_EQ(t.uploads.size(), 96u);
     for (uint32_t k = 0; k < 64; ++k) {
@@ -354,8 +360,8 @@ TEST(VoxelFlightRun, FadeOutRequestedDuringFadeInWaits) {
 TEST(VoxelFlightRun, StartEndsTheFlightAfterThePresentedFrame) {
     auto& rec = record(false, 20);
     prepare_flight(0);
-    VoxelFlight::init();
-    EXPECT_EQ(VoxelFlight::run(), 1);
+    init();
+    EXPECT_EQ(VoxelFlight::run(), Display::Result::Start);
     // init_video's wait makes refresh 1 and init flips without waiting, so
     // refresh 20 comes in the wait of the flight's 19th frame.
     EXPECT_EQ(rec.count, 20u);
@@ -398,7 +404,7 @@ TEST(VoxelFlightShow, FlightOfTheShow) {
     ASSERT_TRUE(has_show_text());
     FlightWatcher watcher;
     DisplayController::attach(&watcher);
-    DisplayController::enable_log(true);
+    ModelProbe::enable_log(true);
     Show::run(nullptr);
     DisplayController::attach(nullptr);
     ASSERT_EQ(DisplayController::ending(), DisplayController::Ending::Completed);
@@ -465,7 +471,7 @@ TEST(VoxelFlightShow, FlightOfTheShow) {
     VoxelFlight::set_course({0, 0, 0});
     VoxelFlight::draw_frame(first_frame);
     for (int y = 0; y < 200; ++y) {
-        ASSERT_EQ(0, std::memcmp(&watcher.first_picture[y * 320], Buffers::canvas + y * kPitch, 320)) << "row " << y;
+        ASSERT_EQ(0, std::memcmp(&watcher.first_picture[y * 320], Display::canvas() + y * kPitch, 320)) << "row " << y;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "data/assets.h"
 #include "data/buffers.h"
 #include "data/sine_table.h"
+#include "platform/display.h"
 #include "text/text_renderer.h"
 
 namespace Scroller {
@@ -13,75 +14,86 @@ constexpr int32_t kStep = 2;      // pixels per step
 constexpr int32_t kTextRow = 100; // top row of the letters
 constexpr int32_t kPauseSteps = 300;
 
-const uint8_t* font = Assets::scroller_font;
-const char* text = Assets::scroll_text;
-
-int32_t text_index;  // first character, the leftmost one still drawn
-int32_t first_limit; // minus the first character's width
-int32_t scroll_x;    // pen x of the first character
-int32_t pause;       // 0 while scrolling, 1..300 while paused
-
-uint8_t fill_colour;
-uint8_t outline_colour;
+struct State {
+    const uint8_t* font = Assets::scroller_font;
+    const char* text = Assets::scroll_text;
+    int32_t text_index = 0;  // first character, the leftmost one still drawn
+    int32_t first_limit = 0; // minus the first character's width
+    int32_t scroll_x = 0;    // pen x of the first character
+    int32_t pause = 0;       // 0 while scrolling, 1..300 while paused
+    uint8_t fill_colour = 0;
+    uint8_t outline_colour = 0;
+    uint32_t steps = 0;
+    Cue last_cue = Cue::None;
+};
+State state;
 
 inline uint8_t char_at(int32_t i) {
-    return static_cast<uint8_t>(text[i]);
+    return static_cast<uint8_t>(state.text[i]);
+}
+
+Cue advance() {
+    if (state.pause > 0) {
+        if (++state.pause > kPauseSteps) {
+            state.pause = 0;
+            return Cue::FadeOut;
+        }
+        return Cue::None;
+    }
+    // Past the last character there is nothing left to move or draw.
+    if (char_at(state.text_index) == 0) return Cue::None;
+
+    state.scroll_x -= kStep;
+    if (state.scroll_x < state.first_limit) {
+        // The first character has left the screen; a code's "@" and its digit
+        // leave together.
+        const bool code = char_at(state.text_index) == '@' && char_at(state.text_index + 1) != 0;
+        state.text_index += code ? 2 : 1;
+        state.scroll_x = 0;
+        state.first_limit = -TextRenderer::advance_width(state.font, char_at(state.text_index));
+        if (char_at(state.text_index) == 0) return Cue::None;
+    }
+
+    const Cue met = TextRenderer::draw_outlined_text(state.font, state.scroll_x, kTextRow, state.fill_colour,
+                                                     state.outline_colour, state.text + state.text_index);
+    if (met == Cue::Rewind) restart();
+    if (met == Cue::Pause) state.pause = 1;
+    return met;
 }
 
 } // namespace
 
 void restart() {
-    for (int32_t x = 0; x < 320; ++x) {
+    for (int32_t x = 0; x < Display::kWidth; ++x) {
         Buffers::wave(x) = static_cast<int8_t>(SineTable::entry((x & 127) * 8) >> 11);
     }
-    scroll_x = 0;
-    text_index = 0;
-    first_limit = -TextRenderer::advance_width(font, char_at(0));
+    state.scroll_x = 0;
+    state.text_index = 0;
+    state.first_limit = -TextRenderer::advance_width(state.font, char_at(0));
 }
 
-int32_t step() {
-    if (pause > 0) {
-        if (++pause > kPauseSteps) {
-            pause = 0;
-            return 2;
-        }
-        return 0;
-    }
-    // Past the last character there is nothing left to move or draw.
-    if (char_at(text_index) == 0) return 0;
-
-    scroll_x -= kStep;
-    if (scroll_x < first_limit) {
-        // The first character has left the screen; a code's "@" and its digit
-        // leave together.
-        const bool code = char_at(text_index) == '@' && char_at(text_index + 1) != 0;
-        text_index += code ? 2 : 1;
-        scroll_x = 0;
-        first_limit = -TextRenderer::advance_width(font, char_at(text_index));
-        if (char_at(text_index) == 0) return 0;
-    }
-
-    const int32_t result = TextRenderer::draw_outlined_text(font, scroll_x, kTextRow, fill_colour,
-                                                            outline_colour, text + text_index);
-    if (result == 3) {
-        restart();
-        return 3;
-    }
-    if (result == 5) {
-        pause = 1;
-        return 4;
-    }
-    return result;
+Cue step() {
+    ++state.steps;
+    const Cue cue = advance();
+    state.last_cue = cue;
+    return cue == Cue::Pause ? Cue::End : cue;
 }
 
 void set_colours(uint8_t fill, uint8_t outline) {
-    fill_colour = fill;
-    outline_colour = outline;
+    state.fill_colour = fill;
+    state.outline_colour = outline;
 }
 
-void use_text(const uint8_t* text_font, const char* scroll_text) {
-    font = text_font;
-    text = scroll_text;
+void use_text(const uint8_t* font, const char* text) {
+    state.font = font;
+    state.text = text;
 }
+
+uint32_t steps() { return state.steps; }
+Cue last_cue() { return state.last_cue; }
+
+void reset() { state = {}; }
+
+StateBlock state_block() { return block_of(state); }
 
 } // namespace Scroller

@@ -3,18 +3,32 @@
 #pragma once
 #include <stdint.h>
 
+#include "platform/state.h"
+#include "text/cue.h"
+
 namespace Scroller {
 
 // Rebuilds the wave table and rewinds to the first character.
 void restart();
-// Moves, draws and reports: 0, or the code that came into view (5 is
-// reported as 4 and starts a 300-step pause whose end is reported as 2).
-int32_t step();
+// Moves, draws and reports: Cue::None, or the cue that came into view
+// (Pause is reported as End and stands the text still for 300 steps, whose
+// end is reported as FadeOut).
+Cue step();
 // Fill and outline colour indices used by every drawing step.
 void set_colours(uint8_t fill, uint8_t outline);
 // Replaces the font and zero-terminated text the scroller walks (the
 // scroller font and the scroll text by default; tests use their own).
 // Follow it with restart.
 void use_text(const uint8_t* font, const char* text);
+
+// Steps taken since the show began, and the cue the latest step acted on:
+// what it reported, but Pause for the code that starts the pause.
+uint32_t steps();
+Cue last_cue();
+
+// Back to the state the program starts with: the built-in text, not yet
+// rewound, no pause, colours 0.
+void reset();
+StateBlock state_block();
 
 } // namespace Scroller

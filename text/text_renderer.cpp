@@ -1,19 +1,21 @@
 #include "text/text_renderer.h"
 
 #include "data/buffers.h"
+#include "platform/display.h"
 
 namespace TextRenderer {
 
 namespace {
 
-constexpr int32_t kRows = 240;
+constexpr int32_t kRows = Display::kHeight;
 constexpr int32_t kPitchShift = 9; // 512 bytes per canvas row
-constexpr int32_t kLeftmost = -192;  // columns -192..-1 land in the previous row's margin
-constexpr int32_t kRightmost = 511;
-constexpr int32_t kScreenRight = 320;
+static_assert(1 << kPitchShift == Display::kCanvasPitch);
+constexpr int32_t kLeftmost = Display::kWidth - Display::kCanvasPitch; // -192..-1: the previous row's margin
+constexpr int32_t kRightmost = Display::kCanvasPitch - 1;
+constexpr int32_t kScreenRight = Display::kWidth;
 
 // The code met by the previous walk; a code is reported only when it differs.
-int32_t stored_code;
+Cue stored_code;
 
 // Wave offset of column x; 0 for every column the table does not hold.
 inline int32_t wave_at(int32_t x) {
@@ -29,7 +31,7 @@ inline void put_checked(int32_t row, int32_t column, uint8_t colour) {
         return;
     }
     const int32_t address = (row << kPitchShift) + column;
-    if (address >= 0) Buffers::canvas[address] = colour;
+    if (address >= 0) Display::canvas()[address] = colour;
 }
 
 // Walks the glyph's bit stream (row-major, least significant bit first, no
@@ -78,7 +80,7 @@ void draw_glyph(const uint8_t* bits, int32_t rows, int32_t columns, int32_t pen,
         const int32_t top = y + low - m;
         const int32_t bottom = y + rows - 1 + high + m;
         if (top >= 0 && bottom < kRows && (top << kPitchShift) + pen - m >= 0) {
-            uint8_t* const canvas = Buffers::canvas;
+            uint8_t* const canvas = Display::canvas();
             const int32_t origin = (y << kPitchShift) + pen; // address of glyph row 0, column 0
             const int8_t* const glyph_wave = wave + pen;
             walk_bits(bits, rows, columns, [&](int32_t, int32_t row_offset, int32_t j) {
@@ -89,10 +91,10 @@ void draw_glyph(const uint8_t* bits, int32_t rows, int32_t columns, int32_t pen,
                     p[-1] = colour;
                     p[1] = colour;
                     p[2] = colour;
-                    p[-512] = colour;
-                    p[-1024] = colour;
-                    p[512] = colour;
-                    p[1024] = colour;
+                    p[-Display::kCanvasPitch] = colour;
+                    p[-2 * Display::kCanvasPitch] = colour;
+                    p[Display::kCanvasPitch] = colour;
+                    p[2 * Display::kCanvasPitch] = colour;
                 } else {
                     *p = colour;
                 }
@@ -136,11 +138,11 @@ int32_t advance_width(const uint8_t* font, uint8_t ch) {
     return font[glyph_offset(font, ch) + 1];
 }
 
-int32_t draw_text(const uint8_t* font, int32_t x, int32_t y, uint8_t colour, uint32_t mode,
-                  const char* text) {
+Cue draw_text(const uint8_t* font, int32_t x, int32_t y, uint8_t colour, uint32_t mode,
+              const char* text) {
     const uint8_t* t = reinterpret_cast<const uint8_t*>(text);
     const bool outlined = (mode & kOutline) != 0;
-    int32_t code = 0;
+    Cue code = Cue::None;
     int32_t pen = x;
     for (;;) {
         const uint32_t ch = *t;
@@ -154,7 +156,7 @@ int32_t draw_text(const uint8_t* font, int32_t x, int32_t y, uint8_t colour, uin
             const uint32_t digit = *t;
             if (digit == 0) break; // no digit before the terminator: the walk ends here
             ++t;
-            code = static_cast<int32_t>(digit) - '0';
+            code = static_cast<Cue>(static_cast<int32_t>(digit) - '0');
             continue;
         }
         const uint32_t offset = glyph_offset(font, ch);
@@ -169,16 +171,20 @@ int32_t draw_text(const uint8_t* font, int32_t x, int32_t y, uint8_t colour, uin
         }
         pen += columns + 2;
     }
-    if (code == stored_code) return 0;
+    if (code == stored_code) return Cue::None;
     stored_code = code;
     return code;
 }
 
-int32_t draw_outlined_text(const uint8_t* font, int32_t x, int32_t y, uint8_t fill,
-                           uint8_t outline, const char* text) {
-    const int32_t result = draw_text(font, x, y, outline, kOutline, text);
+Cue draw_outlined_text(const uint8_t* font, int32_t x, int32_t y, uint8_t fill, uint8_t outline,
+                       const char* text) {
+    const Cue result = draw_text(font, x, y, outline, kOutline, text);
     draw_text(font, x, y, fill, kPlain, text);
     return result;
 }
+
+void reset() { stored_code = Cue::None; }
+
+StateBlock state_block() { return block_of(stored_code); }
 
 } // namespace TextRenderer

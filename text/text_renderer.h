@@ -4,6 +4,9 @@
 #pragma once
 #include <stdint.h>
 
+#include "platform/state.h"
+#include "text/cue.h"
+
 namespace TextRenderer {
 
 inline constexpr uint32_t kPlain = 0;
@@ -13,11 +16,15 @@ inline constexpr uint32_t kOutline = 1;
 int32_t advance_width(const uint8_t* font, uint8_t ch);
 // One pass over a zero-terminated text. Returns the control code met in the
 // walked part of the text when it differs from the one the previous call
-// met, else 0.
-int32_t draw_text(const uint8_t* font, int32_t x, int32_t y, uint8_t colour, uint32_t mode,
+// met, else Cue::None.
+Cue draw_text(const uint8_t* font, int32_t x, int32_t y, uint8_t colour, uint32_t mode,
                   const char* text);
 // Outline pass then fill pass; returns the outline pass's result.
-int32_t draw_outlined_text(const uint8_t* font, int32_t x, int32_t y, uint8_t fill,
+Cue draw_outlined_text(const uint8_t* font, int32_t x, int32_t y, uint8_t fill,
                            uint8_t outline, const char* text);
+
+// The code met by the last walk, kept between calls: back to none.
+void reset();
+StateBlock state_block();
 
 } // namespace TextRenderer

@@ -50,7 +50,7 @@ void count(uint32_t name, uint32_t calls, Kernel kernel) {
 
 void counting_main(uint32_t, char* const*, char* const*) {
     HardwareAccess::open_hardware();
-    Display::init_video();
+    Display::present(Display::init_video());
     TitleSequence::prepare();
     count(tag("terr"), 1, [](uint32_t) { TerrainGenerator::build(); });
 
@@ -65,7 +65,7 @@ void counting_main(uint32_t, char* const*, char* const*) {
     });
     count(tag("clea"), kCalls, [](uint32_t) { Display::clear_canvas(); });
     count(tag("c240"), kCalls, [](uint32_t) { Display::copy_canvas(Display::kHeight); });
-    count(tag("c200"), kCalls, [](uint32_t) { Display::copy_canvas(200); });
+    count(tag("c200"), kCalls, [](uint32_t) { Display::copy_canvas(VoxelFlight::kRows); });
     count(tag("pres"), kCalls, [](uint32_t) {
         Display::wait_vsync();
         Display::flip();
@@ -82,16 +82,20 @@ void counting_main(uint32_t, char* const*, char* const*) {
     count(tag("vopi"), kCalls, [](uint32_t i) { VoxelFlight::draw_frame(2671 + i); });
 
     // Whole frames of the effects' own loops: START held, so run returns
-    // after one frame.
+    // after one frame. The set-up frames of the flight and the rotozoomer are
+    // presented before counting.
     Plasma::init();
     Counting::hold_start = true;
     count(tag("plfr"), kCalls, [](uint32_t) { Plasma::run(); });
     Counting::hold_start = false;
     VoxelFlight::init();
+    Display::present(VoxelFlight::frame());
+    Display::present(VoxelFlight::frame());
     Counting::hold_start = true;
     count(tag("vofr"), kCalls, [](uint32_t) { VoxelFlight::run(); });
     Counting::hold_start = false;
     Rotozoomer::init();
+    Display::present(Rotozoomer::frame());
     Counting::hold_start = true;
     count(tag("rofr"), kCalls, [](uint32_t) { Rotozoomer::run(); });
     Counting::hold_start = false;

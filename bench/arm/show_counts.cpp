@@ -4,7 +4,7 @@
 // apart as nyra1 --bench does; the hardware adds "poll" at every START poll
 // and "menu" at the end.
 #include "bench/arm/counting.h"
-#include "data/settings.h"
+#include "effects/rotozoomer.h"
 #include "effects/voxel_flight.h"
 #include "show/show.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 void note_sync() {
     const VoxelFlight::Course c = VoxelFlight::course();
-    Counting::mark(Counting::tag("sync"), c.x, c.y, static_cast<uint32_t>(Settings::rotozoomer_time));
+    Counting::mark(Counting::tag("sync"), c.x, c.y, static_cast<uint32_t>(Rotozoomer::time()));
 }
 
 } // namespace

@@ -1,8 +1,6 @@
 #include "platform/host/display_controller.h"
 
 #include <cstring>
-#include <deque>
-#include <map>
 
 #include "platform/hardware.h"
 
@@ -12,34 +10,46 @@ namespace {
 
 using namespace HardwareAccess;
 
+struct State {
+    // The display registers, in the order of kNamed.
+    uint16_t named[6] = {};
+    uint8_t palette_rgb[256 * 3] = {};
+    uint8_t palette_index = 0;
+    bool palette_half = false;    // the first write of an entry has come
+    uint16_t palette_pending = 0; // green * 256 + blue, waiting for its red
+    bool polarity_high = false;
+    bool in_sync = true; // the next read of the status register ends a sync period
+    bool start_was_held = false;
+    bool opened = false;
+    bool closed = false;
+    Ending end_state = Ending::Running;
+    uint32_t refresh_count = 0;
+};
+State state;
+
+constexpr uint32_t kNamed[6] = {kDisplayFormat, kLinePitch,   kAddressLow1,
+                                kAddressHigh1,  kAddressLow2, kAddressHigh2};
+
 alignas(64) uint8_t video[kVideoSize];
-uint16_t registers[kRegistersSize / 2];
-uint8_t palette_rgb[256 * 3];
-uint8_t palette_index;
-uint16_t palette_pending; // green * 256 + blue, waiting for its red
-bool palette_half;        // the first write of an entry has come
-
-bool polarity_high;
-bool in_sync = true; // the next read of the status register ends a sync period
-uint32_t refresh_count;
-bool start_was_held;
-bool opened;
-bool closed;
-Ending end_state = Ending::Running;
-Frontend* frontend;
-
-bool logging;
-std::vector<Access> log_entries;
-std::map<uint32_t, std::deque<uint16_t>> scripted;
-
 uint8_t composed[kWidth * kHeight];
+
+Frontend* frontend;
+Probe* probe;
+
+uint16_t* named_register(uint32_t offset) {
+    for (uint32_t i = 0; i < 6; ++i)
+        if (kNamed[i] == offset) return &state.named[i];
+    return nullptr;
+}
+
+uint16_t named(uint32_t offset) { return *named_register(offset); }
 
 // The picture on display. When it is one packed block of video memory, as
 // it always is in the show, it is handed over in place; otherwise it is
 // composed line by line.
 const uint8_t* shown_picture() {
     const uint64_t address = display_address();
-    const bool packed = registers[kDisplayFormat / 2] == kFormat8Bit && registers[kLinePitch / 2] == kWidth &&
+    const bool packed = named(kDisplayFormat) == kFormat8Bit && named(kLinePitch) == kWidth &&
                         address >= kVideoPhysical &&
                         address + kWidth * kHeight <= uint64_t{kVideoPhysical} + kVideoSize;
     if (packed) return video + (address - kVideoPhysical);
@@ -47,14 +57,10 @@ const uint8_t* shown_picture() {
     return composed;
 }
 
-void note(uint32_t offset, uint16_t value, bool is_write) {
-    if (logging) log_entries.push_back({offset, value, is_write});
-}
-
 void hand_over(bool final) {
-    ++refresh_count;
+    ++state.refresh_count;
     if (!frontend) return;
-    frontend->refresh({shown_picture(), palette_rgb, refresh_count, final});
+    frontend->refresh({shown_picture(), state.palette_rgb, state.refresh_count, final});
 }
 
 uint16_t sync_status() {
@@ -62,99 +68,93 @@ uint16_t sync_status() {
     // ends a sync period shows the display level, the next one begins the
     // following sync and hands over a refresh. wait_vsync thus meets exactly
     // one sync per call, and a frontend paces the syncs in real time.
-    const uint16_t display_level = polarity_high ? kSyncStatusBit : 0;
-    if (in_sync) {
-        in_sync = false;
+    const uint16_t display_level = state.polarity_high ? kSyncStatusBit : 0;
+    if (state.in_sync) {
+        state.in_sync = false;
         return display_level;
     }
-    in_sync = true;
+    state.in_sync = true;
     hand_over(false);
     return display_level ^ kSyncStatusBit;
 }
 
 void palette_write(uint16_t value) {
-    if (!palette_half) {
-        palette_pending = value;
-        palette_half = true;
+    if (!state.palette_half) {
+        state.palette_pending = value;
+        state.palette_half = true;
         return;
     }
-    uint8_t* entry = palette_rgb + 3 * palette_index;
+    uint8_t* entry = state.palette_rgb + 3 * state.palette_index;
     entry[0] = static_cast<uint8_t>(value);
-    entry[1] = static_cast<uint8_t>(palette_pending >> 8);
-    entry[2] = static_cast<uint8_t>(palette_pending);
-    palette_half = false;
-    ++palette_index;
+    entry[1] = static_cast<uint8_t>(state.palette_pending >> 8);
+    entry[2] = static_cast<uint8_t>(state.palette_pending);
+    state.palette_half = false;
+    ++state.palette_index;
+}
+
+uint16_t model_read(uint32_t offset) {
+    switch (offset) {
+    case kSyncStatus:
+        return sync_status();
+    case kSyncPolarity:
+        return state.polarity_high ? 1 : 0;
+    case kButtons: {
+        const bool held = frontend && frontend->start_held();
+        state.start_was_held = state.start_was_held || held;
+        return held ? static_cast<uint16_t>(0xFFFF & ~kStartBit) : 0xFFFF;
+    }
+    default: // every other offset reads 0
+        return 0;
+    }
 }
 
 } // namespace
 
 void attach(Frontend* f) { frontend = f; }
+void attach_probe(Probe* p) { probe = p; }
 
 uint16_t read(uint32_t offset) {
     uint16_t value = 0;
-    auto script = scripted.find(offset);
-    if (script != scripted.end() && !script->second.empty()) {
-        value = script->second.front();
-        script->second.pop_front();
-    } else if (offset == kSyncStatus) {
-        value = sync_status();
-    } else if (offset == kSyncPolarity) {
-        value = polarity_high ? 1 : 0;
-    } else if (offset == kButtons) {
-        const bool held = frontend && frontend->start_held();
-        start_was_held = start_was_held || held;
-        value = held ? static_cast<uint16_t>(0xFFFF & ~kStartBit) : 0xFFFF;
-    }
-    note(offset, value, false);
+    if (!probe || !probe->answer(offset, value)) value = model_read(offset);
+    if (probe) probe->seen(offset, value, false);
     return value;
 }
 
 void write(uint32_t offset, uint16_t value) {
-    note(offset, value, true);
-    switch (offset) {
-    case kPaletteIndex:
-        palette_index = static_cast<uint8_t>(value >> 1);
-        palette_half = false;
-        break;
-    case kPaletteData:
+    if (probe) probe->seen(offset, value, true);
+    if (offset == kPaletteIndex) {
+        state.palette_index = static_cast<uint8_t>(value >> 1);
+        state.palette_half = false;
+    } else if (offset == kPaletteData) {
         palette_write(value);
-        break;
-    case kDisplayFormat:
-    case kLinePitch:
-    case kAddressLow1:
-    case kAddressHigh1:
-    case kAddressLow2:
-    case kAddressHigh2:
-        registers[offset / 2] = value;
-        break;
-    default: // every other offset ignores writes
-        break;
-    }
+    } else if (uint16_t* r = named_register(offset)) {
+        *r = value;
+    } // every other offset ignores writes
 }
 
 uint8_t* video_memory() { return video; }
 
-void open() { opened = true; }
-void close() { closed = true; }
+void open() { state.opened = true; }
+void close() { state.closed = true; }
 
 void exec_menu() {
-    if (end_state != Ending::Running) return;
-    end_state = closed ? Ending::Completed : Ending::StoppedByStart;
+    if (state.end_state != Ending::Running) return;
+    state.end_state = state.closed ? Ending::Completed : Ending::StoppedByStart;
     hand_over(true);
 }
 
-Ending ending() { return end_state; }
-bool is_open() { return opened && !closed; }
-uint32_t refreshes() { return refresh_count; }
-bool start_seen() { return start_was_held; }
+Ending ending() { return state.end_state; }
+bool is_open() { return state.opened && !state.closed; }
+uint32_t refreshes() { return state.refresh_count; }
+bool start_seen() { return state.start_was_held; }
 
 uint32_t display_address() {
-    return static_cast<uint32_t>(registers[kAddressHigh1 / 2]) << 16 | registers[kAddressLow1 / 2];
+    return static_cast<uint32_t>(named(kAddressHigh1)) << 16 | named(kAddressLow1);
 }
 
 void picture(uint8_t* indices) {
-    const bool shown = registers[kDisplayFormat / 2] == kFormat8Bit;
-    const uint64_t pitch = registers[kLinePitch / 2];
+    const bool shown = named(kDisplayFormat) == kFormat8Bit;
+    const uint64_t pitch = named(kLinePitch);
     const uint64_t address = display_address();
     for (int y = 0; y < kHeight; ++y) {
         // A line outside video memory, or any line before the mode is set, is black.
@@ -168,17 +168,21 @@ void picture(uint8_t* indices) {
     }
 }
 
-const uint8_t* hardware_palette() { return palette_rgb; }
+const uint8_t* hardware_palette() { return state.palette_rgb; }
 
-uint16_t register_value(uint32_t offset) { return registers[(offset / 2) % (kRegistersSize / 2)]; }
-
-void enable_log(bool on) { logging = on; }
-const std::vector<Access>& access_log() { return log_entries; }
-void clear_log() { log_entries.clear(); }
-void script_reads(uint32_t offset, const std::vector<uint16_t>& values) {
-    auto& queue = scripted[offset];
-    queue.insert(queue.end(), values.begin(), values.end());
+uint16_t register_value(uint32_t offset) {
+    const uint16_t* r = named_register(offset);
+    return r ? *r : 0;
 }
-void set_sync_polarity(bool high) { polarity_high = high; }
+
+void set_sync_polarity(bool high) { state.polarity_high = high; }
+
+void reset() {
+    state = {};
+    std::memset(video, 0, sizeof video);
+}
+
+StateBlock state_block() { return block_of(state); }
+StateBlock frame_buffers_block() { return {video, 2 * Display::kFrameBufferSize}; }
 
 } // namespace DisplayController

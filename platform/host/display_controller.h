@@ -5,16 +5,18 @@
 // with the hardware palette as it stands at that moment.
 #pragma once
 #include <cstdint>
-#include <vector>
+
+#include "platform/display.h"
+#include "platform/state.h"
 
 namespace DisplayController {
 
-inline constexpr int kWidth = 320;
-inline constexpr int kHeight = 240;
+inline constexpr int kWidth = Display::kWidth;
+inline constexpr int kHeight = Display::kHeight;
 
 struct Refresh {
     const uint8_t* pixels; // kWidth * kHeight palette indices, pitch kWidth
-    const uint8_t* rgb;    // 256 colours as R, G, B bytes
+    const uint8_t* rgb;    // 256 colours as R, G, B
     uint32_t number;       // 1 for the first refresh of the run
     bool final;            // the picture handed over once more at the end
 };
@@ -22,25 +24,27 @@ struct Refresh {
 class Frontend {
 public:
     virtual ~Frontend() = default;
-    // One display period. A real-time frontend waits here for its clock; a
-    // virtual-time one returns at once.
+    // One display period. The pictures are valid during the call only.
     virtual void refresh(const Refresh& r) = 0;
     // Asked at every poll of the button register.
     virtual bool start_held() = 0;
 };
 
-enum class Ending { Running, Completed, StoppedByStart };
-
-struct Access {
-    uint32_t offset;
-    uint16_t value;
-    bool write;
-    bool operator==(const Access&) const = default;
+// Sees every register access (tests: logs, scripted reads). A read it
+// answers takes its value instead of the model's.
+class Probe {
+public:
+    virtual ~Probe() = default;
+    virtual bool answer(uint32_t offset, uint16_t& value) = 0;
+    virtual void seen(uint32_t offset, uint16_t value, bool write) = 0;
 };
 
+enum class Ending : uint8_t { Running, Completed, StoppedByStart };
+
 // The frontend that receives refreshes and answers START polls (null: no
-// refreshes kept, START never held).
+// refreshes kept, START never held), and the probe (null: none).
 void attach(Frontend* frontend);
+void attach_probe(Probe* probe);
 
 // Register accesses as the show makes them.
 uint16_t read(uint32_t offset);
@@ -61,14 +65,15 @@ bool start_seen();
 void picture(uint8_t* indices);
 const uint8_t* hardware_palette(); // 256 x R, G, B
 uint32_t display_address();
-uint16_t register_value(uint32_t offset); // last value written
-
-// Test hooks: a log of every access, scripted reads (each read of offset
-// takes the next scripted value while any are left), the polarity bit.
-void enable_log(bool on);
-const std::vector<Access>& access_log();
-void clear_log();
-void script_reads(uint32_t offset, const std::vector<uint16_t>& values);
+uint16_t register_value(uint32_t offset); // last value written; 0 for unnamed registers
 void set_sync_polarity(bool high);
+
+// Back to the power-on state: registers, palette and video memory zero, no
+// refresh yet. The attached frontend and probe stay.
+void reset();
+// The state that changes as a show plays: the registers and the frame
+// buffers. The show writes no other part of video memory.
+StateBlock state_block();
+StateBlock frame_buffers_block();
 
 } // namespace DisplayController

@@ -27,19 +27,22 @@
 
 #include "data/assets.h"
 #include "data/buffers.h"
+#include "effects/title_sequence.h"
 #include "guarded_canvas.h"
+#include "platform/display.h"
+#include "platform/palette.h"
 #include "text/text_renderer.h"
 
 namespace {
 
-uint8_t model_canvas[Buffers::kCanvasSize];
+uint8_t model_canvas[Display::kCanvasSize];
 int32_t model_stored_code;
 
 // Copies of the buffers the renderer must leave alone.
 uint8_t logo_copy[Buffers::kLogoSize];
 Palette palette_copies[4];
-Palette* const palettes[4] = {&Buffers::voxel_palette, &Buffers::work_palette, &Buffers::palette_a,
-                              &Buffers::palette_b};
+Palette* const palettes[4] = {&Buffers::voxel_palette, &PaletteEngine::work_palette(), &TitleSequence::palette_a(),
+                              &TitleSequence::palette_b()};
 
 [[noreturn]] void fail(const char* what, long detail) {
     std::fprintf(stderr, "fuzz_text: %s (%ld)\n", what, detail);
@@ -127,13 +130,13 @@ uint32_t load32(const uint8_t* p) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Compared as plain numbers: as pointers into two different objects the
     // compiler may take them to differ.
-    uintptr_t canvas_address = reinterpret_cast<uintptr_t>(Buffers::canvas);
+    uintptr_t canvas_address = reinterpret_cast<uintptr_t>(Display::canvas());
     asm volatile("" : "+r"(canvas_address));
     if (canvas_address != reinterpret_cast<uintptr_t>(nyra1_guarded_canvas) + kCanvasGuard) {
         fail("canvas is not in its guarded block", 0);
     }
     uint8_t* const front = nyra1_guarded_canvas;
-    uint8_t* const back = nyra1_guarded_canvas + kCanvasGuard + Buffers::kCanvasSize;
+    uint8_t* const back = nyra1_guarded_canvas + kCanvasGuard + Display::kCanvasSize;
     ASAN_POISON_MEMORY_REGION(front, kCanvasGuard);
     ASAN_POISON_MEMORY_REGION(back, kCanvasGuard);
     if (!__asan_address_is_poisoned(front + kCanvasGuard - 1) || !__asan_address_is_poisoned(back) ||
@@ -189,24 +192,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
-    std::memset(Buffers::canvas, 0, Buffers::kCanvasSize);
+    std::memset(Display::canvas(), 0, Display::kCanvasSize);
     std::memset(model_canvas, 0, sizeof model_canvas);
     int32_t result = 0;
     int32_t expected = 0;
     if (call == 2) {
-        result = TextRenderer::draw_outlined_text(font, x, y, fill, outline, text.get());
+        result = static_cast<int32_t>(TextRenderer::draw_outlined_text(font, x, y, fill, outline, text.get()));
         expected = model_draw_text(font, x, y, outline, 1, bytes);
         model_draw_text(font, x, y, fill, 0, bytes);
     } else {
         const uint32_t mode = call | ignored_mode_bits;
-        result = TextRenderer::draw_text(font, x, y, fill, mode, text.get());
+        result = static_cast<int32_t>(TextRenderer::draw_text(font, x, y, fill, mode, text.get()));
         expected = model_draw_text(font, x, y, fill, mode, bytes);
     }
 
     if (result != expected) fail("returned code differs from the model", result);
-    if (std::memcmp(Buffers::canvas, model_canvas, Buffers::kCanvasSize) != 0) {
-        for (uint32_t i = 0; i < Buffers::kCanvasSize; ++i) {
-            if (Buffers::canvas[i] != model_canvas[i]) fail("canvas differs from the model at byte", i);
+    if (std::memcmp(Display::canvas(), model_canvas, Display::kCanvasSize) != 0) {
+        for (uint32_t i = 0; i < Display::kCanvasSize; ++i) {
+            if (Display::canvas()[i] != model_canvas[i]) fail("canvas differs from the model at byte", i);
         }
     }
     for (int32_t column = -Buffers::kWaveColumn0; column < 0; ++column) {

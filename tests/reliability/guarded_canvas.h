@@ -3,9 +3,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "data/buffers.h"
+#include "platform/display.h"
 
 inline constexpr size_t kCanvasGuard = 65536;
 
-// kCanvasGuard bytes, the canvas (Buffers::canvas), kCanvasGuard bytes.
-extern "C" uint8_t nyra1_guarded_canvas[2 * kCanvasGuard + Buffers::kCanvasSize];
+// kCanvasGuard bytes, the canvas (Display::canvas()), kCanvasGuard bytes.
+extern "C" uint8_t nyra1_guarded_canvas[2 * kCanvasGuard + Display::kCanvasSize];

@@ -5,13 +5,15 @@
 // be compared line by line.
 //
 //   show_driver [--start-at K] [--expect completed|stopped] [--out FILE]
-//               [--limit N]
+//               [--limit N] [--restart-at R]
 //
 // --start-at K holds START at every poll made after refresh K has been handed
 // over (0: from program start). --expect makes the exit status 1 when the
 // show ends otherwise. A show that has not ended after N refreshes (default
 // 20000) is stopped by START and counts as a failure. Without --out the lines
-// go to standard output.
+// go to standard output. --restart-at R first plays the show up to refresh R
+// without output, then puts the show and the model back to a fresh start:
+// the lines are those of the play after the restart.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -70,7 +72,8 @@ private:
 };
 
 int usage() {
-    std::fputs("usage: show_driver [--start-at K] [--expect completed|stopped] [--out FILE] [--limit N]\n",
+    std::fputs("usage: show_driver [--start-at K] [--expect completed|stopped] [--out FILE] [--limit N]"
+               " [--restart-at R]\n",
                stderr);
     return 2;
 }
@@ -80,6 +83,7 @@ int usage() {
 int main(int argc, char** argv) {
     long start_at = -1;
     long limit = 20000;
+    long restart_at = -1;
     std::string expect;
     std::string out_path;
     for (int i = 1; i < argc; ++i) {
@@ -94,6 +98,10 @@ int main(int argc, char** argv) {
             char* end = nullptr;
             limit = std::strtol(value, &end, 10);
             if (*value == '\0' || *end != '\0' || limit < 1) return usage();
+        } else if (arg == "--restart-at") {
+            char* end = nullptr;
+            restart_at = std::strtol(value, &end, 10);
+            if (*value == '\0' || *end != '\0' || restart_at < 0) return usage();
         } else if (arg == "--expect") {
             expect = value;
             if (expect != "completed" && expect != "stopped") return usage();
@@ -115,9 +123,16 @@ int main(int argc, char** argv) {
     // Line by line, so that after a crash the file ends at the last refresh.
     std::setvbuf(out, nullptr, _IOLBF, 1 << 16);
 
+    char* empty_environment[] = {nullptr};
+    if (restart_at >= 0) {
+        Show::begin(empty_environment);
+        while (DisplayController::refreshes() < static_cast<uint32_t>(restart_at) && Show::step()) {
+        }
+        Show::reset();
+        DisplayController::reset();
+    }
     ChecksumFrontend frontend(out, start_at, static_cast<unsigned long>(limit));
     DisplayController::attach(&frontend);
-    char* empty_environment[] = {nullptr};
     Show::run(empty_environment);
     DisplayController::attach(nullptr);
 

@@ -2,10 +2,14 @@
 // look at the display controller model.
 #pragma once
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/host/display_controller.h"
+#include "text/cue.h"
 
 struct KeptRefresh {
     std::vector<uint8_t> pixels; // 320 x 240 indices
@@ -35,6 +39,34 @@ private:
 
 // Attaches a fresh recording frontend to the model; valid for the test.
 RecordingFrontend& record(bool keep_pictures = true, long start_at = -1);
+
+// A probe on the display controller model: a log of every register access
+// and scripted reads (each read of an offset takes the next scripted value
+// while any are left). Attached to the model at first use.
+namespace ModelProbe {
+
+struct Access {
+    uint32_t offset;
+    uint16_t value;
+    bool write;
+    bool operator==(const Access&) const = default;
+};
+
+void enable_log(bool on);
+const std::vector<Access>& access_log();
+void clear_log();
+void script_reads(uint32_t offset, const std::vector<uint16_t>& values);
+
+} // namespace ModelProbe
+
+// Cues as the numbers of their codes: compared with the digit a text holds,
+// printed as such in test messages.
+inline int32_t code_of(Cue c) { return static_cast<int32_t>(c); }
+inline bool operator==(Cue c, int32_t code) { return code_of(c) == code; }
+inline std::ostream& operator<<(std::ostream& out, Cue c) { return out << code_of(c); }
+
+// The video on as the show's start-up turns it on: init_video's frame.
+void start_video();
 
 uint32_t crc32_of(const void* data, size_t size);
 std::string source_path(const std::string& relative);

@@ -1,0 +1,116 @@
+// The show started again in one process: a restart gives exactly a fresh
+// start's refreshes, and a snapshot taken at any refresh comes back to the
+// very same show. The stored list of the show's refreshes is the yardstick.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/snapshot.h"
+#include "host/show_runner.h"
+#include "platform/host/display_controller.h"
+#include "show/show.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The CRC-32s of the stored whole show, refresh 1 first.
+const std::vector<uint32_t>& stored_show() {
+    static const std::vector<uint32_t> crcs = [] {
+        std::vector<uint32_t> v;
+        std::ifstream in(source_path("tests/golden/show_checksum.txt"));
+        std::string line;
+        while (std::getline(in, line)) {
+            unsigned number = 0, crc = 0;
+            if (std::sscanf(line.c_str(), "%u %x", &number, &crc) == 2 && line.rfind("refreshes", 0) != 0)
+                v.push_back(crc);
+        }
+        return v;
+    }();
+    return crcs;
+}
+
+// Steps a show begun earlier until `refresh` refreshes have been handed over.
+void step_to(const RecordingFrontend& rec, uint32_t refresh) {
+    while (rec.count < refresh && Show::step()) {
+    }
+}
+
+// A fresh start, stepped to `refresh`.
+RecordingFrontend& begin_at(uint32_t refresh) {
+    Host::restart_show();
+    auto& rec = record(false);
+    Show::begin(nullptr);
+    step_to(rec, refresh);
+    return rec;
+}
+
+std::vector<uint32_t> rest_of_show(RecordingFrontend& rec) {
+    const size_t from = rec.checksums.size();
+    while (Show::step()) {
+    }
+    return {rec.checksums.begin() + static_cast<long>(from), rec.checksums.end()};
+}
+
+} // namespace
+
+TEST(Restart, EveryPlayInOneProcessIsTheStoredShow) {
+    ASSERT_EQ(stored_show().size(), 6762u);
+    for (int play = 1; play <= 3; ++play) {
+        RecordingFrontend rec(false);
+        const Host::ShowResult result = Host::play_show(rec);
+        EXPECT_EQ(result.ending, DisplayController::Ending::Completed) << "play " << play;
+        EXPECT_EQ(rec.checksums, stored_show()) << "play " << play;
+    }
+}
+
+TEST(Restart, ARestartInTheMiddleOfEachStageStartsAfresh) {
+    // Start-up, a title fade, the plasma, the flight, the hand-over, the
+    // rotozoomer, and the end of the show itself.
+    for (uint32_t k : {1u, 30u, 1500u, 3200u, 3700u, 5400u, 6762u}) {
+        begin_at(k);
+        auto& rec = begin_at(0);
+        EXPECT_EQ(rest_of_show(rec), stored_show()) << "restarted at refresh " << k;
+        EXPECT_EQ(DisplayController::ending(), DisplayController::Ending::Completed);
+    }
+}
+
+TEST(Restart, ASnapshotComesBackToTheSameShow) {
+    // Inside fades and set-up frames too: the logo's fade-in, the wave, the
+    // plasma's fade-in, the flight's first frames and its fade-out, the
+    // rotozoomer's first frame.
+    for (uint32_t k : {1u, 2u, 40u, 500u, 1000u, 3052u, 3053u, 3370u, 4022u, 6761u}) {
+        auto& rec = begin_at(k);
+        const Show::Stage stage = Show::stage();
+        const Host::Snapshot snapshot = Host::Snapshot::take();
+        const std::vector<uint32_t> first = rest_of_show(rec);
+        ASSERT_EQ(first.size(), 6762u - k) << k;
+        EXPECT_TRUE(std::equal(first.begin(), first.end(), stored_show().begin() + k)) << "from refresh " << k;
+
+        // Wherever the show went meanwhile, the snapshot brings it back.
+        auto& again = begin_at(6000);
+        snapshot.restore();
+        EXPECT_EQ(Show::stage(), stage) << k;
+        EXPECT_EQ(DisplayController::refreshes(), k);
+        EXPECT_EQ(rest_of_show(again), first) << "restored at refresh " << k;
+    }
+}
+
+TEST(Restart, StagesFollowTheShow) {
+    auto& rec = begin_at(0);
+    std::vector<std::pair<Show::Stage, uint32_t>> firsts; // stage, its first refresh
+    Show::Stage last = Show::Stage::Ended;
+    while (Show::step()) {
+        if (Show::stage() != last) firsts.emplace_back(Show::stage(), rec.count);
+        last = Show::stage();
+    }
+    using S = Show::Stage;
+    const std::vector<std::pair<S, uint32_t>> expected = {{S::StartUp, 1},  {S::Title, 2},     {S::Plasma, 642},
+                                                          {S::Flight, 3052}, {S::HandOver, 3383}, {S::Rotozoomer, 4022}};
+    EXPECT_EQ(firsts, expected);
+    EXPECT_EQ(Show::stage(), S::Ended);
+    EXPECT_EQ(rec.count, 6762u);
+}
