@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "host/bench_mode.h"
+#include "host/options.h"
 
 namespace {
 
@@ -96,6 +97,26 @@ TEST(BenchShow, FindsEveryStageOfTheShowAndReportsThem) {
                              "whole show", "floor", "real time at 60 Hz"}) {
         EXPECT_NE(text.find(name), std::string::npos) << name;
     }
+}
+
+// Several rounds in one process: each plays the same show, and the report
+// says so round by round.
+TEST(BenchShow, RoundsPlayTheSameShowAndReportTheMedian) {
+    std::ostringstream out;
+    EXPECT_EQ(Host::run_bench(out, 3), 0);
+    const std::string text = out.str();
+    EXPECT_NE(text.find("every round played the same show"), std::string::npos) << text;
+    EXPECT_NE(text.find("(median, above)"), std::string::npos);
+    for (const char* round : {"\n    1 ", "\n    2 ", "\n    3 "}) EXPECT_NE(text.find(round), std::string::npos);
+}
+
+TEST(BenchOptions, RoundsAreForTheBenchAndWithinRange) {
+    EXPECT_EQ(Host::parse_options({"--bench", "--rounds", "5"}).options.rounds, 5);
+    EXPECT_EQ(Host::parse_options({"--bench"}).options.rounds, 1);
+    EXPECT_EQ(Host::parse_options({"--rounds=2", "--bench"}).options.rounds, 2);
+    EXPECT_EQ(Host::parse_options({"--rounds", "3"}).error, "--rounds is for --bench");
+    EXPECT_NE(Host::parse_options({"--bench", "--rounds", "0"}).error.find("from 1 to 100"), std::string::npos);
+    EXPECT_NE(Host::parse_options({"--bench", "--rounds", "101"}).error.find("from 1 to 100"), std::string::npos);
 }
 
 } // namespace

@@ -5,7 +5,10 @@
 #include <ctime>
 #include <ostream>
 
+#include <zlib.h>
+
 #include "effects/rotozoomer.h"
+#include "host/snapshot.h"
 #include "effects/voxel_flight.h"
 #include "platform/display.h"
 #include "platform/host/display_controller.h"
@@ -179,6 +182,7 @@ void classify(const std::vector<RefreshNote>& notes, uint32_t start_up_refreshes
 
 BenchReport measure_show() {
     BenchReport report;
+    restart_show();
     const double processor_start = processor_time();
     const double start = now();
     BenchFrontend frontend(start);
@@ -193,6 +197,8 @@ BenchReport measure_show() {
     for (StageTiming& stage : report.stages) stage.seconds *= scale;
     report.seconds = processor;
     report.completed = DisplayController::ending() == DisplayController::Ending::Completed;
+    const std::vector<uint8_t> state = Snapshot::take().bytes();
+    report.end_state_crc = static_cast<uint32_t>(crc32(0, state.data(), static_cast<uInt>(state.size())));
     report.floor_seconds = measure_floor();
     return report;
 }
@@ -220,10 +226,30 @@ void print_report(const BenchReport& r, std::ostream& out) {
     out << text;
 }
 
-int run_bench(std::ostream& out) {
-    const BenchReport report = measure_show();
-    print_report(report, out);
-    return report.completed ? 0 : 1;
+int run_bench(std::ostream& out, int rounds) {
+    std::vector<BenchReport> reports;
+    for (int i = 0; i < rounds; ++i) reports.push_back(measure_show());
+    std::vector<size_t> order(reports.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return reports[a].seconds < reports[b].seconds; });
+    const BenchReport& median = reports[order[order.size() / 2]];
+
+    print_report(median, out);
+    bool ok = true;
+    for (const BenchReport& r : reports) ok = ok && r.completed && r.end_state_crc == reports[0].end_state_crc;
+    if (rounds > 1) {
+        char text[160];
+        out << "round   whole show ms   x real time   end state\n";
+        for (size_t i = 0; i < reports.size(); ++i) {
+            const BenchReport& r = reports[i];
+            std::snprintf(text, sizeof text, "%5zu %15.2f %13.0f   %08x%s\n", i + 1, r.seconds * 1e3,
+                          r.seconds > 0 ? r.refreshes / kRefreshRate / r.seconds : 0.0, r.end_state_crc,
+                          &r == &median ? "   (median, above)" : "");
+            out << text;
+        }
+        out << (ok ? "every round played the same show\n" : "THE ROUNDS DIFFER\n");
+    }
+    return ok ? 0 : 1;
 }
 
 } // namespace Host

@@ -24,6 +24,7 @@ struct BenchReport {
     double seconds = 0;
     double floor_seconds = 0; // one clear_canvas + copy_canvas(240)
     bool completed = false;   // the show played to its own end
+    uint32_t end_state_crc = 0; // CRC-32 of the show's whole state at its end
 };
 
 // What the bench frontend notes at every refresh; stages are told apart
@@ -42,14 +43,16 @@ struct RefreshNote {
 void classify(const std::vector<RefreshNote>& notes, uint32_t start_up_refreshes,
               double start_up_seconds, double end_seconds, BenchReport& report);
 
-// Plays the whole show once (a process can play it only once) with a frontend
-// that only counts refreshes and never holds START, then measures the floor.
+// Plays the whole show from a fresh start with a frontend that only counts
+// refreshes and never holds START, then measures the floor.
 BenchReport measure_show();
 
 void print_report(const BenchReport& report, std::ostream& out);
 
-// measure_show then print_report. Returns 0 when the show played to its end,
-// 1 otherwise.
-int run_bench(std::ostream& out);
+// measure_show `rounds` times in this process, then the report of the median
+// round (by whole-show time) and, for more than one, a line per round.
+// Returns 0 when every round played to its end and all ended in the same
+// state, 1 otherwise.
+int run_bench(std::ostream& out, int rounds = 1);
 
 } // namespace Host

@@ -76,6 +76,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     Reader in{args, 0, {}};
     bool help = false, version = false, scale_given = false;
     bool seen_frames = false, seen_record = false, seen_bench = false, seen_start = false, seen_shot = false;
+    bool seen_rounds = false;
 
     auto fail = [&](std::string message) {
         parsed.error = std::move(message);
@@ -128,6 +129,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             if (!once(scale_given) || !in.number_of(name, inline_value, kMinScale, kMaxScale, scale))
                 return fail(in.error);
             o.scale = static_cast<int>(scale);
+        } else if (name == "--rounds") {
+            long rounds = 0;
+            if (!once(seen_rounds) || !in.number_of(name, inline_value, 1, kMaxRounds, rounds))
+                return fail(in.error);
+            o.rounds = static_cast<int>(rounds);
         } else if (name == "--fullscreen") {
             if (!no_value()) return fail(in.error);
             o.fullscreen = true;
@@ -151,6 +157,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     }
     if (seen_frames + seen_record + seen_bench > 1)
         return fail("--frames, --record and --bench cannot be used together");
+    if (seen_rounds && o.mode != Mode::Bench) return fail("--rounds is for --bench");
     if (o.mode == Mode::Bench) {
         // The bench times the whole show as it plays by itself, with no output.
         if (seen_start) return fail("--bench plays the whole show; --press-start-at cannot be used with it");
@@ -183,6 +190,8 @@ std::string usage_text() {
            "                         (8-bit indexed 320x240 PNG; old numbered frames in DIR\n"
            "                         are replaced)\n"
            "  --bench                time the whole show and each stage, headless\n"
+           "  --rounds N             with --bench: play the show N times (1 to 100) in one\n"
+           "                         process and report each round and the median\n"
            "  --record FILE          record a video through ffmpeg: FILE.mp4 (H.264),\n"
            "                         FILE.webm (VP8) or FILE.gif; 60 frames a second\n"
            "                         (GIF: 50, leaving out every sixth refresh)\n"

@@ -14,6 +14,7 @@ struct Options {
     int scale = 3;            // pixels per show pixel: 3 in the window, 2 in a video
     bool fullscreen = false;
     long screenshot_at = -1;  // test hook: save the window as shown at this refresh
+    int rounds = 1;           // --bench: plays of the whole show
 };
 
 struct ParsedOptions {
@@ -26,6 +27,7 @@ inline constexpr int kMinScale = 1;
 inline constexpr int kMaxScale = 16;
 inline constexpr int kWindowScale = 3;
 inline constexpr int kRecordScale = 2;
+inline constexpr int kMaxRounds = 100;
 
 // Reads the arguments that follow the program name. Never throws.
 ParsedOptions parse_options(const std::vector<std::string>& args);

@@ -141,7 +141,7 @@ int run_program(const std::vector<std::string>& args, std::FILE* out, std::FILE*
         return run_record(o, out, err);
     case Mode::Bench: {
         std::ostringstream report;
-        const int status = run_bench(report);
+        const int status = run_bench(report, o.rounds);
         std::fputs(report.str().c_str(), out);
         return status == 0 ? kExitOk : kExitFailure;
     }

@@ -13,6 +13,7 @@ public:
     static Snapshot take();
     void restore() const;
     size_t size() const { return bytes_.size(); }
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
 
 private:
     std::vector<uint8_t> bytes_;
