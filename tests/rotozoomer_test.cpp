@@ -49,6 +49,8 @@ void set_colours(uint8_t fill, uint8_t outline) {
 void use_text(const uint8_t*, const char*) {}
 uint32_t steps() { return static_cast<uint32_t>(scroller.steps); }
 Cue last_cue() { return Cue::None; }
+bool paused() { return false; }
+bool at_end() { return false; }
 void reset() { scroller = FakeScroller{}; }
 StateBlock state_block() { return block_of(scroller.steps); }
 } // namespace Scroller

@@ -1,9 +1,11 @@
-// The scroll text model of tools/scrolltext (widths, stretches, Scroller run)
-// and the committed scroll text measured with it.
+// The scroll text measure of tools/scrolltext (widths, stretches, the run of
+// the show's Scroller) and the committed scroll text measured with it.
 
 #include "../tools/scrolltext/scrolltext_model.h"
 
 #include <gtest/gtest.h>
+
+#include "data/assets.h"
 
 #include <fstream>
 #include <iterator>
@@ -27,7 +29,7 @@ std::string asset_text() {
 // ---- Widths and motion per character ---------------------------------------
 
 TEST(ScrollTextWidths, SpaceGlyphsAndGlyphlessCharacters) {
-    const Widths w = builtin_widths();
+    const Widths w = required_widths();
     EXPECT_EQ(advance_width(w, ' '), 8);
     EXPECT_EQ(pen_advance(w, ' '), 8);
     EXPECT_EQ(advance_width(w, 'M'), 31);
@@ -44,7 +46,7 @@ TEST(ScrollTextWidths, SpaceGlyphsAndGlyphlessCharacters) {
 }
 
 TEST(ScrollTextWidths, StepsAsFirstCharacterFollowTheMotion) {
-    const Widths w = builtin_widths();
+    const Widths w = required_widths();
     EXPECT_EQ(steps_as_first(w, 'N'), 11);  // 20 columns: 22 px in 2-pixel steps
     EXPECT_EQ(steps_as_first(w, 'K'), 11);  // 21 columns: 23 px, the last step 3
     EXPECT_EQ(steps_as_first(w, 'M'), 16);
@@ -52,16 +54,16 @@ TEST(ScrollTextWidths, StepsAsFirstCharacterFollowTheMotion) {
     EXPECT_EQ(steps_as_first(w, ' '), 5);
 }
 
-TEST(ScrollTextWidths, BuiltInTableMatchesTheFontFile) {
+TEST(ScrollTextWidths, TheFontFileHasTheWidthsTheTimingWants) {
     const std::vector<uint8_t> font = read_bytes("assets/scroller.font");
     ASSERT_EQ(font.size(), 2743u);
     std::string error;
     const std::optional<Widths> from_font = widths_from_font(font, error);
     ASSERT_TRUE(from_font) << error;
-    const Widths builtin = builtin_widths();
+    const Widths required = required_widths();
     for (int ch = 0; ch < 128; ++ch) {
-        EXPECT_EQ(from_font->has_glyph[ch], builtin.has_glyph[ch]) << ch;
-        EXPECT_EQ(from_font->columns[ch], builtin.columns[ch]) << ch;
+        EXPECT_EQ(from_font->has_glyph[ch], required.has_glyph[ch]) << ch;
+        EXPECT_EQ(from_font->columns[ch], required.columns[ch]) << ch;
     }
 }
 
@@ -78,87 +80,35 @@ TEST(ScrollTextWidths, MalformedFontsAreRefused) {
     EXPECT_NE(error.find("66"), std::string::npos);
 }
 
-// ---- The Scroller -------------------------------------------------------------
+// ---- The Scroller run -----------------------------------------------------------
 
-struct Position {
-    size_t index;
-    int x;
-};
-
-std::vector<Position> positions(std::string_view text, int steps) {
-    Scroller s(text, builtin_widths());
-    std::vector<Position> out;
-    for (int i = 0; i < steps; ++i) {
-        s.step();
-        out.push_back({s.index(), s.x()});
-    }
-    return out;
-}
-
-TEST(ScrollTextScroller, GlyphsOfEvenAndOddWidthPassOnTheTwelfthStep) {
-    // A period first is passed at once, so the glyph behind it starts at x = 0.
-    for (const char* text : {".NA", ".KA"}) {
-        const std::vector<Position> p = positions(text, 12);
-        for (int i = 0; i < 11; ++i) {
-            EXPECT_EQ(p[i].index, 1u) << text << " step " << i + 1;
-            EXPECT_EQ(p[i].x, -2 * i) << text << " step " << i + 1;
-        }
-        EXPECT_EQ(p[11].index, 2u) << text;
-        EXPECT_EQ(p[11].x, 0) << text;
-    }
-}
-
-TEST(ScrollTextScroller, FirstStepAndSpaces) {
-    const std::vector<Position> p = positions("  A", 10);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(p[i].x, -2 * (i + 1));  // the first step draws at -2
-    EXPECT_EQ(p[4].index, 1u);
-    for (int i = 4; i < 9; ++i) EXPECT_EQ(p[i].x, -2 * (i - 4));  // 0 .. -8: the text stands still once
-    EXPECT_EQ(p[9].index, 2u);
-    EXPECT_EQ(p[9].x, 0);
-}
-
-TEST(ScrollTextScroller, CodeIsReportedOnceAndLeavesWithItsDigit) {
-    Scroller s("A@1B", builtin_widths());
-    EXPECT_EQ(s.step(), 1);
-    for (int i = 2; i <= 10; ++i) EXPECT_EQ(s.step(), 0) << i;  // A (19 columns) leaves on step 10
-    EXPECT_EQ(s.index(), 1u);                                 // the '@' is first, still met, not reported
-    EXPECT_EQ(s.met_code(), 1);
-    EXPECT_EQ(s.step(), 0);
-    EXPECT_EQ(s.index(), 3u);  // '@' and digit passed together
-    EXPECT_EQ(s.x(), 0);
-}
+const uint8_t* const kFont = Assets::scroller_font;
 
 TEST(ScrollTextScroller, CodeIsMetWhenItsPenIsBelowTheRightEdge) {
     // 41 spaces put the '@' at pen 328: 326, 324, 322, 320, 320 (the first space
     // passed), then 318 on step 6.
     const std::string text = std::string(41, ' ') + "@1";
-    const ScrollerRun run = run_scroller(text, builtin_widths());
+    const ScrollerRun run = run_scroller(text, kFont);
     ASSERT_FALSE(run.reports.empty());
     EXPECT_EQ(run.reports[0].step, 6);
     EXPECT_EQ(run.reports[0].result, 1);
+    EXPECT_EQ(run.reports[0].code, 1);
 }
 
-TEST(ScrollTextScroller, OnlyTheLaterOfTwoCodesInViewIsReported) {
-    Scroller s("A@1B@2C", builtin_widths());
-    EXPECT_EQ(s.step(), 2);
-    EXPECT_EQ(s.step(), 0);
-}
-
-TEST(ScrollTextScroller, CodeFivePausesForThreeHundredSteps) {
-    Scroller s("A@5B", builtin_widths());
-    EXPECT_EQ(s.step(), 4);
-    EXPECT_EQ(s.x(), -2);
-    for (int i = 2; i <= 300; ++i) ASSERT_EQ(s.step(), 0) << i;
-    EXPECT_EQ(s.x(), -2);
-    EXPECT_EQ(s.step(), 2);  // the 300th paused step
-    EXPECT_EQ(s.pause(), 0);
-    EXPECT_EQ(s.step(), 0);  // code 5 still in view: not reported again
-    EXPECT_EQ(s.x(), -4);
+TEST(ScrollTextScroller, PauseIsReportedAsEndAndItsEndAsFadeOut) {
+    const ScrollerRun run = run_scroller("A@5B", kFont);
+    ASSERT_EQ(run.reports.size(), 2u);
+    EXPECT_EQ(run.reports[0].step, 1);
+    EXPECT_EQ(run.reports[0].result, 4);
+    EXPECT_EQ(run.reports[0].code, 5);
+    EXPECT_EQ(run.reports[1].step, 301);
+    EXPECT_EQ(run.reports[1].result, 2);
+    EXPECT_EQ(run.reports[1].code, 0);
 }
 
 TEST(ScrollTextScroller, CodeThreeRewindsAndComesBackAfterTheSameSteps) {
     const std::string text = std::string(45, ' ') + "@3A";
-    const ScrollerRun run = run_scroller(text, builtin_widths(), 200);
+    const ScrollerRun run = run_scroller(text, kFont, 200);
     ASSERT_GE(run.reports.size(), 3u);
     EXPECT_EQ(run.reports[0].result, 3);
     const long period = run.reports[1].step - run.reports[0].step;
@@ -167,17 +117,28 @@ TEST(ScrollTextScroller, CodeThreeRewindsAndComesBackAfterTheSameSteps) {
 }
 
 TEST(ScrollTextScroller, RunEndsWhenTheTerminatorBecomesFirst) {
-    const ScrollerRun run = run_scroller("AB", builtin_widths());
+    const ScrollerRun run = run_scroller("AB", kFont);
     // A: 10 steps from restart, B (22 columns): 12 steps.
     EXPECT_EQ(run.end_step, 22);
     EXPECT_TRUE(run.reports.empty());
+}
+
+TEST(ScrollTextScroller, MotionPerCharacterIsTheScrollersOwn) {
+    // Every character's steps as first character, measured on the show's
+    // Scroller: the end of the text comes after the sum of them.
+    const Widths w = required_widths();
+    for (const char* text : {"N", "K", "M", "I", " ", ".", "NK", "a b,c"}) {
+        long steps = 0;
+        for (const char* p = text; *p; ++p) steps += steps_as_first(w, static_cast<unsigned char>(*p));
+        EXPECT_EQ(run_scroller(text, kFont).end_step, steps) << '"' << text << '"';
+    }
 }
 
 // ---- Stretches ------------------------------------------------------------------
 
 TEST(ScrollTextStretches, SplitAtCodesAndLongSpaceRuns) {
     const std::string text = std::string(3, ' ') + "Ab, c@1" + std::string(10, ' ') + "D  e" + std::string(8, ' ') + "F G@2";
-    const std::vector<Stretch> s = split_stretches(text, builtin_widths());
+    const std::vector<Stretch> s = split_stretches(text, required_widths());
     ASSERT_EQ(s.size(), 8u);
     EXPECT_EQ(s[0].kind, Kind::Spaces);
     EXPECT_EQ(s[0].chars, 3);
@@ -208,7 +169,7 @@ TEST(ScrollTextStretches, SplitAtCodesAndLongSpaceRuns) {
 TEST(ShowScrollTextAsset, MatchesEveryStretchAndReportStep) {
     const std::string text = asset_text();
     ASSERT_EQ(text.size(), 774u);
-    const Check c = check_text(text, builtin_widths());
+    const Check c = check_text(text, required_widths(), kFont);
     for (const std::string& f : c.failures) ADD_FAILURE() << f;
     ASSERT_EQ(c.run.reports.size(), 6u);
     const long steps[] = {945, 2245, 2410, 2710, 3350, 6089};
@@ -225,11 +186,11 @@ TEST(ShowScrollTextAsset, MatchesEveryStretchAndReportStep) {
 
 TEST(ShowScrollTextAsset, CheckCatchesChangedTexts) {
     const std::string text = asset_text();
-    const Widths w = builtin_widths();
+    const Widths w = required_widths();
 
     std::string last_code = text;
     last_code[773] = '3';
-    EXPECT_FALSE(check_text(last_code, w).failures.empty());
+    EXPECT_FALSE(check_text(last_code, w, kFont).failures.empty());
 
     // Same characters, but a comma moved from the first words to the last.
     std::string moved = text;
@@ -237,21 +198,21 @@ TEST(ShowScrollTextAsset, CheckCatchesChangedTexts) {
     ASSERT_LT(comma, 136u);
     moved.erase(comma, 1);
     moved.insert(700, ",");
-    EXPECT_FALSE(check_text(moved, w).failures.empty());
+    EXPECT_FALSE(check_text(moved, w, kFont).failures.empty());
 
     // A wider letter in place of a narrower one shifts everything after it.
     std::string wider = text;
     const size_t t = wider.find('t', 453);
     wider[t] = 'w';
-    EXPECT_FALSE(check_text(wider, w).failures.empty());
+    EXPECT_FALSE(check_text(wider, w, kFont).failures.empty());
 
     // A letter of the same width keeps the timing: the wording is free.
     std::string same = text;
     const size_t n = same.find('n', 453);
     same[n] = 'h';
-    EXPECT_TRUE(check_text(same, w).failures.empty());
+    EXPECT_TRUE(check_text(same, w, kFont).failures.empty());
 
-    EXPECT_FALSE(check_text(text + "\n", w).failures.empty());
+    EXPECT_FALSE(check_text(text + "\n", w, kFont).failures.empty());
 }
 
 }  // namespace

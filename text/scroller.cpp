@@ -91,6 +91,8 @@ void use_text(const uint8_t* font, const char* text) {
 
 uint32_t steps() { return state.steps; }
 Cue last_cue() { return state.last_cue; }
+bool paused() { return state.pause > 0; }
+bool at_end() { return char_at(state.text_index) == 0; }
 
 void reset() { state = {}; }
 

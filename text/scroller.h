@@ -25,6 +25,10 @@ void use_text(const uint8_t* font, const char* text);
 // what it reported, but Pause for the code that starts the pause.
 uint32_t steps();
 Cue last_cue();
+// True while the text stands still after a pause cue.
+bool paused();
+// True once the whole text has gone by: the terminator is the first character.
+bool at_end();
 
 // Back to the state the program starts with: the built-in text, not yet
 // rewound, no pause, colours 0.

@@ -1,16 +1,20 @@
 // check_scrolltext: measures the scroll text in the scroller font, runs the
-// Scroller over it and compares stretches and report steps with the ones the
-// show's timing rests on.
+// show's own Scroller over it and compares stretches and report steps with
+// the ones the show's timing rests on.
 //
 //   check_scrolltext [--budget] [--font FILE] [TEXT]
 //
-// TEXT defaults to assets/scrolltext.txt. --font takes the glyph widths from a
-// font file instead of the built-in table (and fails where the two disagree).
+// TEXT defaults to assets/scrolltext.txt. The font is the built-in scroller
+// font, or FILE with --font; its glyph widths must be the ones the timing
+// wants (a difference is listed).
 // --budget adds, for every stretch of words, what is missing or over, and for
 // every code the part of the text that decides its step.
 // Exit status: 0 all matches, 1 differences (listed), 2 unusable arguments or files.
 
 #include "scrolltext_model.h"
+
+#include "data/assets.h"
+#include "platform/display.h"
 
 #include <cstdio>
 #include <fstream>
@@ -133,7 +137,7 @@ void print_budget(const Check& c) {
         if (r.code != 0) required_met.push_back(&r);
     for (size_t k = 0; k < codes.size(); ++k) {
         const Stretch* code = codes[k];
-        const long moved = code->start_pixel - kScreenWidth;
+        const long moved = code->start_pixel - Display::kWidth;
         std::string where = "before the text";
         for (size_t j = 0; j < c.stretches.size(); ++j) {
             const Stretch& s = c.stretches[j];
@@ -190,40 +194,41 @@ int main(int argc, char** argv) {
     }
     const std::string text(bytes.begin(), bytes.end());
 
-    Widths widths = builtin_widths();
-    std::string widths_source = "built-in width table";
-    std::vector<std::string> font_failures;
+    // The font the Scroller runs with: the built-in one, or a font file.
+    std::vector<uint8_t> font(Assets::scroller_font, Assets::scroller_font + Assets::scroller_font_size);
+    std::string font_source = "built-in scroller font";
     if (!font_path.empty()) {
-        std::vector<uint8_t> font;
-        std::string error;
-        std::optional<Widths> from_font;
-        if (!read_file(font_path, font)) error = "cannot be read";
-        else from_font = widths_from_font(font, error);
-        if (!from_font) {
-            std::printf("note: font %s %s; falling back to the built-in width table\n", font_path.c_str(),
-                        error.c_str());
-        } else {
-            const Widths builtin = builtin_widths();
-            for (int ch = 0; ch < 128; ++ch) {
-                if (from_font->has_glyph[ch] != builtin.has_glyph[ch])
-                    font_failures.push_back("font " + font_path + ": " + printable(static_cast<unsigned char>(ch)) +
-                                            (from_font->has_glyph[ch] ? " has a glyph, the table has none"
-                                                                      : " has no glyph, the table has one"));
-                else if (from_font->columns[ch] != builtin.columns[ch])
-                    font_failures.push_back("font " + font_path + ": " + printable(static_cast<unsigned char>(ch)) +
-                                            " is " + std::to_string(from_font->columns[ch]) +
-                                            " columns wide, the table says " + std::to_string(builtin.columns[ch]));
-            }
-            widths = *from_font;
-            widths_source = "font " + font_path;
+        if (!read_file(font_path, font)) {
+            std::fprintf(stderr, "check_scrolltext: cannot read %s\n", font_path.c_str());
+            return 2;
         }
+        font_source = "font " + font_path;
+    }
+    std::string error;
+    const std::optional<Widths> from_font = widths_from_font(font, error);
+    if (!from_font) {
+        std::fprintf(stderr, "check_scrolltext: %s: %s\n", font_source.c_str(), error.c_str());
+        return 2;
+    }
+    const Widths& widths = *from_font;
+    std::vector<std::string> font_failures;
+    const Widths required = required_widths();
+    for (int ch = 0; ch < 128; ++ch) {
+        if (widths.has_glyph[ch] != required.has_glyph[ch])
+            font_failures.push_back(font_source + ": " + printable(static_cast<unsigned char>(ch)) +
+                                    (widths.has_glyph[ch] ? " has a glyph, the timing wants none"
+                                                          : " has no glyph, the timing wants one"));
+        else if (widths.columns[ch] != required.columns[ch])
+            font_failures.push_back(font_source + ": " + printable(static_cast<unsigned char>(ch)) + " is " +
+                                    std::to_string(widths.columns[ch]) + " columns wide, the timing wants " +
+                                    std::to_string(required.columns[ch]));
     }
 
-    Check c = check_text(text, widths);
+    Check c = check_text(text, widths, font.data());
     c.failures.insert(c.failures.begin(), font_failures.begin(), font_failures.end());
 
-    std::printf("scroll text %s: %zu characters, widths from the %s\n", text_path.c_str(), text.size(),
-                widths_source.c_str());
+    std::printf("scroll text %s: %zu characters, in the %s\n", text_path.c_str(), text.size(),
+                font_source.c_str());
     print_stretches(c.stretches);
     print_reports(c);
     if (budget) print_budget(c);

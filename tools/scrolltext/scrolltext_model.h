@@ -1,7 +1,8 @@
-// Model of the scroll text as the Scroller sees it: character widths in the
+// The scroll text measured as the Scroller sees it: character widths in the
 // scroller font, the stretches between the control codes, the motion per
-// first character, and a step-by-step run of the Scroller that tells on which
-// step each code is reported. Used by check_scrolltext and by its tests.
+// first character; and a run of the show's own Scroller and renderer that
+// tells on which step each code is reported. Used by check_scrolltext and by
+// its tests.
 #pragma once
 
 #include <algorithm>
@@ -12,10 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "text/scroller.h"
+#include "text/text_renderer.h"
+
 namespace ScrollTextModel {
 
-inline constexpr int kScreenWidth = 320;
-inline constexpr int kPauseSteps = 300;
 inline constexpr int kSpaceWidth = 8;
 inline constexpr int kGlyphSpacing = 2;
 // Space runs inside the words are short; a run this long, or one that touches
@@ -29,8 +31,9 @@ struct Widths {
     std::array<bool, 128> has_glyph{};
 };
 
-// The scroller font's glyph columns; lower case shares the upper-case record.
-inline Widths builtin_widths() {
+// The glyph columns the show's timing rests on; lower case shares the
+// upper-case record. A scroller font must have exactly these.
+inline Widths required_widths() {
     Widths w;
     auto set = [&w](char ch, int columns) {
         w.columns[static_cast<unsigned char>(ch)] = static_cast<uint8_t>(columns);
@@ -205,86 +208,6 @@ inline std::vector<Stretch> split_stretches(std::string_view text, const Widths&
 
 // ---- The Scroller ----------------------------------------------------------
 
-// The Scroller with the renderer's walk and its stored last control code, as
-// far as they decide motion and reports (nothing is drawn).
-class Scroller {
-public:
-    Scroller(std::string_view text, const Widths& w) : text_(text), widths_(w) { restart(); }
-
-    void restart() {
-        x_ = 0;
-        index_ = 0;
-        limit_ = -advance_width(widths_, at(0));
-    }
-
-    // One step; returns what the show's step returns.
-    int step() {
-        if (pause_ > 0) {
-            if (++pause_ > kPauseSteps) {
-                pause_ = 0;
-                return 2;
-            }
-            return 0;
-        }
-        x_ -= 2;
-        if (x_ < limit_) {
-            index_ += at(index_) == '@' ? 2 : 1;
-            x_ = 0;
-            limit_ = -advance_width(widths_, at(index_));
-        }
-        const int result = walk();
-        if (result == 3) {
-            restart();
-            return 3;
-        }
-        if (result == 5) {
-            pause_ = 1;
-            return 4;
-        }
-        return result;
-    }
-
-    size_t index() const { return index_; }
-    int x() const { return x_; }
-    int pause() const { return pause_; }
-    bool at_end() const { return index_ >= text_.size(); }
-    // Code digit met by the last walk, whether reported or not.
-    int met_code() const { return met_; }
-
-private:
-    unsigned char at(size_t i) const { return i < text_.size() ? static_cast<unsigned char>(text_[i]) : 0; }
-
-    int walk() {
-        int code = 0;
-        int pen = x_;
-        size_t i = index_;
-        while (at(i) != 0 && pen < kScreenWidth) {
-            const unsigned char ch = at(i);
-            if (ch == '@') {
-                if (at(i + 1) == 0) break;  // no digit: the text ends here
-                code = at(i + 1) - '0';
-                i += 2;
-                continue;
-            }
-            pen += pen_advance(widths_, ch);
-            ++i;
-        }
-        met_ = code;
-        if (code == stored_) return 0;
-        stored_ = code;
-        return code;
-    }
-
-    std::string_view text_;
-    Widths widths_;
-    size_t index_ = 0;
-    int x_ = 0;
-    int limit_ = 0;
-    int pause_ = 0;
-    int stored_ = 0;
-    int met_ = 0;
-};
-
 struct Report {
     long step;
     int result;  // what step returned
@@ -296,19 +219,28 @@ struct ScrollerRun {
     long end_step = -1;  // step on which the terminator became the first character
 };
 
-// Steps the Scroller from restart until the text runs out (or max_steps).
-inline ScrollerRun run_scroller(std::string_view text, const Widths& w, long max_steps = 200000) {
+// Steps the show's Scroller over the text in the font from restart until the
+// text runs out (or max_steps). It draws into the show's canvas as it goes.
+inline ScrollerRun run_scroller(std::string_view text, const uint8_t* font, long max_steps = 200000) {
+    const std::string terminated(text);
     ScrollerRun run;
-    Scroller scroller(text, w);
+    ::Scroller::reset();
+    TextRenderer::reset();
+    ::Scroller::use_text(font, terminated.c_str());
+    ::Scroller::restart();
     for (long n = 1; n <= max_steps; ++n) {
-        const bool paused = scroller.pause() > 0;
-        const int result = scroller.step();
-        if (result != 0) run.reports.push_back({n, result, paused ? 0 : scroller.met_code()});
-        if (scroller.at_end()) {
+        const bool paused = ::Scroller::paused();
+        const Cue cue = ::Scroller::step();
+        if (cue != Cue::None) {
+            const int code = paused ? 0 : static_cast<int>(::Scroller::last_cue());
+            run.reports.push_back({n, static_cast<int>(cue), code});
+        }
+        if (::Scroller::at_end()) {
             run.end_step = n;
             break;
         }
     }
+    ::Scroller::reset();
     return run;
 }
 
@@ -398,10 +330,10 @@ inline std::string stretch_label(const std::vector<Stretch>& stretches, size_t i
 }
 
 // Compares a text with the required structure and the required reports.
-inline Check check_text(std::string_view text, const Widths& w) {
+inline Check check_text(std::string_view text, const Widths& w, const uint8_t* font) {
     Check c;
     c.stretches = split_stretches(text, w);
-    c.run = run_scroller(text, w);
+    c.run = run_scroller(text, font);
     auto fail = [&c](std::string message) { c.failures.push_back(std::move(message)); };
 
     if (text.size() != kRequiredLength)
