@@ -51,7 +51,7 @@ protected:
         page_ = bin + "/web";
         // One build at a time: the page tests may run in parallel.
         const std::string build = "NYRA1_WEB_BUILD=" + bin + "/build-web flock " + bin + "/web-build.lock bash " +
-                                  NYRA1_SOURCE_DIR "/platform/web/build.sh " + page_ + " > " + bin +
+                                  NYRA1_SOURCE_DIR "/host/web/build.sh " + page_ + " > " + bin +
                                   "/web-build.log 2>&1";
         ASSERT_EQ(std::system(build.c_str()), 0) << "web build failed, see " << bin << "/web-build.log";
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "host/snapshot.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 
@@ -152,10 +153,20 @@ private:
 
 } // namespace
 
+// Plays the show from a fresh start; called again, it plays it again in
+// place, without reloading the page.
 extern "C" EMSCRIPTEN_KEEPALIVE void nyra1_play() {
-    static CanvasFrontend frontend(static_cast<uint32_t>(test_refresh()));
-    listen();
-    DisplayController::attach(&frontend);
+    static CanvasFrontend* frontend = nullptr;
+    static bool listening = false;
+    if (!listening) {
+        listen();
+        listening = true;
+    }
+    delete frontend;
+    frontend = new CanvasFrontend(static_cast<uint32_t>(test_refresh()));
+    latched = false;
+    Host::restart_show();
+    DisplayController::attach(frontend);
     Show::run(nullptr);
     show_ended(DisplayController::ending() == DisplayController::Ending::Completed,
                static_cast<int>(DisplayController::refreshes()));
