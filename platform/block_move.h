@@ -7,6 +7,9 @@
 
 namespace BlockMove {
 
+// The bytes of one screen row, the one size these moves know.
+inline constexpr uint32_t kRowBytes = 320;
+
 #if defined(__arm__)
 
 // Multi-word stores: 8 blocks of 40 bytes (ten registers).
@@ -45,11 +48,11 @@ inline void copy_row(uint8_t* __restrict dst, const uint8_t* __restrict src) {
 
 // Elsewhere the compiler turns the fixed-size moves into wide loads and stores.
 inline void copy_row(uint8_t* __restrict dst, const uint8_t* __restrict src) {
-    __builtin_memcpy(dst, src, 320);
+    __builtin_memcpy(dst, src, kRowBytes);
 }
 
 inline void clear_row(uint8_t* dst) {
-    __builtin_memset(dst, 0, 320);
+    __builtin_memset(dst, 0, kRowBytes);
 }
 
 #endif

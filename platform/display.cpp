@@ -6,6 +6,8 @@
 
 namespace Display {
 
+static_assert(BlockMove::kRowBytes == kWidth, "the block moves copy whole screen rows");
+
 // The canvas, a symbol of its own: a test build may place it elsewhere, for
 // instance between two guard blocks.
 extern uint8_t canvas_buffer[kCanvasSize];
