@@ -73,27 +73,22 @@ probe_sweep:
     bne 1b
     .endm
 
-    .global probe_read
-probe_read:
+    @ A phase over a walk (r1) with one access a step.
+    .macro WALK_PHASE name, access
+    .global \name
+\name:
     push {r4-r11, lr}
     mov r11, r0
     ldmia r1, {r4-r7}
     bl probe_sweep
     BEGIN
-    WALK "ldr r3, [r8], r6"
+    WALK "\access"
     END
     pop {r4-r11, pc}
+    .endm
 
-    .global probe_write
-probe_write:
-    push {r4-r11, lr}
-    mov r11, r0
-    ldmia r1, {r4-r7}
-    bl probe_sweep
-    BEGIN
-    WALK "str r11, [r8], r6"
-    END
-    pop {r4-r11, pc}
+    WALK_PHASE probe_read, "ldr r3, [r8], r6"
+    WALK_PHASE probe_write, "str r11, [r8], r6"
 
     .global probe_dirty_then_evict
 probe_dirty_then_evict:
@@ -121,8 +116,10 @@ probe_dirty_then_evict:
     END
     pop {r4-r11, pc}
 
-    .global probe_load_use
-probe_load_use:
+    @ r1 word, r2 rounds: load, then an add that uses the word or not.
+    .macro LOAD_PHASE name, add
+    .global \name
+\name:
     push {r4-r11, lr}
     mov r11, r0
     mov r4, r1
@@ -130,26 +127,15 @@ probe_load_use:
     bl probe_sweep
     BEGIN
 1:  ldr r3, [r4]
-    add r6, r6, r3
+    \add
     subs r7, r7, #1
     bne 1b
     END
     pop {r4-r11, pc}
+    .endm
 
-    .global probe_load_no_use
-probe_load_no_use:
-    push {r4-r11, lr}
-    mov r11, r0
-    mov r4, r1
-    mov r7, r2
-    bl probe_sweep
-    BEGIN
-1:  ldr r3, [r4]
-    add r6, r6, r5
-    subs r7, r7, #1
-    bne 1b
-    END
-    pop {r4-r11, pc}
+    LOAD_PHASE probe_load_use, "add r6, r6, r3"
+    LOAD_PHASE probe_load_no_use, "add r6, r6, r5"
 
     @ Issue cycles of each instruction on the right, 57 in all.
     .global probe_core

@@ -141,9 +141,7 @@ __attribute__((visibility("default"))) int qemu_plugin_install(qemu_plugin_id_t 
         }
     }
     events.reserve(1 << 15);
-    qemu_plugin_register_vcpu_tb_trans_cb(id, on_translate);
-    qemu_plugin_register_vcpu_syscall_cb(id, on_syscall);
-    qemu_plugin_register_atexit_cb(id, on_exit, nullptr);
+    register_plugin_callbacks(id, on_translate, on_syscall, on_exit);
     return 0;
 }
 

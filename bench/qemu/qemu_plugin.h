@@ -51,3 +51,12 @@ unsigned int qemu_plugin_mem_size_shift(qemu_plugin_meminfo_t info);
 // Markers: the guest calls getpid (system call 20, harmless) with four free
 // words in r0..r3; the plugins log them with their counts.
 constexpr int64_t kMarkerCall = 20;
+
+// What every plugin here registers: the translation of each block, the
+// system calls (for the markers) and the end of the run.
+inline void register_plugin_callbacks(qemu_plugin_id_t id, qemu_plugin_vcpu_tb_trans_cb_t translate,
+                                      qemu_plugin_vcpu_syscall_cb_t syscall, qemu_plugin_udata_cb_t at_exit) {
+    qemu_plugin_register_vcpu_tb_trans_cb(id, translate);
+    qemu_plugin_register_vcpu_syscall_cb(id, syscall);
+    qemu_plugin_register_atexit_cb(id, at_exit, nullptr);
+}
