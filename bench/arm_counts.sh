@@ -1,7 +1,7 @@
 #!/bin/sh
-# Counts the ARM instructions the show executes on the handheld, stage by
-# stage and kernel by kernel, and prints them in one table against the budget
-# of a 200 MHz ARM920T at 60 Hz (3.33 million cycles a frame).
+# Counts what the show costs on the handheld, stage by stage and kernel by
+# kernel: ARM instructions, and cycles under a model of the ARM920T, against
+# the budget of a 200 MHz ARM920T at 60 Hz (3.33 million cycles a frame).
 #
 #   bench/arm_counts.sh [WORK_DIR]      (default: build-arm-counts in the source tree)
 #
@@ -15,7 +15,10 @@
 # plugin that counts every instruction executed and logs the count at markers
 # the programs place (at every vertical sync and START poll, around every
 # kernel call); it also counts the instructions spent in each module's own
-# functions. bench/arm_report turns the logs into the table. A third program,
+# functions. show_counts runs a second time with bench/qemu/cycle_model.cpp,
+# which turns every frame into ARM920T cycles (caches, write buffer, TLBs,
+# core timing) and notes which instructions stall. bench/arm_report turns the
+# logs into the tables. A third program,
 # show_check, prints the CRC-32 of the picture on display at every refresh;
 # they must equal those of the PC build (show_checksum --pixels --all), so
 # that code paths written for ARM alone are checked too.
@@ -33,7 +36,7 @@ prefix=${NYRA1_GP2X_PREFIX:-arm-linux-gnueabi-}
 generator=
 command -v ninja >/dev/null 2>&1 && generator="-G Ninja"
 
-for tool in "${prefix}g++" "${prefix}nm" qemu-arm cmake; do
+for tool in "${prefix}g++" "${prefix}nm" "${prefix}objdump" qemu-arm cmake; do
     command -v "$tool" >/dev/null 2>&1 || { echo "arm_counts: $tool is missing" >&2; exit 2; }
 done
 mkdir -p "$work"
@@ -53,9 +56,10 @@ arm=$work/gp2x/bench/arm
 echo "arm_counts: building the plugin and the report" >&2
 cmake -S "$root" -B "$work/host" $generator -DCMAKE_BUILD_TYPE=Release -DNYRA1_ASSET_DIR="$assets" \
     -DBUILD_TESTING=OFF >"$work/host.log" 2>&1 || { cat "$work/host.log" >&2; exit 2; }
-cmake --build "$work/host" -j2 --target insn_count arm_report show_checksum >>"$work/host.log" 2>&1 ||
+cmake --build "$work/host" -j2 --target insn_count cycle_model arm_report show_checksum >>"$work/host.log" 2>&1 ||
     { cat "$work/host.log" >&2; exit 2; }
 plugin=$work/host/bench/insn_count.so
+cycle_model=$work/host/bench/cycle_model.so
 report=$work/host/bench/arm_report
 
 # Each module's functions form a group: lines "group address size".
@@ -83,6 +87,15 @@ for program in show_counts kernel_counts; do
         -plugin "$plugin,out=$work/$program.log,groups=$work/$program.groups" "$arm/$program.elf"
 done
 
+# ---- Cycles -----------------------------------------------------------------
+# Frames end at each sync (and at the exit to the menu) from the first START
+# poll on, as arm_report counts them.
+echo "arm_counts: cycles of show_counts" >&2
+qemu-arm -cpu ti925t -L "$work" \
+    -plugin "$cycle_model,out=$work/show_cycles.log,stalls=$work/show_stalls.txt,frame=sync,frame=menu,from=poll" \
+    "$arm/show_counts.elf"
+"${prefix}objdump" -d -C --no-show-raw-insn "$arm/show_counts.elf" >"$work/show_counts.dis"
+
 # ---- The same pictures as on the PC ----------------------------------------
 echo "arm_counts: checking the handheld's pictures against the PC's" >&2
 qemu-arm -cpu ti925t -L "$work" "$arm/show_check.elf" >"$work/arm_pictures.txt"
@@ -97,6 +110,8 @@ else
 fi
 
 # shellcheck disable=SC2086
-"$report" --show "$work/show_counts.log" --kernels "$work/kernel_counts.log" --gpe "$gpe" ${ARM_REPORT_FLAGS:-} || status=1
+"$report" --show "$work/show_counts.log" --kernels "$work/kernel_counts.log" --gpe "$gpe" \
+    --cycles "$work/show_cycles.log" --stalls "$work/show_stalls.txt" --disassembly "$work/show_counts.dis" \
+    ${ARM_REPORT_FLAGS:-} || status=1
 echo "handheld pictures: $pictures"
 exit $status

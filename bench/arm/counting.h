@@ -29,8 +29,9 @@ extern bool hold_start;
 extern void (*on_sync)();
 extern void (*on_menu)();
 
-// The value last written to a register.
+// The value last written to a register, and the stand-in register block.
 uint16_t register_value(uint32_t offset);
+uint8_t* register_block();
 
 [[noreturn]] void exit(uint32_t status);
 

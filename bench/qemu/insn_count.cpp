@@ -16,42 +16,17 @@
 //   r0 r1 r2 r3 total GROUP-COUNTS...     one line per marker
 //   0 0 0 0 total GROUP-COUNTS...         the end of the run
 //
-// Written against the plugin interface of QEMU 7.2 (interface version 1);
-// the few declarations it needs are repeated here, as Debian ships no plugin
-// header.
+// Written against the plugin interface of QEMU 7.2 (qemu_plugin.h).
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-extern "C" {
-
-typedef uint64_t qemu_plugin_id_t;
-struct qemu_plugin_tb;
-typedef void (*qemu_plugin_vcpu_tb_trans_cb_t)(qemu_plugin_id_t id, qemu_plugin_tb* tb);
-typedef void (*qemu_plugin_vcpu_syscall_cb_t)(qemu_plugin_id_t id, unsigned int vcpu_index,
-                                              int64_t num, uint64_t a1, uint64_t a2, uint64_t a3,
-                                              uint64_t a4, uint64_t a5, uint64_t a6, uint64_t a7,
-                                              uint64_t a8);
-typedef void (*qemu_plugin_udata_cb_t)(qemu_plugin_id_t id, void* userdata);
-enum qemu_plugin_op { QEMU_PLUGIN_INLINE_ADD_U64 };
-
-void qemu_plugin_register_vcpu_tb_trans_cb(qemu_plugin_id_t id, qemu_plugin_vcpu_tb_trans_cb_t cb);
-void qemu_plugin_register_vcpu_tb_exec_inline(qemu_plugin_tb* tb, enum qemu_plugin_op op,
-                                              void* ptr, uint64_t imm);
-size_t qemu_plugin_tb_n_insns(const qemu_plugin_tb* tb);
-uint64_t qemu_plugin_tb_vaddr(const qemu_plugin_tb* tb);
-void qemu_plugin_register_vcpu_syscall_cb(qemu_plugin_id_t id, qemu_plugin_vcpu_syscall_cb_t cb);
-void qemu_plugin_register_atexit_cb(qemu_plugin_id_t id, qemu_plugin_udata_cb_t cb, void* userdata);
-
-} // extern "C"
+#include "bench/qemu/qemu_plugin.h"
 
 namespace {
 
-constexpr int64_t kMarkerCall = 20; // getpid
 constexpr size_t kMaxGroups = 16;
 
 struct Range {
@@ -166,9 +141,7 @@ __attribute__((visibility("default"))) int qemu_plugin_install(qemu_plugin_id_t 
         }
     }
     events.reserve(1 << 15);
-    qemu_plugin_register_vcpu_tb_trans_cb(id, on_translate);
-    qemu_plugin_register_vcpu_syscall_cb(id, on_syscall);
-    qemu_plugin_register_atexit_cb(id, on_exit, nullptr);
+    register_plugin_callbacks(id, on_translate, on_syscall, on_exit);
     return 0;
 }
 
