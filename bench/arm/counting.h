@@ -37,6 +37,7 @@ uint8_t* register_block();
 
 } // namespace Counting
 
-// Each counting program provides this; it is called by the entry code with
-// the argument count, the argument vector and the environment vector.
+// Each counting program provides this; the stand-in hardware's
+// handheld_main calls it with the argument count, the argument vector and the
+// environment vector, after telling the plugin where the uncached memory is.
 void counting_main(uint32_t argc, char* const* argv, char* const* envp);

@@ -5,18 +5,9 @@
 // read (the display model's virtual time), so each wait_vsync meets one sync
 // at once: a count holds the work of a frame, never time spent waiting.
 #include "bench/arm/counting.h"
+#include "platform/gp2x/entry.h"
+#include "platform/gp2x/system_calls.h"
 #include "platform/hardware.h"
-
-asm(R"(
-    .text
-    .global _start
-    .type _start, %function
-_start:
-    mov r0, sp
-    bic sp, sp, #7
-    bl counting_entry
-    .size _start, . - _start
-)");
 
 namespace Counting {
 
@@ -24,11 +15,7 @@ bool hold_start;
 void (*on_sync)();
 void (*on_menu)();
 
-void exit(uint32_t status) {
-    register uint32_t r0 asm("r0") = status;
-    asm volatile("swi 0x900001" : : "r"(r0) : "memory");
-    __builtin_unreachable();
-}
+void exit(uint32_t status) { SystemCalls::exit(static_cast<int32_t>(status)); }
 
 } // namespace Counting
 
@@ -36,12 +23,10 @@ namespace HardwareAccess {
 void announce_uncached();
 }
 
-extern "C" [[noreturn]] void counting_entry(uint32_t* stack) {
+int32_t handheld_main(uint32_t argc, char* const* argv, char* const* envp) {
     HardwareAccess::announce_uncached();
-    const uint32_t argc = stack[0];
-    char* const* argv = reinterpret_cast<char* const*>(stack + 1);
-    counting_main(argc, argv, argv + argc + 1);
-    Counting::exit(0);
+    counting_main(argc, argv, envp);
+    return 0;
 }
 
 namespace HardwareAccess {

@@ -8,6 +8,7 @@
 //   show_check.elf [--press-start-at K]   START held from the poll after refresh K
 #include "bench/arm/counting.h"
 #include "platform/display.h"
+#include "platform/gp2x/system_calls.h"
 #include "platform/hardware.h"
 #include "show/show.h"
 
@@ -30,12 +31,7 @@ uint32_t crc_update(uint32_t crc, uint8_t byte) {
     return crc_table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
 }
 
-void put(const char* text, uint32_t length, uint32_t fd = 1) {
-    register uint32_t r0 asm("r0") = fd;
-    register const char* r1 asm("r1") = text;
-    register uint32_t r2 asm("r2") = length;
-    asm volatile("swi 0x900004" : "+r"(r0) : "r"(r1), "r"(r2) : "memory");
-}
+void put(const char* text, uint32_t length, uint32_t fd = 1) { SystemCalls::write(fd, text, length); }
 
 char* hex(char* p, uint32_t v) {
     for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(v >> shift) & 15];

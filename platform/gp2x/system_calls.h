@@ -33,6 +33,8 @@ inline bool failed(uint32_t result) { return result > 0xFFFFF000u; }
 inline uint32_t word(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
 uint32_t length(const char* text);
+void write(uint32_t fd, const char* text, uint32_t size);
+[[noreturn]] void exit(int32_t status);
 
 // One line on standard error, then the end of the process with status 1.
 [[noreturn]] void fail(const char* message);

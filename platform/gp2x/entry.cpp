@@ -1,8 +1,9 @@
 // Process entry without a C library: the kernel leaves the argument count at
 // the top of the stack, then the argument vector, its terminating null and
 // the environment vector.
+#include "platform/gp2x/entry.h"
+
 #include "platform/gp2x/system_calls.h"
-#include "show/show.h"
 
 asm(R"(
     .text
@@ -23,18 +24,22 @@ uint32_t length(const char* text) {
     return n;
 }
 
-void fail(const char* message) {
-    call<kWrite>(2, word(message), length(message));
-    call<kExit>(1);
+void write(uint32_t fd, const char* text, uint32_t size) { call<kWrite>(fd, word(text), size); }
+
+void exit(int32_t status) {
+    call<kExit>(static_cast<uint32_t>(status));
     __builtin_unreachable();
+}
+
+void fail(const char* message) {
+    write(2, message, length(message));
+    exit(1);
 }
 
 } // namespace SystemCalls
 
 extern "C" [[noreturn]] void nyra1_entry(uint32_t* stack) {
     const uint32_t argc = stack[0];
-    char* const* envp = reinterpret_cast<char* const*>(stack + 1 + argc + 1);
-    Show::run(envp);
-    // The show ends by replacing the process; it never gets here.
-    SystemCalls::fail("nyra1: show returned\n");
+    char* const* argv = reinterpret_cast<char* const*>(stack + 1);
+    SystemCalls::exit(handheld_main(argc, argv, argv + argc + 1));
 }
