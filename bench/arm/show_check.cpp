@@ -7,6 +7,7 @@
 // handheld's code draws the same pictures.
 //   show_check.elf [--press-start-at K]   START held from the poll after refresh K
 #include "bench/arm/counting.h"
+#include "bench/arm/crc32.h"
 #include "platform/display.h"
 #include "platform/gp2x/system_calls.h"
 #include "platform/hardware.h"
@@ -14,22 +15,10 @@
 
 namespace {
 
-uint32_t crc_table[256];
 uint32_t refreshes;
-uint32_t whole = 0xFFFFFFFFu; // CRC-32 of every refresh's CRC, running
-int32_t start_at = -1;        // -1: START never held
-
-void make_table() {
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        crc_table[n] = c;
-    }
-}
-
-uint32_t crc_update(uint32_t crc, uint8_t byte) {
-    return crc_table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-}
+uint32_t whole;        // CRC-32 of every refresh's CRC, running
+int32_t start_at = -1; // -1: START never held
+const uint8_t kBlackRow[Display::kWidth] = {};
 
 void put(const char* text, uint32_t length, uint32_t fd = 1) { SystemCalls::write(fd, text, length); }
 
@@ -69,10 +58,12 @@ void note_sync() {
                                  register_value(kAddressLow1);
         shown = video_memory() + (address - kVideoPhysical);
     }
-    uint32_t crc = 0xFFFFFFFFu;
-    for (uint32_t i = 0; i < Display::kFrameBufferSize; ++i) crc = crc_update(crc, shown ? shown[i] : 0);
-    crc ^= 0xFFFFFFFFu;
-    for (int shift = 0; shift < 32; shift += 8) whole = crc_update(whole, static_cast<uint8_t>(crc >> shift));
+    uint32_t crc = 0;
+    for (int32_t y = 0; y < Display::kHeight; ++y)
+        crc = Crc32::update(crc, shown ? shown + y * Display::kWidth : kBlackRow, Display::kWidth);
+    const uint8_t bytes[4] = {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8),
+                              static_cast<uint8_t>(crc >> 16), static_cast<uint8_t>(crc >> 24)};
+    whole = Crc32::update(whole, bytes, 4);
 
     char line[32];
     char* p = decimal(line, refreshes);
@@ -88,7 +79,7 @@ void note_end() {
     char line[48] = "refreshes ";
     char* p = decimal(line + 10, refreshes);
     for (const char* t = " checksum "; *t; ++t) *p++ = *t;
-    p = hex(p, whole ^ 0xFFFFFFFFu);
+    p = hex(p, whole);
     *p++ = '\n';
     put(line, static_cast<uint32_t>(p - line));
 }
@@ -118,7 +109,6 @@ void counting_main(uint32_t argc, char* const* argv, char* const* envp) {
         put(usage, sizeof usage - 1, 2);
         Counting::exit(2);
     }
-    make_table();
     Counting::hold_start = start_at == 0;
     Counting::on_sync = note_sync;
     Counting::on_menu = note_end; // the final refresh: the picture left on display
