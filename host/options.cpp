@@ -134,6 +134,9 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             if (!once(seen_rounds) || !in.number_of(name, inline_value, 1, kMaxRounds, rounds))
                 return fail(in.error);
             o.rounds = static_cast<int>(rounds);
+        } else if (name == "--timing") {
+            if (!no_value()) return fail(in.error);
+            o.timing = true;
         } else if (name == "--fullscreen") {
             if (!no_value()) return fail(in.error);
             o.fullscreen = true;
@@ -161,8 +164,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     if (o.mode == Mode::Bench) {
         // The bench times the whole show as it plays by itself, with no output.
         if (seen_start) return fail("--bench plays the whole show; --press-start-at cannot be used with it");
-        if (scale_given || o.fullscreen || seen_shot)
-            return fail("--bench has no picture: --scale, --fullscreen and --screenshot-at are for the window");
+        if (scale_given || o.fullscreen || seen_shot || o.timing)
+            return fail("--bench has no picture: --scale, --fullscreen, --screenshot-at and --timing are for the window");
     }
     if (o.mode == Mode::Record) {
         VideoFormat format;
@@ -170,12 +173,14 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             return fail("--record makes .mp4, .webm or .gif videos, not '" + o.output + "'");
         if (o.fullscreen) return fail("--fullscreen is for the window, not with --record");
         if (seen_shot) return fail("--screenshot-at is for the window, not with --record");
+        if (o.timing) return fail("--timing is for the window, not with --record");
         if (!scale_given) o.scale = kRecordScale;
     }
     if (o.mode == Mode::Frames) {
         if (scale_given) return fail("--scale is for the window; frames are always 320x240");
         if (o.fullscreen) return fail("--fullscreen is for the window, not with --frames");
         if (seen_shot) return fail("--screenshot-at is for the window, not with --frames");
+        if (o.timing) return fail("--timing is for the window, not with --frames");
     }
     return parsed;
 }
@@ -201,16 +206,27 @@ std::string usage_text() {
            "  --scale N              pixels per show pixel, 1 to 16 (default 3 in the\n"
            "                         window, 2 in a video)\n"
            "  --fullscreen           start the window in fullscreen\n"
+           "  --timing               window: at the end, say how evenly the refreshes came\n"
+           "                         (mean and 99th percentile period, late refreshes)\n"
            "  --help                 show this help and exit\n"
            "  --version              show the version and exit\n"
            "\n"
            "Keys in the window:\n"
            "  Enter, Space, Escape   START: end the show (also a gamepad's Start button\n"
            "                         and closing the window)\n"
+           "  P, K                   pause / play\n"
+           "  . ,                    one refresh forward / back (pauses)\n"
+           "  Right, Left            1 s forward / back\n"
+           "  L, J, Shift+arrows     10 s forward / back\n"
+           "  Page Down, Page Up     next / previous stage\n"
+           "  Home, End              first / last refresh\n"
+           "  ] [ Backspace          faster / slower (1/4x to 8x) / normal speed\n"
+           "  A                      loop: start here, end here, no loop\n"
+           "  O                      on-screen display: refresh, time, stage, speed, cues\n"
+           "  I                      palette inspector (point at a colour)\n"
            "  F11, Alt+Enter         toggle fullscreen\n"
            "  F12                    save a screenshot nyra1-YYYYMMDD-HHMMSS.png here\n"
-           "  P                      pause / resume\n"
-           "  .                      next refresh while paused\n"
+           "The mouse shows the timeline at the bottom; click or drag on it to seek.\n"
            "\n"
            "Exit status: 0 when the show has ended, 2 on a bad argument, an output that\n"
            "cannot be written or a missing or failing ffmpeg.\n";

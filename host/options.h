@@ -15,6 +15,7 @@ struct Options {
     bool fullscreen = false;
     long screenshot_at = -1;  // test hook: save the window as shown at this refresh
     int rounds = 1;           // --bench: plays of the whole show
+    bool timing = false;      // window: how evenly the refreshes came, at the end
 };
 
 struct ParsedOptions {

@@ -114,10 +114,10 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
 }
 
 int run_window(const Options& o, std::FILE* out, std::FILE* err) {
-    WindowFrontend window({o.scale, o.fullscreen, o.press_start_at, o.screenshot_at});
+    WindowFrontend window({o.scale, o.fullscreen, o.press_start_at, o.screenshot_at, o.timing});
     std::string error;
     if (!window.open(error)) return fail(err, error);
-    const ShowResult result = play_show(window);
+    const ShowResult result = window.run();
     say(out, ending_line(result));
     return kExitOk;
 }

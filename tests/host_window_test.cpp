@@ -1,14 +1,19 @@
-// The window player: keys, pause and step, screenshots, 60 Hz pacing
-// without a busy core (SDL's offscreen driver, in this process), and the
-// program itself under a virtual X server when xvfb-run is there.
+// The window player as a viewer: START, pause and steps both ways, seeks,
+// chapters, speeds, the A-B loop, the on-screen display, the inspector and
+// the timeline, screenshots, 60 Hz pacing without a busy core (SDL's
+// offscreen driver, in this process, with synthetic key and mouse events),
+// and the program itself under a virtual X server when xvfb-run is there.
+// Every refresh the window shows is compared with the stored list of the
+// show's refreshes.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -20,6 +25,7 @@
 #include "host/record_frontend.h"
 #include "host/show_runner.h"
 #include "host/window_frontend.h"
+#include "support/host_support.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -30,37 +36,40 @@ namespace {
 constexpr int kW = 320;
 constexpr int kH = 240;
 
-std::string temp_folder() {
-    std::string path = (fs::temp_directory_path() / "nyra1-window-XXXXXX").string();
-    EXPECT_NE(mkdtemp(path.data()), nullptr);
-    return path;
+// CRC-32 of each refresh of the stored show (indices, then colours).
+const std::vector<uint32_t>& stored() {
+    static const std::vector<uint32_t> crcs = [] {
+        std::vector<uint32_t> v;
+        std::ifstream in(source_path("tests/golden/show_checksum.txt"));
+        std::string line;
+        unsigned n = 0, crc = 0;
+        while (std::getline(in, line))
+            if (std::sscanf(line.c_str(), "%u %x", &n, &crc) == 2) v.push_back(crc);
+        return v;
+    }();
+    return crcs;
+}
+
+// The window shows refresh n of the straight play.
+void expect_showing(WindowFrontend& w, uint32_t n) {
+    Host::Viewer& v = w.viewer();
+    ASSERT_EQ(v.position(), n);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    crc = crc32(crc, v.pixels(), kW * kH);
+    crc = crc32(crc, v.rgb(), 768);
+    EXPECT_EQ(static_cast<uint32_t>(crc), stored()[n - 1]) << "refresh " << n;
 }
 
 // A window on SDL's offscreen driver: no display needed.
-std::unique_ptr<WindowFrontend> offscreen_window(long start_at = -1, int scale = 1) {
+std::unique_ptr<WindowFrontend> offscreen_window(long start_at = -1, int scale = 1, long shot_at = -1) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    auto window = std::make_unique<WindowFrontend>(WindowFrontend::Settings{scale, false, start_at, -1});
+    auto window = std::make_unique<WindowFrontend>(WindowFrontend::Settings{scale, false, start_at, shot_at});
     std::string error;
     EXPECT_TRUE(window->open(error)) << error;
     return window;
 }
 
-// A test picture: diagonal stripes of every index, a grey ramp palette.
-struct Picture {
-    std::vector<uint8_t> pixels = std::vector<uint8_t>(kW * kH);
-    std::vector<uint8_t> rgb = std::vector<uint8_t>(768);
-    Picture() {
-        for (int i = 0; i < kW * kH; ++i) pixels[i] = static_cast<uint8_t>(i % kW + i / kW);
-        for (int i = 0; i < 256; ++i) {
-            rgb[3 * i] = static_cast<uint8_t>(i);
-            rgb[3 * i + 1] = static_cast<uint8_t>(255 - i);
-            rgb[3 * i + 2] = static_cast<uint8_t>(i * 5);
-        }
-    }
-    DisplayController::Refresh refresh(uint32_t number, bool final = false) const {
-        return {pixels.data(), rgb.data(), number, final};
-    }
-};
+void push(const SDL_Event& e) { ASSERT_EQ(SDL_PushEvent(const_cast<SDL_Event*>(&e)), 1); }
 
 void push_key(SDL_Keycode key, uint16_t mod = KMOD_NONE) {
     SDL_Event e{};
@@ -68,21 +77,35 @@ void push_key(SDL_Keycode key, uint16_t mod = KMOD_NONE) {
     e.key.keysym.sym = key;
     e.key.keysym.mod = mod;
     e.key.state = SDL_PRESSED;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
+    push(e);
 }
 
-void push_type(uint32_t type) {
+void push_mouse(uint32_t type, int x, int y) {
     SDL_Event e{};
     e.type = type;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
+    if (type == SDL_MOUSEMOTION) {
+        e.motion.x = x;
+        e.motion.y = y;
+    } else {
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.x = x;
+        e.button.y = y;
+    }
+    push(e);
 }
 
-// Ends a pause that a fault would never end: START after a few seconds.
-Uint32 push_quit(Uint32, void*) {
-    SDL_Event e{};
-    e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
-    return 0;
+// Plays ticks until the run ends (at most `limit`); the ticks played.
+int tick_to_end(WindowFrontend& w, int limit = 400) {
+    int n = 1;
+    while (w.tick() && n < limit) ++n;
+    return n;
+}
+
+std::vector<std::string> pngs_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".png") names.push_back(e.path().string());
+    return names;
 }
 
 } // namespace
@@ -103,146 +126,309 @@ TEST(HostWindow, PictureIsTheLargestWholeScaleCentred) {
     expect_rect(200, 100, {-60, -70, 320, 240});     // never below 1x
 }
 
+TEST(HostWindow, TimelineAndInspectorGeometry) {
+    const SDL_Rect bar = WindowFrontend::timeline_bar(960, 720);
+    EXPECT_GT(bar.w, 900);
+    EXPECT_LE(bar.y + bar.h, 720);
+    EXPECT_EQ(WindowFrontend::refresh_at(bar.x, bar, 6762), 1u);
+    EXPECT_EQ(WindowFrontend::refresh_at(bar.x + bar.w - 1, bar, 6762), 6762u);
+    EXPECT_EQ(WindowFrontend::refresh_at(bar.x - 50, bar, 6762), 1u);        // held to the bar's ends
+    EXPECT_EQ(WindowFrontend::refresh_at(bar.x + bar.w + 50, bar, 6762), 6762u);
+    const uint32_t middle = WindowFrontend::refresh_at(bar.x + bar.w / 2, bar, 6762);
+    EXPECT_NEAR(static_cast<double>(middle), 3381.0, 8.0);
+
+    const SDL_Rect grid = WindowFrontend::inspector_grid({0, 0, 960, 720});
+    EXPECT_EQ(grid.w, grid.h);
+    EXPECT_LE(grid.x + grid.w, 960);
+    const int swatch = grid.w / 16;
+    EXPECT_EQ(WindowFrontend::entry_at(grid.x, grid.y, grid), 0);
+    EXPECT_EQ(WindowFrontend::entry_at(grid.x + 3 * swatch + 1, grid.y + 2 * swatch + 1, grid), 35);
+    EXPECT_EQ(WindowFrontend::entry_at(grid.x + grid.w - 1, grid.y + grid.h - 1, grid), 255);
+    EXPECT_EQ(WindowFrontend::entry_at(grid.x - 1, grid.y, grid), -1);
+}
+
 TEST(HostWindow, StartKeysGamepadAndClosingEndTheShow) {
-    const std::vector<std::pair<SDL_Keycode, uint16_t>> start_keys = {
-        {SDLK_RETURN, KMOD_NONE}, {SDLK_KP_ENTER, KMOD_NONE}, {SDLK_SPACE, KMOD_NONE}, {SDLK_ESCAPE, KMOD_NONE},
-        {SDLK_SPACE, KMOD_LALT}};
-    const Picture picture;
-    for (const auto& [key, mod] : start_keys) {
+    // START is first looked at after refresh 1: the show ends with 2.
+    for (SDL_Keycode key : {SDLK_RETURN, SDLK_KP_ENTER, SDLK_SPACE, SDLK_ESCAPE}) {
         auto window = offscreen_window();
-        window->refresh(picture.refresh(1));
-        EXPECT_FALSE(window->start_held());
-        push_key(key, mod);
-        window->refresh(picture.refresh(2));
-        EXPECT_TRUE(window->start_held()) << SDL_GetKeyName(key);
-        window->refresh(picture.refresh(3)); // START stays held once pressed
-        EXPECT_TRUE(window->start_held()) << SDL_GetKeyName(key);
-    }
-    for (uint32_t type : {uint32_t{SDL_QUIT}, uint32_t{SDL_CONTROLLERBUTTONDOWN}}) {
-        auto window = offscreen_window();
-        SDL_Event e{};
-        e.type = type;
-        e.cbutton.button = SDL_CONTROLLER_BUTTON_START;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
-        window->refresh(picture.refresh(1));
-        EXPECT_TRUE(window->start_held()) << type;
+        push_key(key);
+        tick_to_end(*window);
+        EXPECT_EQ(DisplayController::ending(), DisplayController::Ending::StoppedByStart) << SDL_GetKeyName(key);
+        EXPECT_EQ(window->viewer().position(), 2u) << SDL_GetKeyName(key);
     }
     {
         auto window = offscreen_window();
         SDL_Event e{};
         e.type = SDL_CONTROLLERBUTTONDOWN;
+        e.cbutton.button = SDL_CONTROLLER_BUTTON_START;
+        push(e);
+        tick_to_end(*window);
+        EXPECT_EQ(DisplayController::ending(), DisplayController::Ending::StoppedByStart);
+    }
+    {
+        // Closing ends the run at once, the show stopped as by START.
+        auto window = offscreen_window();
+        window->viewer().seek(1000);
+        SDL_Event e{};
+        e.type = SDL_QUIT;
+        push(e);
+        EXPECT_FALSE(window->tick());
+        EXPECT_EQ(DisplayController::ending(), DisplayController::Ending::StoppedByStart);
+        EXPECT_EQ(window->viewer().position(), 1001u);
+    }
+    {
+        // Other buttons and keys leave the show alone.
+        auto window = offscreen_window();
+        SDL_Event e{};
+        e.type = SDL_CONTROLLERBUTTONDOWN;
         e.cbutton.button = SDL_CONTROLLER_BUTTON_A;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
-        push_key(SDLK_a);
+        push(e);
         push_key(SDLK_F1);
-        window->refresh(picture.refresh(1));
-        EXPECT_FALSE(window->start_held());
+        push_key(SDLK_q);
+        for (int i = 0; i < 4; ++i) EXPECT_TRUE(window->tick());
+        EXPECT_FALSE(window->viewer().at_end());
+        EXPECT_EQ(window->viewer().position(), 5u);
     }
 }
 
 TEST(HostWindow, AltEnterAndF11ToggleFullscreenWithoutStart) {
     auto window = offscreen_window();
-    const Picture picture;
-    window->refresh(picture.refresh(1));
     ASSERT_FALSE(window->fullscreen());
     push_key(SDLK_RETURN, KMOD_LALT);
-    window->refresh(picture.refresh(2));
+    window->tick();
     EXPECT_TRUE(window->fullscreen());
-    EXPECT_FALSE(window->start_held());
     push_key(SDLK_F11);
-    window->refresh(picture.refresh(3));
+    window->tick();
     EXPECT_FALSE(window->fullscreen());
     push_key(SDLK_KP_ENTER, KMOD_RALT);
-    window->refresh(picture.refresh(4));
+    window->tick();
     EXPECT_TRUE(window->fullscreen());
-    EXPECT_FALSE(window->start_held());
+    EXPECT_FALSE(window->viewer().at_end());
 }
 
-TEST(HostWindow, PauseHoldsTheRefreshUntilStepOrResume) {
+TEST(HostWindow, PauseAndStepsBothWaysShowTheStraightPlaysRefreshes) {
     auto window = offscreen_window();
-    const Picture picture;
-    SDL_TimerID guard = SDL_AddTimer(5000, push_quit, nullptr);
+    window->viewer().seek(3100); // in the flight
     push_key(SDLK_p);
-    push_key(SDLK_PERIOD);
-    window->refresh(picture.refresh(1)); // paused, then stepped one refresh on
+    window->tick();
     EXPECT_TRUE(window->paused());
+    for (int i = 0; i < 3; ++i) window->tick();
+    expect_showing(*window, 3100); // held while paused
     push_key(SDLK_PERIOD);
-    window->refresh(picture.refresh(2));
-    EXPECT_TRUE(window->paused());
-    push_key(SDLK_p);
-    window->refresh(picture.refresh(3));
+    window->tick();
+    expect_showing(*window, 3101);
+    push_key(SDLK_COMMA);
+    push_key(SDLK_COMMA);
+    window->tick();
+    expect_showing(*window, 3099);
+    push_key(SDLK_k);
+    window->tick();
     EXPECT_FALSE(window->paused());
-    EXPECT_FALSE(window->start_held()) << "the guard timer had to end a pause";
-    SDL_RemoveTimer(guard);
+    expect_showing(*window, 3100);
+    // A step while playing pauses.
+    push_key(SDLK_COMMA);
+    window->tick();
+    EXPECT_TRUE(window->paused());
+    expect_showing(*window, 3099);
+}
 
-    // START ends a pause too.
+TEST(HostWindow, SeeksChaptersHomeAndEnd) {
+    auto window = offscreen_window();
     push_key(SDLK_p);
-    push_key(SDLK_ESCAPE);
-    window->refresh(picture.refresh(4));
-    EXPECT_TRUE(window->start_held());
+    window->tick();
+    auto after = [&](SDL_Keycode key, uint16_t mod = KMOD_NONE) {
+        push_key(key, mod);
+        window->tick();
+        return window->viewer().position();
+    };
+    EXPECT_EQ(after(SDLK_RIGHT), 61u);
+    EXPECT_EQ(after(SDLK_l), 661u);
+    EXPECT_EQ(after(SDLK_RIGHT, KMOD_LSHIFT), 1261u);
+    EXPECT_EQ(after(SDLK_LEFT), 1201u);
+    EXPECT_EQ(after(SDLK_j), 601u);
+    EXPECT_EQ(after(SDLK_PAGEDOWN), 642u);  // the plasma
+    EXPECT_EQ(after(SDLK_PAGEDOWN), 3052u); // the flight
+    EXPECT_EQ(after(SDLK_PAGEUP), 642u);    // back to the start of the one before
+    EXPECT_EQ(after(SDLK_RIGHT), 702u);
+    EXPECT_EQ(after(SDLK_PAGEUP), 642u);    // back to the start of this one
+    EXPECT_EQ(after(SDLK_LEFT, KMOD_LSHIFT), 42u);
+    EXPECT_EQ(after(SDLK_j), 1u);           // held to the first refresh
+    EXPECT_EQ(after(SDLK_END), 6762u);
+    EXPECT_TRUE(window->viewer().at_end());
+    expect_showing(*window, 6762);
+    EXPECT_TRUE(window->tick()); // paused on the end: the run goes on
+    EXPECT_EQ(after(SDLK_HOME), 1u);
+    expect_showing(*window, 1);
+}
+
+TEST(HostWindow, SpeedsComputeEveryRefresh) {
+    auto window = offscreen_window();
+    window->viewer().seek(2000);
+    EXPECT_EQ(window->speed(), WindowFrontend::kNormalSpeed);
+    window->tick();
+    EXPECT_EQ(window->viewer().position(), 2001u);
+    for (int i = 0; i < 5; ++i) push_key(SDLK_RIGHTBRACKET);
+    window->tick(); // the events are seen at the start of the tick
+    EXPECT_EQ(window->speed(), 5);
+    const uint32_t at = window->viewer().position();
+    window->tick();
+    expect_showing(*window, at + 8);
+    push_key(SDLK_BACKSPACE);
+    for (int i = 0; i < 2; ++i) push_key(SDLK_LEFTBRACKET);
+    window->tick();
+    EXPECT_EQ(window->speed(), 0); // a quarter
+    const uint32_t slow = window->viewer().position();
+    for (int i = 0; i < 8; ++i) window->tick();
+    expect_showing(*window, slow + 2);
+}
+
+TEST(HostWindow, ALoopReplaysItsStretch) {
+    auto window = offscreen_window();
+    window->viewer().seek(100);
+    push_key(SDLK_a);
+    window->tick();
+    EXPECT_EQ(window->loop_start(), 100u);
+    for (int i = 0; i < 8; ++i) window->tick();
+    push_key(SDLK_a);
+    window->tick();
+    EXPECT_EQ(window->loop_end(), 109u);
+    uint32_t lowest = 100000, highest = 0;
+    for (int i = 0; i < 30; ++i) {
+        window->tick();
+        lowest = std::min(lowest, window->viewer().position());
+        highest = std::max(highest, window->viewer().position());
+    }
+    EXPECT_EQ(lowest, 100u);
+    EXPECT_EQ(highest, 108u);
+    expect_showing(*window, window->viewer().position());
+    push_key(SDLK_a);
+    window->tick();
+    EXPECT_EQ(window->loop_start(), 0u);
+    EXPECT_EQ(window->loop_end(), 0u);
+}
+
+TEST(HostWindow, TimelineShowsOnMouseMoveAndSeeksOnClickAndDrag) {
+    auto window = offscreen_window(-1, 3);
+    push_key(SDLK_p);
+    window->tick();
+    EXPECT_FALSE(window->timeline_shown());
+    const SDL_Rect bar = WindowFrontend::timeline_bar(960, 720);
+    push_mouse(SDL_MOUSEMOTION, 400, 300); // where the pointer is: not yet a move
+    window->tick();
+    EXPECT_FALSE(window->timeline_shown());
+    push_mouse(SDL_MOUSEMOTION, 410, 300);
+    window->tick();
+    EXPECT_TRUE(window->timeline_shown());
+    const int x = bar.x + bar.w / 4, y = bar.y + bar.h / 2;
+    push_mouse(SDL_MOUSEBUTTONDOWN, x, y);
+    window->tick();
+    const uint32_t clicked = WindowFrontend::refresh_at(x, bar, 6762);
+    expect_showing(*window, clicked);
+    push_mouse(SDL_MOUSEMOTION, x + bar.w / 4, y);
+    window->tick();
+    expect_showing(*window, WindowFrontend::refresh_at(x + bar.w / 4, bar, 6762));
+    push_mouse(SDL_MOUSEBUTTONUP, x + bar.w / 4, y);
+    push_mouse(SDL_MOUSEMOTION, x, y);
+    window->tick();
+    EXPECT_EQ(window->viewer().position(), WindowFrontend::refresh_at(x + bar.w / 4, bar, 6762));
+    // A click above the bar does not seek.
+    push_mouse(SDL_MOUSEBUTTONDOWN, x, bar.y - 40);
+    window->tick();
+    EXPECT_EQ(window->viewer().position(), WindowFrontend::refresh_at(x + bar.w / 4, bar, 6762));
+}
+
+TEST(HostWindow, OsdAndInspectorAreDrawnOverThePictureOnlyWhileShownAndNeverInScreenshots) {
+    const std::string folder = temp_folder("nyra1-window");
+    const fs::path back = fs::current_path();
+    fs::current_path(folder);
+    std::vector<uint8_t> bare(kW * 2 * kH * 2 * 3);
+    {
+        auto window = offscreen_window(-1, 2, 1500);
+        window->viewer().seek(1499);
+        push_key(SDLK_o);
+        push_key(SDLK_i);
+        window->tick(); // draws 1499, then plays on to 1500
+        EXPECT_TRUE(window->osd_shown());
+        EXPECT_TRUE(window->inspector_shown());
+        push_key(SDLK_p);
+        window->tick(); // draws 1500 with the overlays: the --screenshot-at hook reads it back
+        push_key(SDLK_F12);
+        window->tick(); // saves the picture on show, 1500 again
+        const Host::Viewer& v = window->viewer();
+        Host::scale_refresh(v.pixels(), v.rgb(), 2, bare.data());
+        push_key(SDLK_o);
+        push_key(SDLK_i);
+        window->tick();
+        EXPECT_FALSE(window->osd_shown());
+        EXPECT_FALSE(window->inspector_shown());
+    }
+    fs::current_path(back);
+    const std::vector<std::string> shots = pngs_in(folder);
+    ASSERT_EQ(shots.size(), 2u);
+    int with_overlays = 0, plain = 0;
+    for (const std::string& name : shots) {
+        Host::PngPicture shot;
+        std::string error;
+        ASSERT_TRUE(Host::read_png(name, shot, error)) << error;
+        if (shot.width == kW) {
+            // F12: the show's picture, 1:1, without anything drawn over it.
+            ++plain;
+            EXPECT_EQ(shot.height, kH);
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        ASSERT_EQ(shot.pixels[(y * kW + x) * 3 + c], bare[((2 * y) * 2 * kW + 2 * x) * 3 + c]);
+        } else {
+            // The window as shown: the overlays cover parts of the picture.
+            ++with_overlays;
+            ASSERT_EQ(shot.width, 2 * kW);
+            EXPECT_NE(shot.pixels, bare);
+            // Away from the display (top left) and the inspector (right), the picture.
+            const int y = 2 * kH - 10, x = 2 * kW / 2;
+            EXPECT_EQ(shot.pixels[(y * 2 * kW + x) * 3], bare[(y * 2 * kW + x) * 3]);
+        }
+    }
+    EXPECT_EQ(with_overlays, 1);
+    EXPECT_EQ(plain, 1);
+    fs::remove_all(folder);
 }
 
 TEST(HostWindow, PressStartAtHoldsFromRefreshKInTheWindowToo) {
     auto window = offscreen_window(3);
-    const Picture picture;
-    EXPECT_FALSE(window->start_held());
-    for (uint32_t n = 1; n <= 2; ++n) {
-        window->refresh(picture.refresh(n));
-        EXPECT_FALSE(window->start_held()) << n;
-    }
-    window->refresh(picture.refresh(3));
-    EXPECT_TRUE(window->start_held());
-}
-
-TEST(HostWindow, F12SavesTheRefreshOnShowAtOneToOne) {
-    const std::string folder = temp_folder();
-    const fs::path back = fs::current_path();
-    fs::current_path(folder);
-    {
-        auto window = offscreen_window(-1, 2);
-        const Picture picture;
-        window->refresh(picture.refresh(1));
-        push_key(SDLK_F12);
-        push_key(SDLK_F12);
-        window->refresh(picture.refresh(2));
-    }
-    fs::current_path(back);
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    ASSERT_EQ(names.size(), 2u); // the second one beside the first, not over it
-    const Picture picture;
-    std::vector<uint8_t> want(kW * kH * 3);
-    Host::scale_refresh(picture.pixels.data(), picture.rgb.data(), 1, want.data());
-    for (const std::string& name : names) {
-        EXPECT_EQ(name.rfind("nyra1-", 0), 0u) << name;
-        Host::PngPicture shot;
-        std::string error;
-        ASSERT_TRUE(Host::read_png(folder + "/" + name, shot, error)) << error;
-        EXPECT_FALSE(shot.indexed);
-        EXPECT_EQ(shot.width, kW);
-        EXPECT_EQ(shot.height, kH);
-        EXPECT_EQ(shot.pixels, want) << name;
-    }
-    fs::remove_all(folder);
+    tick_to_end(*window);
+    EXPECT_EQ(DisplayController::ending(), DisplayController::Ending::StoppedByStart);
+    EXPECT_EQ(window->viewer().position(), 66u); // the logo's fade-in does not look at START
+    EXPECT_EQ(window->viewer().timeline().refreshes, 66u);
 }
 
 TEST(HostWindow, SixtyRefreshesASecondWithoutABusyCore) {
     auto window = offscreen_window();
-    const Picture picture;
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     const auto start = std::chrono::steady_clock::now();
-    constexpr int kRefreshes = 60;
-    // The clock starts at refresh 1; refresh 61 comes one second later.
-    for (int n = 1; n <= kRefreshes + 1; ++n) window->refresh(picture.refresh(n));
+    // The clock starts at the first tick; the 61st comes one second later.
+    for (int n = 1; n <= 61; ++n) window->tick();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     getrusage(RUSAGE_SELF, &after);
     auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
     const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
                        seconds(before.ru_stime);
+    EXPECT_EQ(window->viewer().position(), 62u);
     EXPECT_GE(wall, 1.0);
     EXPECT_LT(wall, 1.5);
     EXPECT_LT(cpu, 0.5 * wall) << "cpu " << cpu << " s in " << wall << " s";
+}
+
+TEST(HostWindow, TimingLineGivesMeanPercentileAndLateRefreshes) {
+    std::vector<double> periods(99, 1.0 / 60);
+    periods.push_back(3.0 / 60); // one refresh two periods late
+    const std::string line = WindowFrontend::timing_line(periods, false);
+    EXPECT_NE(line.find("101 refreshes"), std::string::npos) << line;
+    EXPECT_NE(line.find("mean 17.00 ms"), std::string::npos) << line;
+    EXPECT_NE(line.find("99th percentile 16.67 ms"), std::string::npos) << line;
+    EXPECT_NE(line.find("1 late"), std::string::npos) << line;
+    EXPECT_NE(line.find("own 60 Hz clock"), std::string::npos) << line;
+    EXPECT_NE(WindowFrontend::timing_line(periods, true).find("vertical sync"), std::string::npos);
 }
 
 TEST(HostWindow, NoDisplayIsSaidInOneLine) {
@@ -258,7 +444,7 @@ TEST(HostWindow, NoDisplayIsSaidInOneLine) {
     EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
-TEST(HostWindowXvfb, WindowShowsRefreshNScaled) {
+TEST(HostWindowXvfb, WindowShowsRefreshNScaledAndSaysHowEvenlyTheRefreshesCame) {
     const std::string program = std::string(NYRA1_BINARY_DIR) + "/host/nyra1";
     if (Host::find_on_path("xvfb-run").empty()) GTEST_SKIP() << "xvfb-run is not installed: no window test";
     if (access(program.c_str(), X_OK) != 0) GTEST_SKIP() << program << " is not built";
@@ -267,12 +453,12 @@ TEST(HostWindowXvfb, WindowShowsRefreshNScaled) {
 
     // The same run headless: refresh kShotAt as the window must show it.
     RecordingFrontend reference(true, kStartAt);
-    Host::play_show(reference);
+    const Host::ShowResult headless = Host::play_show(reference);
     ASSERT_GE(reference.refreshes.size(), kShotAt) << "the show is shorter than the test";
 
-    const std::string folder = temp_folder();
+    const std::string folder = temp_folder("nyra1-window");
     const std::string command = "cd '" + folder + "' && xvfb-run -a -s '-screen 0 1024x768x24' '" + program +
-                                "' --scale 2 --press-start-at " + std::to_string(kStartAt) +
+                                "' --scale 2 --timing --press-start-at " + std::to_string(kStartAt) +
                                 " --screenshot-at " + std::to_string(kShotAt) + " >out.txt 2>err.txt";
     const auto start = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
@@ -283,19 +469,16 @@ TEST(HostWindowXvfb, WindowShowsRefreshNScaled) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out << err;
 
     EXPECT_NE(out.find("nyra1: screenshot saved to " + folder + "/nyra1-"), std::string::npos) << out;
-    EXPECT_NE(out.find(Host::ending_line({DisplayController::ending(), DisplayController::refreshes()})),
-              std::string::npos)
-        << out;
+    EXPECT_NE(out.find(Host::ending_line(headless)), std::string::npos) << out;
+    EXPECT_NE(out.find("nyra1: window timing: "), std::string::npos) << out;
     // Real time: the refreshes up to START take their 1/60 s each.
     EXPECT_GE(wall, (kStartAt - 1) / 60.0);
 
-    std::string shot_name;
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.path().extension() == ".png") shot_name = e.path().string();
-    ASSERT_FALSE(shot_name.empty()) << out << err;
+    const std::vector<std::string> shots = pngs_in(folder);
+    ASSERT_EQ(shots.size(), 1u) << out << err;
     Host::PngPicture shot;
     std::string error;
-    ASSERT_TRUE(Host::read_png(shot_name, shot, error)) << error;
+    ASSERT_TRUE(Host::read_png(shots[0], shot, error)) << error;
     ASSERT_EQ(shot.width, 640);
     ASSERT_EQ(shot.height, 480);
     std::vector<uint8_t> want(640 * 480 * 3);
