@@ -40,6 +40,10 @@ struct Timeline {
 
 const char* stage_name(Show::Stage s);
 
+// The timeline of the show this program was built with, learned by the build
+// (make_timeline): known without playing the show.
+const Timeline& built_in_timeline();
+
 class Viewer : public DisplayController::Frontend {
 public:
     static constexpr uint32_t kSnapshotEvery = 256;

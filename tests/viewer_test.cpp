@@ -88,6 +88,23 @@ TEST(ViewerTimeline, ChaptersCuesAndLengthComeFromTheShow) {
     EXPECT_EQ(cues, wanted);
 }
 
+TEST(ViewerTimeline, TheBuiltInTimelineIsTheOneThePlayShows) {
+    const Host::Timeline& learned = viewer().timeline();
+    const Host::Timeline& built = Host::built_in_timeline();
+    EXPECT_EQ(built.refreshes, learned.refreshes);
+    ASSERT_EQ(built.chapters.size(), learned.chapters.size());
+    for (size_t i = 0; i < built.chapters.size(); ++i) {
+        EXPECT_EQ(built.chapters[i].stage, learned.chapters[i].stage);
+        EXPECT_EQ(built.chapters[i].first, learned.chapters[i].first);
+    }
+    ASSERT_EQ(built.cues.size(), learned.cues.size());
+    for (size_t i = 0; i < built.cues.size(); ++i) {
+        EXPECT_EQ(built.cues[i].refresh, learned.cues[i].refresh);
+        EXPECT_EQ(built.cues[i].cue, learned.cues[i].cue);
+    }
+    EXPECT_EQ(built.polls, learned.polls);
+}
+
 TEST(ViewerTimeline, KnowsTheLengthOfEveryStoredStartRun) {
     const Host::Timeline& t = viewer().timeline();
     ASSERT_FALSE(stored().start_runs.empty());
