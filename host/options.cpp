@@ -279,7 +279,7 @@ std::string usage_text() {
            "                         (8-bit indexed 320x240 PNG). DIR must be new or\n"
            "                         empty; nothing else in it is ever touched\n"
            "  --record FILE          record a video through ffmpeg: FILE.mp4 (H.264),\n"
-           "                         FILE.webm (VP8) or FILE.gif (exact colours);\n"
+           "                         FILE.webm (VP9) or FILE.gif (exact colours);\n"
            "                         60 frames a second (GIF: 50, leaving out every\n"
            "                         sixth refresh). FILE is replaced once the video is\n"
            "                         complete; a symbolic link is followed, and the file\n"

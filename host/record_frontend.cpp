@@ -59,18 +59,20 @@ std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int hei
         // Constant quality, with a ceiling on the rate so that the busiest
         // stage (the rotozoomer's texture changes at every refresh) cannot
         // make the file huge; the ceiling is what the levels mostly differ in.
-        static const char* const crf[] = {"26", "22", "17"};
-        static const char* const rate[] = {"2M", "6M", "16M"};
+        static const char* const crf[] = {"26", "23", "18"};
+        static const char* const rate[] = {"1500k", "3M", "20M"};
         args.insert(args.end(), {"-c:v", "libx264", "-preset", "superfast", "-tune", "animation", "-crf",
                                  crf[level], "-maxrate", rate[level], "-bufsize", rate[level], "-pix_fmt",
                                  "yuv420p", "-movflags", "+faststart", "-f", "mp4"});
         break;
     }
     case VideoFormat::Webm: {
-        static const char* const crf[] = {"16", "10", "4"};
-        static const char* const rate[] = {"2M", "6M", "16M"};
-        args.insert(args.end(), {"-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "8", "-crf",
-                                 crf[level], "-b:v", rate[level], "-pix_fmt", "yuv420p", "-f", "webm"});
+        // VP9 in real-time mode: a quality target under a bit rate it keeps
+        // to, so that the whole show stays shareable.
+        static const char* const crf[] = {"40", "33", "24"};
+        static const char* const rate[] = {"1M", "2M", "8M"};
+        args.insert(args.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
+                                 "-crf", crf[level], "-b:v", rate[level], "-pix_fmt", "yuv420p", "-f", "webm"});
         break;
     }
     case VideoFormat::Gif:
@@ -237,7 +239,7 @@ bool RecordFrontend::prepare(std::string& error) {
                 "frames with --frames DIR";
         return false;
     }
-    const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx" : "gif";
+    const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx-vp9" : "gif";
     if (!ffmpeg_has_encoder(ffmpeg_, encoder)) {
         error = std::string("the ffmpeg program at ") + ffmpeg_ + " has no " + encoder + " encoder for " +
                 fs::path(file_).extension().string() + " videos";

@@ -179,7 +179,7 @@ TEST(HostRecordFormat, FfmpegReadsRawFramesFromStandardInput) {
     EXPECT_EQ(mp4[index_of(mp4, "-c:v") + 1], "libx264");
     EXPECT_EQ(mp4[index_of(mp4, "-pix_fmt") + 1], "yuv420p");
     const auto webm = Host::ffmpeg_arguments(VideoFormat::Webm, 640, 480, Host::Quality::Good, "o.webm");
-    EXPECT_EQ(webm[index_of(webm, "-c:v") + 1], "libvpx");
+    EXPECT_EQ(webm[index_of(webm, "-c:v") + 1], "libvpx-vp9");
     EXPECT_EQ(webm[index_of(webm, "-deadline") + 1], "realtime");
 }
 
@@ -323,7 +323,7 @@ TEST(HostRecordVideo, WebmThroughTheProgramWithItsClosingLine) {
                          o.out.substr(o.out.find("made in ") + 8));
     EXPECT_EQ(names_in(folder), std::set<std::string>{"short.webm"});
     const std::string info = probe(file, "codec_name,width,height");
-    EXPECT_NE(info.find("codec_name=vp8"), std::string::npos) << info;
+    EXPECT_NE(info.find("codec_name=vp9"), std::string::npos) << info;
     EXPECT_NE(info.find("width=320\nheight=240"), std::string::npos) << info;
     EXPECT_EQ(decode(file).size(), refreshes * 320u * 240u * 3u);
     fs::remove_all(folder);
