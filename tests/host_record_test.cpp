@@ -101,6 +101,15 @@ private:
     uint32_t interrupt_at_;
 };
 
+// Prepares and starts the recorder, plays the show through tee, finishes.
+void record_show(Host::RecordFrontend& record, Tee& tee) {
+    std::string error;
+    ASSERT_TRUE(record.prepare(error)) << error;
+    ASSERT_TRUE(record.start(error)) << error;
+    Host::play_show(tee);
+    ASSERT_TRUE(record.finish(error)) << error;
+}
+
 // An ffmpeg stand-in: lists the encoders it is given, then runs body with
 // $out the output file.
 std::string fake_ffmpeg(const std::string& folder, const std::string& encoders, const std::string& body) {
@@ -281,12 +290,8 @@ TEST(HostRecordVideo, Mp4HoldsEveryRefreshAtSixtyFramesASecond) {
     const std::string folder = temp_folder("nyra1-record");
     const std::string file = folder + "/short.mp4";
     Host::RecordFrontend record(file, 2, 40);
-    std::string error;
-    ASSERT_TRUE(record.prepare(error)) << error;
-    ASSERT_TRUE(record.start(error)) << error;
     Tee tee(record);
-    Host::play_show(tee);
-    ASSERT_TRUE(record.finish(error)) << error;
+    record_show(record, tee);
     EXPECT_EQ(names_in(folder), std::set<std::string>{"short.mp4"});
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::others_read, fs::perms::others_read);
 
@@ -518,12 +523,8 @@ TEST(HostRecordVideo, GifClipIsExactAndLeavesTheUnchangedOut) {
     const std::string file = folder + "/clip.gif";
     // The scroll text over the still landscape: little changes per refresh.
     Host::RecordFrontend record(file, 1, -1, {3400, 3639, true});
-    std::string error;
-    ASSERT_TRUE(record.prepare(error)) << error;
-    ASSERT_TRUE(record.start(error)) << error;
     Tee tee(record);
-    Host::play_show(tee);
-    ASSERT_TRUE(record.finish(error)) << error;
+    record_show(record, tee);
     ASSERT_GE(tee.kept.refreshes.size(), 3639u);
     std::vector<const KeptRefresh*> expected;
     for (uint32_t n = 3400; n <= 3639; ++n)
