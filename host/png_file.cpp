@@ -63,23 +63,25 @@ bool encode(std::FILE* file, int width, int height, const uint8_t* pixels, const
 }
 
 bool write_png(const std::string& path, const char* mode, int width, int height,
-               const uint8_t* pixels, const uint8_t* rgb, std::string& error, bool* exists) {
+               const uint8_t* pixels, const uint8_t* rgb, std::string& error, bool* exists,
+               const std::string& shown_as = "") {
+    const std::string prefix = "cannot write " + (shown_as.empty() ? path : shown_as) + ": ";
     std::FILE* file = std::fopen(path.c_str(), mode);
     if (!file) {
         if (exists) *exists = errno == EEXIST;
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        error = prefix + std::strerror(errno);
         return false;
     }
     PngFailure failure{};
     bool ok = encode(file, width, height, pixels, rgb, failure);
-    if (!ok) error = "cannot write " + path + ": " + failure.message;
+    if (!ok) error = prefix + failure.message;
     // A full disk often shows only when the buffered rest is written.
     if (std::fflush(file) != 0 || std::ferror(file)) {
-        if (ok) error = "cannot write " + path + ": " + std::strerror(errno);
+        if (ok) error = prefix + std::strerror(errno);
         ok = false;
     }
     if (std::fclose(file) != 0 && ok) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        error = prefix + std::strerror(errno);
         ok = false;
     }
     if (!ok) std::remove(path.c_str());
@@ -143,8 +145,8 @@ bool read_png(const std::string& path, PngPicture& picture, std::string& error) 
 }
 
 bool write_indexed_png(const std::string& path, int width, int height, const uint8_t* indices,
-                       const uint8_t* rgb, std::string& error) {
-    return write_png(path, "wb", width, height, indices, rgb, error, nullptr);
+                       const uint8_t* rgb, std::string& error, const std::string& shown_as) {
+    return write_png(path, "wb", width, height, indices, rgb, error, nullptr, shown_as);
 }
 
 bool write_rgb_png(const std::string& path, int width, int height, const uint8_t* pixels,

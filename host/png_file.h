@@ -8,8 +8,9 @@ namespace Host {
 
 // An 8-bit indexed PNG with a full 256-entry palette (rgb: 256 x R, G, B).
 // On failure returns false, sets error to one line and removes the file.
+// The error names shown_as instead of path when it is given.
 bool write_indexed_png(const std::string& path, int width, int height, const uint8_t* indices,
-                       const uint8_t* rgb, std::string& error);
+                       const uint8_t* rgb, std::string& error, const std::string& shown_as = "");
 
 // A 24-bit RGB PNG (rows of width x R, G, B, packed).
 bool write_rgb_png(const std::string& path, int width, int height, const uint8_t* pixels,

@@ -59,18 +59,59 @@ private:
     struct sigaction old_int_, old_term_;
 };
 
+// Said after the closing words when --press-start-at named a refresh the
+// show never reached.
+std::string start_note(const Options& o, const ShowResult& result) {
+    if (o.press_start_at < 0 || result.ending != DisplayController::Ending::Completed) return "";
+    return " (--press-start-at " + std::to_string(o.press_start_at) +
+           " is past the show's end: START was never held)";
+}
+
+// The closing words of a capture: the whole run, or the refreshes in range.
+std::string capture_line(const Options& o, const ShowResult& result, const CaptureRange& capture) {
+    if (!o.range.given) return ending_line(result) + start_note(o, result);
+    std::string line = "nyra1: refreshes " + std::to_string(capture.first_written()) + " to " +
+                       std::to_string(capture.last_written()) + " of the show";
+    if (!o.to_text.empty() && capture.last_written() < o.range.last)
+        line += " (it " + std::string(result.ending == DisplayController::Ending::StoppedByStart
+                                          ? "was stopped by START"
+                                          : "ended") +
+                " after " + std::to_string(result.refreshes) + ", before --to " + o.to_text + ")";
+    return line + start_note(o, result);
+}
+
+// A range the show never reached: the error, nothing having been written.
+std::string missed_range(const Options& o, const ShowResult& result) {
+    return "the show " +
+           std::string(result.ending == DisplayController::Ending::StoppedByStart ? "was stopped by START"
+                                                                                 : "ended") +
+           " after " + std::to_string(result.refreshes) + " refreshes, before --from " + o.from_text +
+           "; nothing written";
+}
+
+std::string frames_held(const Options& o, const FramesFrontend& frames) {
+    const CaptureRange& c = frames.capture();
+    if (c.written() == 0) return "no frame written";
+    return o.output + " holds the " + std::to_string(c.written()) + " complete frames " +
+           FramesFrontend::frame_name(c.first_written()) + " to " + FramesFrontend::frame_name(c.last_written());
+}
+
 int run_frames(const Options& o, std::FILE* out, std::FILE* err) {
-    FramesFrontend frames(o.output, o.press_start_at);
+    FramesFrontend frames(o.output, o.press_start_at, o.range, o.overwrite);
     std::string error;
     if (!frames.prepare(error)) return fail(err, error);
     InterruptGuard guard;
     writing_frames = &frames;
     const ShowResult result = play_show(frames);
-    if (frames.failed()) return fail(err, frames.error());
-    if (frames.interrupted())
-        return fail(err, "interrupted; " + o.output + " holds only the first " + std::to_string(frames.written()) +
-                             " frames");
-    say(out, ending_line(result) + "; frames in " + o.output);
+    frames.finish();
+    if (frames.failed()) return fail(err, frames.error() + "; " + frames_held(o, frames));
+    if (frames.interrupted()) return fail(err, "interrupted; " + frames_held(o, frames));
+    if (frames.written() == 0) return fail(err, missed_range(o, result));
+    std::string line = capture_line(o, result, frames.capture()) + "; frames in " + o.output;
+    if (o.overwrite)
+        line += ", replacing " + std::to_string(frames.replaced()) + " files of the same name and leaving " +
+                std::to_string(frames.others_kept()) + " other entries as they were";
+    say(out, line);
     return kExitOk;
 }
 
@@ -81,7 +122,7 @@ std::string duration_text(uint32_t frames, int rate) {
 }
 
 int run_record(const Options& o, std::FILE* out, std::FILE* err) {
-    RecordFrontend record(o.output, o.scale, o.press_start_at);
+    RecordFrontend record(o.output, o.scale, o.press_start_at, o.range, o.quality);
     std::string error;
     if (!record.prepare(error)) return fail(err, error);
 
@@ -103,13 +144,15 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     counter.stop();
-    if (!ok) return fail(err, error);
+    if (!ok) return fail(err, record.capture().written() == 0 && !record.failed() ? missed_range(o, result) : error);
 
     const int rate = video_frame_rate(record.format());
     char speed[64];
     std::snprintf(speed, sizeof speed, ", made in %.1f s", seconds);
-    say(out, ending_line(result) + "; video in " + o.output + " (" + duration_text(record.frames(), rate) +
-                 " at " + std::to_string(rate) + " fps" + speed + ")");
+    const std::string where =
+        record.target_file() == o.output ? o.output : record.target_file() + " (through the link " + o.output + ")";
+    say(out, capture_line(o, result, record.capture()) + "; video in " + where + " (" +
+                 duration_text(record.frames(), rate) + " at " + std::to_string(rate) + " fps" + speed + ")");
     return kExitOk;
 }
 
@@ -118,7 +161,7 @@ int run_window(const Options& o, std::FILE* out, std::FILE* err) {
     std::string error;
     if (!window.open(error)) return fail(err, error);
     const ShowResult result = window.run();
-    say(out, ending_line(result));
+    say(out, ending_line(result) + start_note(o, result));
     return kExitOk;
 }
 

@@ -41,31 +41,44 @@ bool video_keeps_refresh(VideoFormat format, uint32_t number, bool final) {
     return format != VideoFormat::Gif || final || number % 6 != 0;
 }
 
-std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int height,
+std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int height, Quality quality,
                                           const std::string& output) {
     // GIF takes the pictures as they are, indices and palette; a picture
     // never has more than 256 colours, so each frame is exact.
     // The other formats take yuv420p, made here from the palette: ffmpeg then
-    // has no conversion to do and spends both cores on encoding.
+    // has no conversion to do and spends its time on encoding.
     const char* pixels = format == VideoFormat::Gif ? "pal8" : "yuv420p";
     std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-nostats", "-y",
                                      "-f", "rawvideo", "-pixel_format", pixels,
                                      "-video_size", std::to_string(width) + "x" + std::to_string(height),
                                      "-framerate", std::to_string(video_frame_rate(format)),
                                      "-i", "-", "-an"};
+    const int level = static_cast<int>(quality);
     switch (format) {
-    case VideoFormat::Mp4:
-        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p",
-                                 "-movflags", "+faststart", "-f", "mp4"});
+    case VideoFormat::Mp4: {
+        // Constant quality, with a ceiling on the rate so that the busiest
+        // stage (the rotozoomer's texture changes at every refresh) cannot
+        // make the file huge; the ceiling is what the levels mostly differ in.
+        static const char* const crf[] = {"26", "23", "18"};
+        static const char* const rate[] = {"1500k", "3M", "20M"};
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "superfast", "-tune", "animation", "-crf",
+                                 crf[level], "-maxrate", rate[level], "-bufsize", rate[level], "-pix_fmt",
+                                 "yuv420p", "-movflags", "+faststart", "-f", "mp4"});
         break;
-    case VideoFormat::Webm:
-        args.insert(args.end(), {"-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "16", "-threads", "2",
-                                 "-crf", "8", "-b:v", "4M", "-pix_fmt", "yuv420p", "-f", "webm"});
+    }
+    case VideoFormat::Webm: {
+        // VP9 in real-time mode: a quality target under a bit rate it keeps
+        // to, so that the whole show stays shareable.
+        static const char* const crf[] = {"40", "33", "24"};
+        static const char* const rate[] = {"1M", "2M", "8M"};
+        args.insert(args.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
+                                 "-crf", crf[level], "-b:v", rate[level], "-pix_fmt", "yuv420p", "-f", "webm"});
         break;
+    }
     case VideoFormat::Gif:
-        // The encoder's frame-to-frame shortcuts compare indices, not colours,
-        // and lose palette changes: off.
-        args.insert(args.end(), {"-c:v", "gif", "-gifflags", "0", "-f", "gif"});
+        // The frames come so that the encoder's own differencing (a rectangle
+        // around what changed, unchanged pixels made transparent) is exact.
+        args.insert(args.end(), {"-c:v", "gif", "-gifflags", "offsetting+transdiff", "-f", "gif"});
         break;
     }
     args.push_back(output);
@@ -78,19 +91,11 @@ size_t video_frame_size(VideoFormat format, int scale) {
 }
 
 void scale_indices(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
-    // ffmpeg's GIF encoder mixes up entries of equal colour (frequent while
-    // a palette fades), so each colour is given by its first entry only.
-    uint8_t first[256];
-    for (int i = 0; i < 256; ++i) {
-        int j = 0;
-        while (std::memcmp(rgb + 3 * j, rgb + 3 * i, 3) != 0) ++j;
-        first[i] = static_cast<uint8_t>(j);
-    }
     const size_t row_bytes = static_cast<size_t>(kW) * scale;
     for (int y = 0; y < kH; ++y) {
         uint8_t* row = out + row_bytes * scale * y;
         uint8_t* p = row;
-        for (int x = 0; x < kW; ++x, p += scale) std::memset(p, first[indices[y * kW + x]], scale);
+        for (int x = 0; x < kW; ++x, p += scale) std::memset(p, indices[y * kW + x], scale);
         for (int i = 1; i < scale; ++i) std::memcpy(row + row_bytes * i, row, row_bytes);
     }
     // The palette follows as 256 native 32-bit words 0xAARRGGBB, all opaque.
@@ -99,6 +104,67 @@ void scale_indices(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_
         const uint32_t word = 0xFF000000u | uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
         std::memcpy(palette + 4 * i, &word, 4);
     }
+}
+
+void GifFrames::convert(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
+    constexpr size_t kPixels = static_cast<size_t>(kW) * kH;
+    auto colour = [](const uint8_t* palette, int i) {
+        return uint32_t{palette[3 * i]} << 16 | uint32_t{palette[3 * i + 1]} << 8 | palette[3 * i + 2];
+    };
+    bool used[256] = {};
+    for (size_t p = 0; p < kPixels; ++p) used[indices[p]] = true;
+
+    // The encoder takes equal indices for equal colours, so each colour goes
+    // by one entry: the first of that colour in the palette it is sent with.
+    uint8_t map[256] = {};
+    auto map_into = [&](const uint8_t* palette) {
+        for (int i = 0; i < 256; ++i) {
+            if (!used[i]) continue;
+            int j = 0;
+            while (j < 256 && colour(palette, j) != colour(rgb, i)) ++j;
+            if (j == 256) return false;
+            map[i] = static_cast<uint8_t>(j);
+        }
+        return true;
+    };
+    std::vector<uint8_t> palette;
+    if (!first_.empty() && map_into(first_.data())) {
+        palette = first_;
+        // Kept pixels must show what they showed before, and a frame that
+        // changes this much is smaller whole.
+        bool changed_colour[256];
+        for (int i = 0; i < 256; ++i) changed_colour[i] = colour(sent_rgb_.data(), i) != colour(first_.data(), i);
+        bool slot_used[256] = {};
+        bool wrong = false;
+        size_t changed = 0;
+        for (size_t p = 0; p < kPixels; ++p) {
+            const uint8_t slot = map[indices[p]];
+            slot_used[slot] = true;
+            if (slot != sent_[p]) ++changed;
+            else if (changed_colour[slot]) wrong = true;
+        }
+        if (wrong || changed * 4 > kPixels) {
+            int spare = 0;
+            while (spare < 256 && slot_used[spare]) ++spare;
+            if (spare < 256) {
+                palette[3 * spare] ^= 0x80; // nothing shows it; only the palette differs
+            } else {
+                // Every entry is in use: two entries trade places instead.
+                for (int c = 0; c < 3; ++c) std::swap(palette[c], palette[3 + c]);
+                for (int i = 0; i < 256; ++i) map[i] = map[i] == 0 ? 1 : map[i] == 1 ? 0 : map[i];
+            }
+        } else {
+            ++differenced_;
+        }
+    } else {
+        palette.assign(rgb, rgb + 768);
+        map_into(rgb);
+        if (first_.empty()) first_ = palette;
+    }
+    sent_.resize(kPixels);
+    for (size_t p = 0; p < kPixels; ++p) sent_[p] = map[indices[p]];
+    sent_rgb_ = palette;
+    scale_indices(sent_.data(), palette.data(), scale, out);
 }
 
 void scale_refresh(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
@@ -153,8 +219,9 @@ void scale_to_yuv420(const uint8_t* indices, const uint8_t* rgb, int scale, uint
     }
 }
 
-RecordFrontend::RecordFrontend(std::string file, int scale, long press_start_at)
-    : file_(std::move(file)), scale_(scale), rule_(press_start_at) {}
+RecordFrontend::RecordFrontend(std::string file, int scale, long press_start_at, RefreshRange range,
+                               Quality quality)
+    : file_(std::move(file)), scale_(scale), capture_(press_start_at, range), quality_(quality) {}
 
 RecordFrontend::~RecordFrontend() {
     pipe_.abort();
@@ -172,23 +239,40 @@ bool RecordFrontend::prepare(std::string& error) {
                 "frames with --frames DIR";
         return false;
     }
-    const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx" : "gif";
+    const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx-vp9" : "gif";
     if (!ffmpeg_has_encoder(ffmpeg_, encoder)) {
         error = std::string("the ffmpeg program at ") + ffmpeg_ + " has no " + encoder + " encoder for " +
                 fs::path(file_).extension().string() + " videos";
         return false;
     }
+    // As a shell's redirection would, write through a symbolic link: the
+    // file it points to gets the video and the link stays.
+    fs::path target(file_);
     std::error_code ec;
-    if (fs::is_directory(file_, ec)) {
+    for (int links = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++links) {
+        if (links == 40) {
+            error = "cannot write " + file_ + ": too many levels of symbolic links";
+            return false;
+        }
+        const fs::path points_to = fs::read_symlink(target, ec);
+        target = points_to.is_absolute() ? points_to : target.parent_path() / points_to;
+    }
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::is_directory(status)) {
         error = "cannot write " + file_ + ": it is a folder";
         return false;
     }
-    const fs::path target(file_);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        error = "cannot write " + file_ + ": it is not a plain file";
+        return false;
+    }
+    target_ = target.string();
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0) {
-        error = "cannot write " + file_ + ": " + std::strerror(errno);
+        error = "cannot write " + (target_ == file_ ? file_ : file_ + " (a link to " + target_ + ")") + ": " +
+                std::strerror(errno);
         return false;
     }
     // The finished video gets the usual permissions, not mkstemp's 0600.
@@ -202,7 +286,7 @@ bool RecordFrontend::prepare(std::string& error) {
 }
 
 bool RecordFrontend::start(std::string& error) {
-    if (!pipe_.start(ffmpeg_, ffmpeg_arguments(format_, kW * scale_, kH * scale_, temporary_), error)) {
+    if (!pipe_.start(ffmpeg_, ffmpeg_arguments(format_, kW * scale_, kH * scale_, quality_, temporary_), error)) {
         discard();
         return false;
     }
@@ -210,11 +294,10 @@ bool RecordFrontend::start(std::string& error) {
 }
 
 void RecordFrontend::refresh(const DisplayController::Refresh& r) {
-    handed_over_ = r.number;
-    if (failed()) return;
-    if (video_keeps_refresh(format_, r.number, r.final)) {
+    if (!capture_.take(r.number) || failed()) return;
+    if (frames_ == 0 || video_keeps_refresh(format_, r.number, r.final)) {
         if (format_ == VideoFormat::Gif)
-            scale_indices(r.pixels, r.rgb, scale_, frame_.data());
+            gif_.convert(r.pixels, r.rgb, scale_, frame_.data());
         else
             scale_to_yuv420(r.pixels, r.rgb, scale_, frame_.data());
         if (!pipe_.write(frame_.data(), frame_.size())) {
@@ -223,13 +306,14 @@ void RecordFrontend::refresh(const DisplayController::Refresh& r) {
         }
         ++frames_;
     }
+    capture_.wrote(r.number);
     if (progress_) {
         if (counter_) progress_->set_total(counter_->poll());
         progress_->update(r.number);
     }
 }
 
-bool RecordFrontend::start_held() { return failed() || rule_.held(handed_over_); }
+bool RecordFrontend::start_held() { return failed() || capture_.start_held(); }
 
 bool RecordFrontend::finish(std::string& error) {
     if (progress_) progress_->clear();
@@ -239,6 +323,12 @@ bool RecordFrontend::finish(std::string& error) {
         error = "recording interrupted; no video written";
         return false;
     }
+    if (frames_ == 0 && error_.empty()) {
+        pipe_.abort();
+        discard();
+        error = "no refresh was in range; no video written";
+        return false;
+    }
     std::string ffmpeg_error;
     const bool ffmpeg_ok = pipe_.finish(ffmpeg_error);
     if (!ffmpeg_ok || !error_.empty()) {
@@ -246,7 +336,7 @@ bool RecordFrontend::finish(std::string& error) {
         discard();
         return false;
     }
-    if (std::rename(temporary_.c_str(), file_.c_str()) != 0) {
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
         error = "cannot write " + file_ + ": " + std::strerror(errno);
         discard();
         return false;

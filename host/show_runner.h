@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host/options.h"
 #include "platform/host/display_controller.h"
 
 namespace Host {
@@ -18,6 +19,38 @@ public:
 
 private:
     long after_;
+};
+
+// What a headless capture (--frames, --record) writes: the refreshes in the
+// range, by their own numbers. Once the range is passed START is held, so
+// that the show ends without computing what nobody will see.
+class CaptureRange {
+public:
+    CaptureRange(long press_start_at, RefreshRange range) : rule_(press_start_at), range_(range) {}
+    // Notes refresh n as handed over; true when it is to be written.
+    bool take(uint32_t n) {
+        handed_over_ = n;
+        return range_.contains(n);
+    }
+    // After refresh n has been written.
+    void wrote(uint32_t n) {
+        if (written_++ == 0) first_written_ = n;
+        last_written_ = n;
+    }
+    bool start_held() const { return rule_.held(handed_over_) || handed_over_ >= range_.last; }
+
+    const RefreshRange& range() const { return range_; }
+    uint32_t written() const { return written_; }
+    uint32_t first_written() const { return first_written_; }
+    uint32_t last_written() const { return last_written_; }
+
+private:
+    StartRule rule_;
+    RefreshRange range_;
+    uint32_t handed_over_ = 0;
+    uint32_t written_ = 0;
+    uint32_t first_written_ = 0;
+    uint32_t last_written_ = 0;
 };
 
 struct ShowResult {

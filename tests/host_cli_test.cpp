@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,6 +32,15 @@ void expect_one_line_error(const Outcome& o) {
     ASSERT_FALSE(o.err.empty());
     EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
     EXPECT_EQ(o.out, "");
+}
+
+// Whether --help describes the option: it opens a line of the option list
+// or follows another option there ("--from A, --to B").
+bool described(const std::string& help, const std::string& option) {
+    for (const std::string& before : {std::string("\n  "), std::string(", ")})
+        for (const char after : {' ', ',', '\n'})
+            if (help.find(before + option + after) != std::string::npos) return true;
+    return false;
 }
 
 } // namespace
@@ -62,6 +72,10 @@ TEST(HostOptions, AcceptedForms) {
     EXPECT_EQ(p.options.press_start_at, 0);
     EXPECT_EQ(p.options.scale, 16);
     EXPECT_TRUE(p.options.fullscreen);
+
+    p = parse_options({"--scale=5"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.scale, 5);
 
     p = parse_options({"--scale", "1", "--screenshot-at", "12"});
     ASSERT_TRUE(p.ok()) << p.error;
@@ -105,12 +119,33 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--frames="}, "--frames needs a folder"},
         {{"--frames", "a", "--frames", "b"}, "--frames is given twice"},
         {{"--press-start-at"}, "--press-start-at needs a number"},
-        {{"--press-start-at", "-1"}, "--press-start-at must be 0 or more, not -1"},
+        {{"--press-start-at", "-1"}, "--press-start-at must be from 0 to 4294967295, not -1"},
         {{"--press-start-at", "five"}, "--press-start-at needs a whole number, not 'five'"},
         {{"--press-start-at", "5x"}, "--press-start-at needs a whole number, not '5x'"},
         {{"--press-start-at", "+5"}, "--press-start-at needs a whole number, not '+5'"},
         {{"--press-start-at", " 5"}, "--press-start-at needs a whole number, not ' 5'"},
-        {{"--press-start-at", "99999999999999999999999"}, "--press-start-at needs a whole number"},
+        {{"--press-start-at", "99999999999999999999999"},
+         "--press-start-at must be from 0 to 4294967295, not 99999999999999999999999"},
+        {{"--press-start-at", "4294967296"}, "--press-start-at must be from 0 to 4294967295, not 4294967296"},
+        {{"--scale", "99999999999999999999"}, "--scale must be from 1 to 16, not 99999999999999999999"},
+        {{"--scale=-99999999999999999999"}, "--scale must be from 1 to 16, not -99999999999999999999"},
+        {{"--frames", "d", "--from", "0"}, "--from must be a refresh from 1 to 4294967295"},
+        {{"--frames", "d", "--from", "1:60"}, "--from needs a refresh number or a time m:ss.ff, not '1:60'"},
+        {{"--frames", "d", "--from", "1:5"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "0:05.1234"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "12.5"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--to", "0:00"}, "--to 0:00 ends before the first refresh"},
+        {{"--frames", "d", "--from", "400", "--to", "300"}, "--from 400 comes after --to 300"},
+        {{"--frames", "d", "--from", "0:10", "--to", "0:09.99"}, "--from 0:10 comes after --to 0:09.99"},
+        {{"--frames", "d", "--from", "1", "--from", "2"}, "--from is given twice"},
+        {{"--from", "5"}, "--from and --to are for --frames and --record"},
+        {{"--bench", "--to", "5"}, "--from and --to are for --frames and --record"},
+        {{"--record", "a.mp4", "--overwrite"}, "--overwrite is for --frames"},
+        {{"--overwrite"}, "--overwrite is for --frames"},
+        {{"--frames", "d", "--overwrite=yes"}, "--overwrite takes no value"},
+        {{"--frames", "d", "--quality", "high"}, "--quality is for --record"},
+        {{"--record", "a.gif", "--quality", "high"}, "--quality is for .mp4 and .webm videos"},
+        {{"--record", "a.mp4", "--quality", "best"}, "--quality must be small, good or high, not 'best'"},
         {{"--press-start-at", "1", "--press-start-at", "2"}, "--press-start-at is given twice"},
         {{"--scale", "0"}, "--scale must be from 1 to 16, not 0"},
         {{"--scale", "17"}, "--scale must be from 1 to 16, not 17"},
@@ -121,7 +156,7 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--frames", "d", "--scale", "2"}, "--scale is for the window"},
         {{"--frames", "d", "--fullscreen"}, "--fullscreen is for the window"},
         {{"--frames", "d", "--screenshot-at", "3"}, "--screenshot-at is for the window"},
-        {{"--screenshot-at", "0"}, "--screenshot-at must be 1 or more, not 0"},
+        {{"--screenshot-at", "0"}, "--screenshot-at must be from 1 to 4294967295, not 0"},
         {{"--record"}, "--record needs a file name"},
         {{"--record", "show.avi"}, "--record makes .mp4, .webm or .gif videos, not 'show.avi'"},
         {{"--record", "show"}, "--record makes .mp4, .webm or .gif videos"},
@@ -138,12 +173,73 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--record", "a.mp4", "--screenshot-at", "2"}, "--screenshot-at is for the window"},
         {{"--record", "a.mp4", "--scale", "0"}, "--scale must be from 1 to 16"},
     };
+    const std::string help = Host::usage_text();
     for (const auto& [args, reason] : cases) {
         const auto p = parse_options(args);
         EXPECT_FALSE(p.ok()) << args[0];
         EXPECT_EQ(p.error.rfind(reason, 0), 0u) << "got: " << p.error << "\nwanted: " << reason;
         EXPECT_EQ(p.error.find('\n'), std::string::npos);
+        // Every option a message names is one that --help describes.
+        for (size_t at = p.error.find("--"); at != std::string::npos; at = p.error.find("--", at + 2)) {
+            size_t end = at + 2;
+            while (end < p.error.size() && (std::isalnum(static_cast<unsigned char>(p.error[end])) || p.error[end] == '-'))
+                ++end;
+            const std::string option = p.error.substr(at, end - at);
+            if (option == "--bogus") continue; // the unknown option itself
+            EXPECT_TRUE(described(help, option)) << option << " in: " << p.error;
+        }
     }
+}
+
+TEST(HostOptions, HelpListsEveryOptionTheParserAccepts) {
+    const std::string help = Host::usage_text();
+    EXPECT_NE(help.find("--name=VALUE"), std::string::npos);
+    for (const std::string& name : Host::option_names()) {
+        // Listed where options are described: at a line's start or after a comma.
+        EXPECT_TRUE(described(help, name)) << name;
+        // And the parser knows it.
+        const auto p = parse_options({name});
+        EXPECT_EQ(p.error.find("unknown option"), std::string::npos) << name << ": " << p.error;
+    }
+    // Anything else that looks like an option is unknown.
+    EXPECT_EQ(parse_options({"--range"}).error.rfind("unknown option '--range'", 0), 0u);
+}
+
+TEST(HostOptions, RangesTakeRefreshNumbersOrTimesAtSixtyAsecond) {
+    struct Case {
+        const char* text;
+        uint32_t as_start, as_end;
+    };
+    // A start time is the refresh on display then; an end time the last
+    // refresh that begins before it, so that 0:10 to 0:20 is ten seconds.
+    for (const Case& c : {Case{"1", 1, 1}, Case{"3300", 3300, 3300}, Case{"0:00.01", 1, 1}, Case{"0:10", 601, 600},
+                          Case{"0:20", 1201, 1200}, Case{"0:10.5", 631, 630}, Case{"0:10.51", 631, 631},
+                          Case{"1:52.70", 6763, 6762}, Case{"10:00.000", 36001, 36000}}) {
+        uint32_t start = 0, end = 0;
+        std::string reason;
+        ASSERT_TRUE(Host::parse_refresh_point(c.text, false, start, reason)) << c.text << ": " << reason;
+        ASSERT_TRUE(Host::parse_refresh_point(c.text, true, end, reason)) << c.text << ": " << reason;
+        EXPECT_EQ(start, c.as_start) << c.text;
+        EXPECT_EQ(end, c.as_end) << c.text;
+    }
+    auto p = parse_options({"--record", "clip.mp4", "--from=0:10", "--to", "0:20"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_TRUE(p.options.range.given);
+    EXPECT_EQ(p.options.range.last - p.options.range.first + 1, 600u);
+    p = parse_options({"--frames", "d", "--from", "6000"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.range.last, Host::kLastRefreshNumber);
+    EXPECT_FALSE(parse_options({"--frames", "d"}).options.range.given);
+    EXPECT_TRUE(parse_options({"--frames", "d", "--overwrite"}).options.overwrite);
+}
+
+TEST(HostProgram, PressStartPastTheShowsEndIsSaid) {
+    const std::string folder = temp_folder("nyra1-cli");
+    const Outcome o = run({"--frames", folder + "/f", "--press-start-at", "100000", "--from", "6762"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "nyra1: refreshes 6762 to 6762 of the show (--press-start-at 100000 is past the show's end: "
+                     "START was never held); frames in " + folder + "/f\n");
+    std::filesystem::remove_all(folder);
 }
 
 TEST(HostProgram, HelpAndVersionGoToStandardOutput) {
@@ -152,7 +248,8 @@ TEST(HostProgram, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(o.out.rfind("Usage: nyra1", 0), 0u);
     for (const char* word : {"--frames", "--record", ".mp4", ".webm", ".gif", "--press-start-at", "--scale",
-                             "--fullscreen", "--version", "F11", "F12", "Alt+Enter", "Escape"})
+                             "--fullscreen", "--version", "--screenshot-at", "--from", "--to", "--overwrite",
+                             "--quality", "symbolic link", "F11", "F12", "Alt+Enter", "Escape"})
         EXPECT_NE(o.out.find(word), std::string::npos) << word;
 
     o = run({"--version"});

@@ -1,7 +1,10 @@
 // --frames: every refresh as an 8-bit indexed PNG, in refresh order, read
 // back and compared with what the display controller model handed over.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -145,25 +148,139 @@ TEST(HostFrames, HeldFromTheStartShowsTheFirstRefreshAndTheFinal) {
     fs::remove_all(folder);
 }
 
-TEST(HostFrames, OldNumberedFramesAreReplacedOtherFilesKept) {
-    const std::string folder = temp_folder("nyra1-frames");
-    for (const char* name : {"00001.png", "00050.png", "99999.png", "123456.png"})
-        std::ofstream(folder + "/" + name) << "old";
-    for (const char* name : {"notes.txt", "cover.png", "0001.png", "00001.png.bak"})
-        std::ofstream(folder + "/" + name) << "mine";
+namespace {
 
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = Host::run_program({"--frames", folder, "--press-start-at", "0"}, out, err);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(names_in(folder), (std::set<std::string>{"00001.png", "00002.png", "notes.txt", "cover.png",
-                                                      "0001.png", "00001.png.bak"}));
-    std::string line(256, '\0');
-    std::rewind(out);
-    line.resize(std::fread(line.data(), 1, line.size(), out));
-    EXPECT_EQ(line, "nyra1: show stopped by START after 2 refreshes; frames in " + folder + "\n");
-    std::fclose(out);
-    std::fclose(err);
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A folder of pictures and notes that are not this run's.
+std::string mixed_folder() {
+    const std::string folder = temp_folder("nyra1-frames");
+    for (const char* name : {"00001.png", "00003.png", "06762.png", "07000.png", "000001.png", "notes.txt",
+                             "cover.png", "0001.png", "00001.png.bak"})
+        std::ofstream(folder + "/" + name) << "mine " << name;
+    return folder;
+}
+
+void expect_untouched(const std::string& folder, const std::set<std::string>& except = {}) {
+    for (const std::string& name : names_in(folder))
+        if (!except.count(name)) EXPECT_EQ(read_file(folder + "/" + name), "mine " + name) << name;
+}
+
+} // namespace
+
+TEST(HostFrames, AFolderThatHoldsAnythingIsRefusedAndLeftAsItWas) {
+    const std::string folder = mixed_folder();
+    const auto before = names_in(folder);
+    const Outcome o = run({"--frames", folder, "--press-start-at", "0"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err, "nyra1: " + folder +
+                         " is not empty (9 entries); give a new or empty folder, or --overwrite to replace only "
+                         "the frames this run writes\n");
+    EXPECT_EQ(names_in(folder), before);
+    expect_untouched(folder);
+    EXPECT_EQ(DisplayController::refreshes(), 0u);
+    fs::remove_all(folder);
+}
+
+TEST(HostFrames, OverwriteReplacesOnlyTheNamesThisRunWritesAndSaysSo) {
+    const std::string folder = mixed_folder();
+    const std::string outside = temp_folder("nyra1-frames");
+    std::ofstream(outside + "/kept.txt") << "outside";
+    fs::create_symlink(outside + "/kept.txt", folder + "/00002.png");
+    const Outcome o = run({"--frames", folder, "--press-start-at", "0", "--overwrite"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "nyra1: show stopped by START after 2 refreshes; frames in " + folder +
+                         ", replacing 2 files of the same name and leaving 8 other entries as they were\n");
+    auto expected = names_in(folder);
+    EXPECT_EQ(expected.size(), 10u); // nothing added but the frames, no temporary left
+    expect_untouched(folder, {"00001.png", "00002.png"});
+    // A link of a frame's name is replaced, not followed.
+    EXPECT_FALSE(fs::is_symlink(folder + "/00002.png"));
+    EXPECT_EQ(read_file(outside + "/kept.txt"), "outside");
+    Host::PngPicture picture;
+    std::string error;
+    for (const char* name : {"00001.png", "00002.png"})
+        EXPECT_TRUE(Host::read_png(folder + "/" + name, picture, error)) << error;
+    fs::remove_all(folder);
+    fs::remove_all(outside);
+}
+
+TEST(HostFrames, RangeWritesExactlyThoseRefreshesWithTheirOwnNumbers) {
+    const std::string folder = temp_folder("nyra1-frames") + "/clip";
+    Host::FramesFrontend frames(folder, -1, {3300, 3400, true});
+    std::string error;
+    ASSERT_TRUE(frames.prepare(error)) << error;
+    Tee tee(frames);
+    Host::play_show(tee);
+    frames.finish();
+    ASSERT_FALSE(frames.failed()) << frames.error();
+    std::set<std::string> expected;
+    for (uint32_t n = 3300; n <= 3400; ++n) expected.insert(Host::FramesFrontend::frame_name(n));
+    EXPECT_EQ(names_in(folder), expected);
+    EXPECT_EQ(frames.written(), 101u);
+    // The show stopped soon after the range instead of playing on.
+    EXPECT_LT(tee.kept.refreshes.size(), 3410u);
+    for (uint32_t n : {3300u, 3350u, 3400u}) {
+        Host::PngPicture picture;
+        ASSERT_TRUE(Host::read_png(folder + "/" + Host::FramesFrontend::frame_name(n), picture, error)) << error;
+        EXPECT_EQ(picture.pixels, tee.kept.refreshes[n - 1].pixels) << n;
+        EXPECT_EQ(picture.palette, tee.kept.refreshes[n - 1].rgb) << n;
+    }
+    fs::remove_all(fs::path(folder).parent_path());
+}
+
+TEST(HostFrames, ARangeThatEndsPastTheShowIsCutAndSaid) {
+    const std::string base = temp_folder("nyra1-frames");
+    Outcome o = run({"--frames", base + "/tail", "--from", "1:52.60", "--to", "9000"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "nyra1: refreshes 6757 to 6762 of the show (it ended after 6762, before --to 9000); frames in " +
+                         base + "/tail\n");
+    EXPECT_EQ(names_in(base + "/tail").size(), 6u);
+    fs::remove_all(base);
+}
+
+TEST(HostFrames, ARangeTheShowNeverReachesWritesNothing) {
+    const std::string base = temp_folder("nyra1-frames");
+    const Outcome o = run({"--frames", base + "/new/clip", "--from", "7000"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err, "nyra1: the show ended after 6762 refreshes, before --from 7000; nothing written\n");
+    EXPECT_TRUE(names_in(base).empty()); // not even the folders
+    fs::remove_all(base);
+}
+
+TEST(HostFrames, AFullDiskLeavesCompletePicturesAndSaysHowMany) {
+    const std::string folder = temp_folder("nyra1-frames");
+    // Files may not grow past 3 KB: the first, black refreshes fit, the
+    // logo does not.
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 3000;
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const Outcome o = run({"--frames", folder});
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(o.status, 2);
+    const auto names = names_in(folder);
+    ASSERT_FALSE(names.empty());
+    const std::string last = *names.rbegin();
+    EXPECT_EQ(o.err.rfind("nyra1: cannot write " + folder + "/", 0), 0u) << o.err;
+    EXPECT_NE(o.err.find("; " + folder + " holds the " + std::to_string(names.size()) + " complete frames 00001.png to " +
+                         last + "\n"),
+              std::string::npos)
+        << o.err;
+    EXPECT_EQ(o.err.find('\n'), o.err.size() - 1);
+    std::set<std::string> expected;
+    for (uint32_t n = 1; n <= names.size(); ++n) expected.insert(Host::FramesFrontend::frame_name(n));
+    EXPECT_EQ(names, expected); // no partial picture, no temporary file
+    for (const std::string& name : names) {
+        Host::PngPicture picture;
+        std::string error;
+        EXPECT_TRUE(Host::read_png(folder + "/" + name, picture, error)) << error;
+    }
     fs::remove_all(folder);
 }
 
