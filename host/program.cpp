@@ -12,6 +12,7 @@
 #include "host/record_frontend.h"
 #include "host/options.h"
 #include "host/show_runner.h"
+#include "host/viewer.h"
 #include "host/window_frontend.h"
 
 namespace Host {
@@ -96,7 +97,21 @@ std::string frames_held(const Options& o, const FramesFrontend& frames) {
            FramesFrontend::frame_name(c.first_written()) + " to " + FramesFrontend::frame_name(c.last_written());
 }
 
+// A range that starts after the show's last refresh: known from the show's
+// timeline before anything is played or written.
+bool range_past_the_end(const Options& o, std::FILE* err, int& status) {
+    const uint32_t length = built_in_timeline().refreshes_with_start_at(o.press_start_at);
+    if (!o.range.given || o.range.first <= length) return false;
+    const std::string start =
+        length < built_in_timeline().refreshes ? " with START held from refresh " + std::to_string(o.press_start_at) : "";
+    status = fail(err, "--from " + o.from_text + " is past the end of the show" + start + ", which has " +
+                           std::to_string(length) + " refreshes; nothing written");
+    return true;
+}
+
 int run_frames(const Options& o, std::FILE* out, std::FILE* err) {
+    int status = 0;
+    if (range_past_the_end(o, err, status)) return status;
     FramesFrontend frames(o.output, o.press_start_at, o.range, o.overwrite);
     std::string error;
     if (!frames.prepare(error)) return fail(err, error);
@@ -122,18 +137,18 @@ std::string duration_text(uint32_t frames, int rate) {
 }
 
 int run_record(const Options& o, std::FILE* out, std::FILE* err) {
+    int status = 0;
+    if (range_past_the_end(o, err, status)) return status;
     RecordFrontend record(o.output, o.scale, o.press_start_at, o.range, o.quality);
     std::string error;
     if (!record.prepare(error)) return fail(err, error);
 
-    // The total for the bar comes from a quick count run of its own; it
-    // must fork before ffmpeg holds a pipe of ours.
+    // The bar's total: the show's length is known from its timeline.
     const bool terminal = isatty(fileno(err)) == 1;
     Progress progress(err, terminal);
-    RefreshCounter counter;
-    if (terminal) counter.start(o.press_start_at);
     if (!record.start(error)) return fail(err, error);
-    record.show_progress(&progress, terminal ? &counter : nullptr);
+    const uint32_t length = built_in_timeline().refreshes_with_start_at(o.press_start_at);
+    record.show_progress(&progress, o.range.first, std::min(o.range.last, length));
 
     // An interruption leaves no video behind.
     InterruptGuard guard;
@@ -143,7 +158,6 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     const bool ok = record.finish(error);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    counter.stop();
     if (!ok) return fail(err, record.capture().written() == 0 && !record.failed() ? missed_range(o, result) : error);
 
     const int rate = video_frame_rate(record.format());

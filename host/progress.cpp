@@ -1,16 +1,10 @@
 #include "host/progress.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-
-#include "host/show_runner.h"
 
 namespace Host {
 
@@ -42,17 +36,6 @@ int terminal_width(std::FILE* f) {
     return 80;
 }
 
-// The child's frontend: no pictures, only the count and the START rule.
-class Counting : public DisplayController::Frontend {
-public:
-    explicit Counting(long press_start_at) : rule_(press_start_at) {}
-    void refresh(const DisplayController::Refresh& r) override { count_ = r.number; }
-    bool start_held() override { return rule_.held(count_); }
-
-private:
-    StartRule rule_;
-    uint32_t count_ = 0;
-};
 
 } // namespace
 
@@ -114,58 +97,6 @@ void Progress::clear() {
         std::fflush(to_);
     }
     drawn_ = false;
-}
-
-RefreshCounter::~RefreshCounter() { stop(); }
-
-bool RefreshCounter::start(long press_start_at) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    std::fflush(nullptr);
-    pid_ = fork();
-    if (pid_ < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return false;
-    }
-    if (pid_ == 0) {
-        ::close(fds[0]);
-        Counting counting(press_start_at);
-        const ShowResult result = play_show(counting);
-        const uint32_t count = result.refreshes;
-        ssize_t ignored = ::write(fds[1], &count, sizeof count);
-        (void)ignored;
-        _exit(0);
-    }
-    ::close(fds[1]);
-    from_child_ = fds[0];
-    fcntl(from_child_, F_SETFL, O_NONBLOCK);
-    return true;
-}
-
-uint32_t RefreshCounter::poll() {
-    if (count_ != 0 || from_child_ < 0) return count_;
-    uint32_t count = 0;
-    const ssize_t n = ::read(from_child_, &count, sizeof count);
-    if (n == static_cast<ssize_t>(sizeof count)) {
-        count_ = count;
-        stop();
-    } else if (n == 0) {
-        stop(); // the child ended without a count
-    }
-    return count_;
-}
-
-void RefreshCounter::stop() {
-    if (from_child_ >= 0) ::close(from_child_);
-    from_child_ = -1;
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        int status;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        pid_ = -1;
-    }
 }
 
 } // namespace Host

@@ -1,8 +1,6 @@
 // Progress of a headless run: a bar redrawn in place on a terminal, a plain
 // line every ten seconds of show otherwise.
 #pragma once
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -33,27 +31,6 @@ private:
     bool drawn_ = false;
     Clock::time_point started_;
     Clock::time_point last_draw_;
-};
-
-// Counts the refreshes of the run in a child process of its own, with
-// nothing attached but the START rule, so that a bar can show the total
-// while the real run goes on. Must be started before the show runs here.
-class RefreshCounter {
-public:
-    RefreshCounter() = default;
-    ~RefreshCounter();
-    RefreshCounter(const RefreshCounter&) = delete;
-    RefreshCounter& operator=(const RefreshCounter&) = delete;
-
-    bool start(long press_start_at);
-    // The count once the child has sent it, else 0; never waits.
-    uint32_t poll();
-    void stop();
-
-private:
-    pid_t pid_ = -1;
-    int from_child_ = -1;
-    uint32_t count_ = 0;
 };
 
 } // namespace Host

@@ -307,10 +307,7 @@ void RecordFrontend::refresh(const DisplayController::Refresh& r) {
         ++frames_;
     }
     capture_.wrote(r.number);
-    if (progress_) {
-        if (counter_) progress_->set_total(counter_->poll());
-        progress_->update(r.number);
-    }
+    if (progress_) progress_->update(r.number - progress_first_ + 1);
 }
 
 bool RecordFrontend::start_held() { return failed() || capture_.start_held(); }

@@ -95,9 +95,11 @@ public:
     // Stops the run from a signal handler: START is held and finish fails.
     void interrupt() { interrupted_ = 1; }
 
-    void show_progress(Progress* progress, RefreshCounter* counter) {
+    // A bar over the refreshes first..last of the run, known beforehand.
+    void show_progress(Progress* progress, uint32_t first, uint32_t last) {
         progress_ = progress;
-        counter_ = counter;
+        progress_first_ = first;
+        progress_->set_total(last >= first ? last - first + 1 : 0);
     }
 
     const std::string& temporary_file() const { return temporary_; }
@@ -126,7 +128,7 @@ private:
     std::string error_;
     volatile std::sig_atomic_t interrupted_ = 0;
     Progress* progress_ = nullptr;
-    RefreshCounter* counter_ = nullptr;
+    uint32_t progress_first_ = 1;
 };
 
 } // namespace Host

@@ -246,7 +246,7 @@ TEST(HostFrames, ARangeTheShowNeverReachesWritesNothing) {
     const std::string base = temp_folder("nyra1-frames");
     const Outcome o = run({"--frames", base + "/new/clip", "--from", "7000"});
     EXPECT_EQ(o.status, 2);
-    EXPECT_EQ(o.err, "nyra1: the show ended after 6762 refreshes, before --from 7000; nothing written\n");
+    EXPECT_EQ(o.err, "nyra1: --from 7000 is past the end of the show, which has 6762 refreshes; nothing written\n");
     EXPECT_TRUE(names_in(base).empty()); // not even the folders
     fs::remove_all(base);
 }

@@ -606,7 +606,8 @@ TEST(HostRecordErrors, ARangeBeyondTheShowWritesNothing) {
         PathGuard path(bin);
         o = run({"--record", folder + "/show.gif", "--from", "100", "--press-start-at", "10"});
     }
-    expect_one_line_error(o, "the show was stopped by START after 66 refreshes, before --from 100; nothing written");
+    expect_one_line_error(o, "--from 100 is past the end of the show with START held from refresh 10, which has 66 "
+                             "refreshes; nothing written");
     EXPECT_EQ(names_in(folder), (std::set<std::string>{"bin", "show.gif"}));
     EXPECT_EQ(read_file(folder + "/show.gif"), "an older video");
     fs::remove_all(folder);
