@@ -90,17 +90,12 @@ async function run(browser) {
     } else if (s.key) {
       for (let i = 0; i < (s.times || 1); i++) await page.keyboard.press(s.key);
       await settle();
-    } else if (s.click) {
-      const [x, y] = await point(page, { on: s.click, at: s.at });
-      await page.mouse.click(x, y);
-      await settle();
-    } else if (s.tap) {
-      const [x, y] = await point(page, { on: s.tap, at: s.at });
-      await page.touchscreen.tap(x, y);
-      await settle();
-    } else if (s.hover) {
-      const [x, y] = await point(page, { on: s.hover, at: s.at });
-      await page.mouse.move(x, y);
+    } else if (s.click || s.tap || s.hover) {
+      // {click|tap|hover: selector, at: [fx, fy]}, at a fraction of its box
+      const [x, y] = await point(page, { on: s.click || s.tap || s.hover, at: s.at });
+      if (s.click) await page.mouse.click(x, y);
+      else if (s.tap) await page.touchscreen.tap(x, y);
+      else await page.mouse.move(x, y);
       await settle();
     } else if (s.drag) {
       // {drag: selector, from: [fx, fy], to: [fx, fy]}
