@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libsdl2-dev libpng-dev zlib1g-dev ffmpeg)
 test_packages=(xvfb xauth tesseract-ocr g++-arm-linux-gnueabi binutils-arm-linux-gnueabi
-               qemu-user python3 emscripten chromium clang libclang-rt-14-dev)
+               qemu-user python3 emscripten chromium clang libclang-rt-14-dev nodejs)
 
 install_missing() {
     local missing=()
@@ -24,6 +24,17 @@ install_missing() {
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+# The browser page's test drives chromium through Playwright's driver, an
+# npm package (host/web/package.json); without npm those tests are skipped.
+install_npm_packages() {
+    if ! command -v npm > /dev/null; then
+        echo "npm is missing: the page tests that need Playwright will be skipped" >&2
+        return
+    fi
+    [ -f host/web/node_modules/playwright-core/package.json ] && return
+    npm ci --prefix host/web --no-audit --no-fund
 }
 
 build() {
@@ -45,6 +56,7 @@ play)
 test)
     packages+=("${test_packages[@]}")
     install_missing
+    install_npm_packages
     build
     ctest --test-dir build -j"$(nproc)" --output-on-failure
     ;;

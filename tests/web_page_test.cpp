@@ -1,19 +1,25 @@
 // The browser page against the PC program: the page is built with
-// emscripten, served on 127.0.0.1 and driven by headless Chromium.
+// emscripten, served on 127.0.0.1 and run in headless Chromium, read back
+// with --dump-dom, and driven through Playwright with real key, mouse and
+// touch events (tests/support/web_page_driver.js). Every picture the page
+// shows is compared with the same refresh of a straight play on the PC.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
-#include "show/show.h"
+#include "host/show_runner.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,15 +35,106 @@ std::string chromium() {
     return "";
 }
 
-std::string capture(const std::string& command) {
+std::string capture(const std::string& command, int* status = nullptr) {
     std::string out;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return out;
     char buffer[4096];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
+    const int s = pclose(pipe);
+    if (status) *status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
     return out;
+}
+
+std::string hex8(uint32_t v) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", v);
+    return text;
+}
+
+// ---- the PC's refreshes ----
+
+// A straight play on the PC as the page draws it: the CRC-32 of each
+// refresh's R, G, B bytes, and the indices and colours of the refreshes
+// asked for. START is held from the poll after refresh `start_at` on.
+class PcPlay : public DisplayController::Frontend {
+public:
+    explicit PcPlay(long start_at = -1, std::set<uint32_t> keep = {}) : rule_(start_at), keep_(std::move(keep)) {
+        Host::play_show(*this);
+    }
+    void refresh(const DisplayController::Refresh& r) override {
+        for (size_t i = 0; i < rgb_.size() / 3; ++i) {
+            for (int c = 0; c < 3; ++c) rgb_[3 * i + c] = r.rgb[3 * r.pixels[i] + c];
+        }
+        crcs.resize(r.number);
+        crcs[r.number - 1] = crc32_of(rgb_.data(), rgb_.size());
+        if (keep_.count(r.number)) {
+            kept[r.number] = {{r.pixels, r.pixels + 320 * 240}, {r.rgb, r.rgb + 768}, r.final};
+        }
+    }
+    bool start_held() override { return rule_.held(DisplayController::refreshes()); }
+
+    std::vector<uint32_t> crcs; // refresh n at n - 1
+    std::map<uint32_t, KeptRefresh> kept;
+
+private:
+    Host::StartRule rule_;
+    std::set<uint32_t> keep_;
+    std::vector<uint8_t> rgb_ = std::vector<uint8_t>(320 * 240 * 3);
+};
+
+const PcPlay& straight() {
+    static const PcPlay play;
+    return play;
+}
+
+// ---- what the page shows ----
+
+using Box = std::vector<double>; // left, top, width, height; empty: not shown
+
+// One line of the driver's: the page at one moment, as JSON.
+struct Sample {
+    std::string json;
+
+    std::string text(const std::string& key) const {
+        std::smatch m;
+        return std::regex_search(json, m, std::regex("\"" + key + "\":\"((?:[^\"\\\\]|\\\\.)*)\"")) ? m[1].str()
+                                                                                                : "";
+    }
+    long number(const std::string& key) const {
+        std::smatch m;
+        return std::regex_search(json, m, std::regex("\"" + key + "\":(-?[0-9]+)")) ? std::stol(m[1]) : -1;
+    }
+    bool flag(const std::string& key) const { return json.find("\"" + key + "\":true") != std::string::npos; }
+    bool shown(const std::string& key) const { return json.find("\"" + key + "\":null") == std::string::npos; }
+    Box box(const std::string& key) const {
+        std::smatch m;
+        Box b;
+        if (!std::regex_search(json, m, std::regex("\"" + key + "\":\\[([^\\]]*)\\]"))) return b;
+        std::stringstream in(m[1].str());
+        std::string v;
+        while (std::getline(in, v, ',')) b.push_back(std::stod(v));
+        return b;
+    }
+    uint32_t refresh() const { return static_cast<uint32_t>(number("refresh")); }
+    // The inspector's entry: index and colour.
+    std::pair<std::string, std::string> entry() const {
+        std::smatch m;
+        if (!std::regex_search(json, m, std::regex("\"entry\":\\[\"([^\"]*)\",\"([^\"]*)\"\\]"))) return {};
+        return {m[1], m[2]};
+    }
+};
+
+bool overlap(const Box& a, const Box& b) {
+    if (a.size() != 4 || b.size() != 4) return false;
+    return a[0] < b[0] + b[2] - 0.5 && b[0] < a[0] + a[2] - 0.5 && a[1] < b[1] + b[3] - 0.5 &&
+           b[1] < a[1] + a[3] - 0.5;
+}
+
+bool inside_viewport(const Sample& s, const Box& b) {
+    const Box v = s.box("viewport");
+    return b.size() == 4 && b[0] >= -0.5 && b[1] >= -0.5 && b[0] + b[2] <= v[0] + 0.5 && b[1] + b[3] <= v[1] + 0.5;
 }
 
 class WebPage : public ::testing::Test {
@@ -97,58 +194,321 @@ protected:
                        target + "' 2>/dev/null");
     }
 
+    // Runs the steps (a JSON list, see the driver) in Chromium through
+    // Playwright; the samples by name. Skips without Playwright's driver.
+    std::map<std::string, Sample> drive(const std::string& steps) {
+        const std::string modules = NYRA1_SOURCE_DIR "/host/web/node_modules";
+        if (!have("node") || !std::ifstream(modules + "/playwright-core/package.json")) {
+            skipped_ = true;
+            return {};
+        }
+        const std::string bin = NYRA1_BINARY_DIR;
+        const std::string file = bin + "/web-steps-" + std::to_string(getpid()) + ".json";
+        const std::string log = bin + "/web-driver-" + std::to_string(getpid()) + ".log";
+        std::ofstream(file) << steps;
+        int status = -1;
+        const std::string out = capture("NYRA1_CHROMIUM=$(command -v " + browser_ + ") node " NYRA1_SOURCE_DIR
+                                        "/tests/support/web_page_driver.js " + modules + " " + url("") + " " +
+                                        file + " 2> " + log,
+                                        &status);
+        std::ifstream errors(log);
+        const std::string error((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(status, 0) << error;
+        std::map<std::string, Sample> samples;
+        std::stringstream lines(out);
+        std::string line;
+        std::smatch m;
+        while (std::getline(lines, line)) {
+            if (std::regex_search(line, m, std::regex("^\\{\"name\":\"([^\"]+)\""))) samples[m[1]] = {line};
+        }
+        return samples;
+    }
+    bool skipped_ = false;
+
     std::string browser_, page_;
     int port_ = 0;
     pid_t server_ = -1;
 };
 
-// CRC-32 of refresh n as the PC program sees it, as R, G, B bytes.
-uint32_t pc_refresh_crc(uint32_t n) {
-    auto& rec = record(true, n);
-    Show::run(nullptr);
-    const KeptRefresh& r = rec.refreshes.at(n - 1);
-    std::string rgb;
-    for (uint8_t index : r.pixels) rgb.append(reinterpret_cast<const char*>(&r.rgb[3 * index]), 3);
-    return crc32_of(rgb.data(), rgb.size());
+#define DRIVE(samples, steps)                                                                            \
+    const auto samples = drive(steps);                                                                   \
+    if (skipped_) GTEST_SKIP() << "needs Playwright's driver in host/web/node_modules: ./build.sh test " \
+                                  "installs it (npm ci in host/web)";                                    \
+    ASSERT_FALSE(HasFailure())
+
+// The page shows exactly refresh n of the PC's straight play.
+void expect_refresh(const std::map<std::string, Sample>& samples, const std::string& name, uint32_t n) {
+    ASSERT_TRUE(samples.count(name)) << "no sample " << name;
+    const Sample& s = samples.at(name);
+    EXPECT_EQ(s.refresh(), n) << name;
+    ASSERT_GE(n, 1u);
+    ASSERT_LE(n, straight().crcs.size());
+    EXPECT_EQ(s.text("crc"), hex8(straight().crcs[n - 1])) << name << ": refresh " << n;
 }
 
-void check_refresh(WebPage& page, uint32_t n, const std::string& dom) {
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(dom, m, std::regex("crc32 ([0-9a-f]{8})"))) << dom.substr(0, 2000);
-    char expected[9];
-    std::snprintf(expected, sizeof expected, "%08x", pc_refresh_crc(n));
-    EXPECT_EQ(m[1].str(), expected) << "refresh " << n;
-    (void)page;
+// The picture the page shows is the PC's refresh of the number it says.
+uint32_t expect_pc_picture(const std::map<std::string, Sample>& samples, const std::string& name) {
+    const uint32_t n = samples.count(name) ? samples.at(name).refresh() : 0;
+    expect_refresh(samples, name, n);
+    return n;
 }
 
 } // namespace
 
-TEST_F(WebPage, TestModeRefreshEqualsThePcRefreshInTheTitle) {
-    const uint32_t n = 300;
-    check_refresh(*this, n, browse("--virtual-time-budget=120000 --dump-dom", url("?test=" + std::to_string(n))));
-}
-
-TEST_F(WebPage, TestModeRefreshEqualsThePcRefreshInTheFlight) {
-    const uint32_t n = 2800;
-    check_refresh(*this, n, browse("--virtual-time-budget=120000 --dump-dom", url("?test=" + std::to_string(n))));
-}
-
-TEST_F(WebPage, TheRealTimePageShowsTheShowRunning) {
-    const std::string shot = std::string(NYRA1_BINARY_DIR) + "/web-screenshot.png";
-    std::remove(shot.c_str());
-    browse("--window-size=960,720 --virtual-time-budget=6000 --screenshot=" + shot, url(""));
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, shot.c_str())) << "no screenshot";
-    image.format = PNG_FORMAT_RGB;
-    std::string pixels(PNG_IMAGE_SIZE(image), '\0');
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
-    // Seconds in, the logo is fading in over the title's background: a
-    // picture, not a uniform screen.
-    const auto at = [&](size_t i) { return static_cast<uint8_t>(pixels[i]); };
-    long picture = 0;
-    for (size_t i = 0; i + 2 < pixels.size(); i += 3) {
-        picture += at(i) == at(i + 1) && at(i) == at(i + 2) && at(i) != at(0);
+TEST_F(WebPage, TestModeDrawsThePcRefreshes) {
+    for (uint32_t n : {300u, 2800u}) {
+        const std::string dom = browse("--virtual-time-budget=120000 --dump-dom", url("?test=" + std::to_string(n)));
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(dom, m, std::regex("refresh ([0-9]+) crc32 ([0-9a-f]{8})"))) << dom.substr(0, 2000);
+        EXPECT_EQ(m[1].str(), std::to_string(n));
+        EXPECT_EQ(m[2].str(), hex8(straight().crcs[n - 1])) << "refresh " << n;
     }
-    EXPECT_GT(picture, 64L * 64 * 4);
+}
+
+TEST_F(WebPage, TheRealTimePagePlaysFromTheStart) {
+    const std::string dom = browse("--window-size=960,720 --virtual-time-budget=6000 --dump-dom", url(""));
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(dom, m, std::regex("data-refresh=\"([0-9]+)\""))) << dom.substr(0, 2000);
+    EXPECT_GT(std::stoul(m[1]), 1u);
+}
+
+TEST_F(WebPage, SeeksStepsAndTheTimelineShowThePcRefreshes) {
+    DRIVE(s, R"([
+      {"open": "?refresh=3000&pause"},                      {"sample": "open"},
+      {"key": "Comma"},                                     {"sample": "back"},
+      {"key": "Comma", "times": 3},                         {"sample": "back3"},
+      {"key": "ArrowLeft"},                                 {"sample": "-1s"},
+      {"key": "Shift+ArrowRight"},                          {"sample": "+10s"},
+      {"key": "j"},                                         {"sample": "j"},
+      {"key": "l"},                                         {"sample": "l"},
+      {"key": "Shift+ArrowLeft"},                           {"sample": "-10s"},
+      {"key": "ArrowRight"},                                {"sample": "+1s"},
+      {"key": "Period", "times": 2},                        {"sample": "ahead2"},
+      {"key": "PageDown"},                                  {"sample": "next"},
+      {"key": "PageUp"},                                    {"sample": "previous"},
+      {"key": "PageUp"},                                    {"sample": "previous2"},
+      {"key": "Home"},                                      {"sample": "home"},
+      {"key": "Comma"},                                     {"sample": "before1"},
+      {"key": "End"},                                       {"sample": "end"},
+      {"key": "Period"},                                    {"sample": "past end"},
+      {"key": "Comma"},                                     {"sample": "back from end"},
+      {"click": "#timeline", "at": [0.5, 0.5]},             {"sample": "click"},
+      {"drag": "#timeline", "from": [0.1, 0.5], "to": [0.9, 0.5]}, {"sample": "drag"},
+      {"click": "[data-do=back10]"},                        {"sample": "button -10s"},
+      {"click": "[data-do=stepBack]"},                      {"sample": "button back"},
+      {"open": "?t=50.5&pause"},                            {"sample": "t"},
+      {"open": "?refresh=99999&pause"},                     {"sample": "beyond"}
+    ])");
+    expect_refresh(s, "open", 3000);
+    expect_refresh(s, "back", 2999);
+    expect_refresh(s, "back3", 2996);
+    expect_refresh(s, "-1s", 2936);
+    expect_refresh(s, "+10s", 3536);
+    expect_refresh(s, "j", 2936);
+    expect_refresh(s, "l", 3536);
+    expect_refresh(s, "-10s", 2936);
+    expect_refresh(s, "+1s", 2996);
+    expect_refresh(s, "ahead2", 2998);
+    // The chapters: flight 3052, hand-over 3383, rotozoomer 4022.
+    expect_refresh(s, "next", 3052);
+    expect_refresh(s, "previous", 642);
+    expect_refresh(s, "previous2", 2);
+    expect_refresh(s, "home", 1);
+    expect_refresh(s, "before1", 1);
+    expect_refresh(s, "end", 6762);
+    expect_refresh(s, "past end", 6762);
+    expect_refresh(s, "back from end", 6761);
+    EXPECT_NE(s.at("next").text("status").find("flight"), std::string::npos) << s.at("next").json;
+    EXPECT_NE(s.at("previous").text("status").find("plasma"), std::string::npos);
+    EXPECT_NE(s.at("end").text("status").find("the show completed"), std::string::npos);
+    EXPECT_TRUE(s.at("end").flag("again")) << "the end offers to play again";
+    EXPECT_FALSE(s.at("back from end").flag("again"));
+    for (const auto& [name, sample] : s) EXPECT_TRUE(sample.flag("paused")) << name << ": seeks keep the pause";
+
+    // The timeline: its middle and nine tenths of it, to a pixel's worth.
+    const double pixel = 6761.0 / s.at("click").box("controls")[2];
+    EXPECT_NEAR(expect_pc_picture(s, "click"), 1 + 0.5 * 6761, 2 * pixel);
+    EXPECT_NEAR(expect_pc_picture(s, "drag"), 1 + 0.9 * 6761, 2 * pixel);
+    expect_refresh(s, "button -10s", s.at("drag").refresh() - 600);
+    expect_refresh(s, "button back", s.at("drag").refresh() - 601);
+    // ?t=50.5: refresh 3031 is on display from 50.5 s on.
+    expect_refresh(s, "t", 3031);
+    expect_refresh(s, "beyond", 6762);
+}
+
+TEST_F(WebPage, StartEndsTheShowAndPlayAgainRestartsInPlace) {
+    DRIVE(s, R"([
+      {"open": "?refresh=2000&pause"},
+      {"key": "Enter"},
+      {"waitFor": "document.getElementById('again').style.display === 'block'"}, {"sample": "stopped"},
+      {"key": "Period"},                                    {"sample": "stopped step"},
+      {"click": "#again"},                                  {"sample": "again"},
+      {"waitFor": "+document.getElementById('screen').dataset.refresh > 40"},
+      {"key": "p"},                                         {"sample": "played"},
+      {"key": "End"},                                       {"sample": "end"},
+      {"click": "#again"},                                  {"key": "k"}, {"sample": "again from end"},
+      {"open": "?refresh=5000&pause", "viewport": [390, 844], "phone": true},
+      {"tap": "#screen"},
+      {"waitFor": "document.getElementById('again').style.display === 'block'"}, {"sample": "tapped"}
+    ])");
+    // START from refresh 2000 on ends the show as the PC's run with START
+    // held from there, on its last picture.
+    const PcPlay pressed(2000);
+    const uint32_t last = static_cast<uint32_t>(pressed.crcs.size());
+    ASSERT_LT(last, 6762u);
+    EXPECT_EQ(s.at("stopped").refresh(), last);
+    EXPECT_EQ(s.at("stopped").text("crc"), hex8(pressed.crcs.back()));
+    EXPECT_NE(s.at("stopped").text("status").find("stopped after " + std::to_string(last)), std::string::npos)
+        << s.at("stopped").json;
+    EXPECT_EQ(s.at("stopped step").refresh(), last);
+
+    // Play again: from refresh 1, playing, in the same page.
+    EXPECT_FALSE(s.at("again").flag("again"));
+    EXPECT_FALSE(s.at("again").flag("paused"));
+    EXPECT_LT(s.at("again").refresh(), 30u);
+    const uint32_t played = expect_pc_picture(s, "played");
+    EXPECT_GT(played, 40u);
+    EXPECT_TRUE(s.at("played").flag("paused"));
+    EXPECT_TRUE(s.at("end").flag("again"));
+    EXPECT_LT(expect_pc_picture(s, "again from end"), 30u);
+
+    const PcPlay tapped(5000);
+    EXPECT_EQ(s.at("tapped").refresh(), tapped.crcs.size()) << "a tap on the picture is START";
+    EXPECT_EQ(s.at("tapped").text("crc"), hex8(tapped.crcs.back()));
+}
+
+TEST_F(WebPage, PacingPlaysSixtyRefreshesASecondOnEveryScreenAtEverySpeed) {
+    // The clock and the animation frames are the test's: a second of a 60,
+    // 120, 144 or 30 Hz screen takes no time.
+    DRIVE(s, R"([
+      {"open": "?refresh=1000&pause", "fakeClock": true},
+      {"tick": 60, "frames": 60},                           {"sample": "paused"},
+      {"key": "p"},                                         {"sample": "play"},
+      {"tick": 60, "frames": 60},                           {"sample": "60 Hz"},
+      {"tick": 120, "frames": 120},                         {"sample": "120 Hz"},
+      {"tick": 144, "frames": 144},                         {"sample": "144 Hz"},
+      {"tick": 30, "frames": 30},                           {"sample": "30 Hz"},
+      {"key": "BracketRight"},                              {"sample": "2x"},
+      {"tick": 120, "frames": 120},                         {"sample": "2x later"},
+      {"key": "BracketRight", "times": 3},                  {"sample": "8x"},
+      {"tick": 60, "frames": 60},                           {"sample": "8x later"},
+      {"key": "BracketRight"},                              {"sample": "still 8x"},
+      {"key": "Backspace"},                                 {"sample": "1x"},
+      {"key": "BracketLeft"},                               {"sample": "1/2x"},
+      {"tick": 120, "frames": 120},                         {"sample": "1/2x later"},
+      {"key": "BracketLeft"},                               {"sample": "1/4x"},
+      {"tick": 120, "frames": 120},                         {"sample": "1/4x later"},
+      {"key": "BracketLeft"},                               {"sample": "still 1/4x"},
+      {"key": "Backspace"},
+      {"key": "p"},                                         {"sample": "pause"},
+      {"key": "a"}, {"key": "Period", "times": 20}, {"key": "a"}, {"sample": "loop set"},
+      {"key": "k"}, {"tick": 60, "frames": 120}, {"key": "k"}, {"sample": "looped"},
+      {"key": "a"}, {"key": "k"}, {"tick": 60, "frames": 60},   {"sample": "loop cleared"}
+    ])");
+    expect_refresh(s, "paused", 1000);
+    const auto gained = [&](const std::string& from, const std::string& to) {
+        return static_cast<long>(s.at(to).refresh()) - static_cast<long>(s.at(from).refresh());
+    };
+    EXPECT_EQ(gained("play", "60 Hz"), 60);
+    EXPECT_EQ(gained("60 Hz", "120 Hz"), 60);
+    EXPECT_EQ(gained("120 Hz", "144 Hz"), 60);
+    EXPECT_EQ(gained("144 Hz", "30 Hz"), 60);
+    EXPECT_EQ(gained("2x", "2x later"), 120);
+    EXPECT_EQ(gained("8x", "8x later"), 480);
+    EXPECT_EQ(gained("1/2x", "1/2x later"), 30);
+    EXPECT_EQ(gained("1/4x", "1/4x later"), 15);
+    for (const char* speed : {"2x", "8x", "1x", "1/2x", "1/4x"}) EXPECT_EQ(s.at(speed).text("speed"), speed);
+    EXPECT_EQ(s.at("still 8x").text("speed"), "8x");
+    EXPECT_EQ(s.at("still 1/4x").text("speed"), "1/4x");
+    const uint32_t a = expect_pc_picture(s, "pause");
+    EXPECT_TRUE(s.at("pause").flag("paused"));
+
+    // A-B over 21 refreshes, played for two seconds: still inside it.
+    EXPECT_EQ(s.at("loop set").text("loop"), "A-B " + std::to_string(a) + "-" + std::to_string(a + 20));
+    const uint32_t looped = expect_pc_picture(s, "looped");
+    EXPECT_GE(looped, a);
+    EXPECT_LE(looped, a + 20);
+    EXPECT_EQ(s.at("loop cleared").text("loop"), "A-B");
+    EXPECT_GT(s.at("loop cleared").refresh(), a + 40);
+}
+
+TEST_F(WebPage, TheDisplayAndTheInspectorShowTheRefreshAndItsPalette) {
+    // Swatch 37 is column 5 of row 2; the picture's pixel (100, 50).
+    DRIVE(s, R"([
+      {"open": "?refresh=2000&pause", "viewport": [1920, 1080]},
+      {"key": "o"},                                         {"sample": "osd"},
+      {"key": "i"},
+      {"hover": "#swatches", "at": [0.34375, 0.15625]},     {"sample": "swatch"},
+      {"hover": "#screen", "at": [0.3140625, 0.2104167]},   {"sample": "pixel"},
+      {"key": "a"}, {"key": "p"},                           {"sample": "playing"},
+      {"screenshot": ")" NYRA1_BINARY_DIR R"(/web-desktop.png"},
+      {"key": "o"}, {"key": "i"},                           {"sample": "off"}
+    ])");
+    const Sample& osd = s.at("osd");
+    EXPECT_EQ(osd.text("osd"), "refresh 2000 / 6762   0:33.31   plasma   1x   paused");
+    EXPECT_FALSE(overlap(osd.box("osdBox"), osd.box("screen"))) << "room above the picture: " << osd.json;
+
+    const PcPlay pc(-1, {2000});
+    const KeptRefresh& r = pc.kept.at(2000);
+    const auto colour = [&](int index) {
+        char text[8];
+        std::snprintf(text, sizeof text, "#%02x%02x%02x", r.rgb[3 * index], r.rgb[3 * index + 1],
+                      r.rgb[3 * index + 2]);
+        return std::string(text);
+    };
+    EXPECT_EQ(s.at("swatch").entry(), std::make_pair(std::string("37"), colour(37)));
+    const int index = r.pixels[50 * 320 + 100];
+    EXPECT_EQ(s.at("pixel").entry(), std::make_pair(std::to_string(index), colour(index)));
+    EXPECT_FALSE(overlap(s.at("swatch").box("inspector"), s.at("swatch").box("screen"))) << "room beside it";
+
+    const Sample& playing = s.at("playing");
+    EXPECT_NE(playing.text("osd").find("loop 2000 - ?"), std::string::npos) << playing.json;
+    EXPECT_EQ(playing.text("osd").find("paused"), std::string::npos);
+    EXPECT_FALSE(s.at("off").shown("osd"));
+    EXPECT_FALSE(s.at("off").shown("entry"));
+}
+
+TEST_F(WebPage, ThePictureFitsDesktopsAndPhonesAndIsNotCoveredWhilePlaying) {
+    const std::string bin = NYRA1_BINARY_DIR;
+    DRIVE(s, R"([
+      {"open": "?refresh=3200", "viewport": [1920, 1080], "fakeClock": true},
+      {"tick": 60, "frames": 200},                          {"sample": "desktop"},
+      {"open": "?refresh=3200", "viewport": [1280, 720], "fakeClock": true},
+      {"hover": "#screen"},                                 {"sample": "small desktop"},
+      {"tick": 60, "frames": 200},                          {"sample": "small desktop idle"},
+      {"hover": "#screen", "at": [0.4, 0.4]},               {"sample": "small desktop moved"},
+      {"open": "?refresh=5200", "viewport": [390, 844], "phone": true, "fakeClock": true},
+      {"tick": 60, "frames": 200},                          {"sample": "portrait"},
+      {"screenshot": ")" + bin + R"(/web-phone-portrait.png"},
+      {"open": "?refresh=2000", "viewport": [844, 390], "phone": true, "fakeClock": true},
+      {"tick": 60, "frames": 200},                          {"sample": "landscape"},
+      {"waitFor": "getComputedStyle(document.getElementById('controls')).opacity === '0'"},
+      {"screenshot": ")" + bin + R"(/web-phone-landscape.png"}
+    ])");
+    for (const auto& [name, sample] : s) {
+        EXPECT_EQ(sample.text("rendering"), "pixelated") << name;
+        EXPECT_TRUE(inside_viewport(sample, sample.box("screen"))) << name << ": " << sample.json;
+        EXPECT_FALSE(sample.flag("paused")) << name;
+    }
+    // A moment after the last move, while it plays, the controls are around
+    // the picture or out of sight.
+    for (const char* name : {"desktop", "small desktop idle", "portrait", "landscape"}) {
+        const Sample& idle = s.at(name);
+        EXPECT_TRUE(!overlap(idle.box("controls"), idle.box("screen")) || idle.flag("controlsHidden"))
+            << name << ": " << idle.json;
+    }
+    // Whole pixels where there is room for them.
+    const Box desktop = s.at("desktop").box("screen");
+    EXPECT_EQ(desktop[2], 1280);
+    EXPECT_EQ(desktop[3], 960);
+    EXPECT_EQ(s.at("small desktop").box("screen")[2], 960);
+    EXPECT_FALSE(s.at("desktop").flag("controlsHidden")) << "room under the picture: the controls stay";
+    EXPECT_FALSE(s.at("small desktop").flag("controlsHidden"));
+    EXPECT_TRUE(s.at("small desktop idle").flag("controlsHidden")) << "over the picture only on demand";
+    EXPECT_FALSE(s.at("small desktop moved").flag("controlsHidden"));
+    // A phone: as wide as it is held upright, as high as it is held across.
+    EXPECT_NEAR(s.at("portrait").box("screen")[2], 390, 0.5);
+    EXPECT_FALSE(s.at("portrait").flag("controlsHidden"));
+    EXPECT_NEAR(s.at("landscape").box("screen")[3], 390, 0.5);
+    EXPECT_TRUE(s.at("landscape").flag("controlsHidden"));
 }

@@ -1,173 +1,86 @@
-// The browser frontend: the display controller model drawn into a canvas.
-// The blocking show loop runs under Asyncify; every vertical sync yields to
-// the browser and resumes at the animation frame that is due, so the show
-// keeps 60 refreshes a second on 60 Hz and 120 Hz screens alike.
+// The browser page's side of the show: the viewer (host/viewer.h) behind a
+// few plain calls. The page's script paces it from its animation frames,
+// one call per refresh, and draws the picture this file converts to RGBA.
 #include <emscripten.h>
-#include <emscripten/html5.h>
 
 #include <cstdint>
-#include <cstring>
+#include <string>
 
-#include "host/snapshot.h"
-#include "platform/host/display_controller.h"
-#include "show/show.h"
+#include "host/viewer.h"
 
 namespace {
 
-// Resolves on the next animation frame at which a 1/60 s period is due.
-EM_ASYNC_JS(void, wait_for_refresh_time, (), {
-    await new Promise((resolve) => {
-        const period = 1000 / 60;
-        const tick = (now) => {
-            if (Module.nyraNextDue === undefined) Module.nyraNextDue = now;
-            if (now + 2 >= Module.nyraNextDue) {
-                Module.nyraNextDue = Math.max(Module.nyraNextDue + period, now - period);
-                resolve();
-            } else {
-                requestAnimationFrame(tick);
-            }
-        };
-        requestAnimationFrame(tick);
-    });
-});
+Host::Viewer* viewer = nullptr;
+uint8_t rgba[320 * 240 * 4];
+std::string timeline_json;
 
-// Draws 320 x 240 RGBA bytes into the page's canvas.
-EM_JS(void, present_rgba, (const uint8_t* rgba), {
-    Module.nyraPresent(HEAPU8.subarray(rgba, rgba + 320 * 240 * 4));
-});
-
-EM_JS(void, toggle_fullscreen, (), { Module.nyraToggleFullscreen(); });
-
-// START: Enter, Space, Escape, a tap or click on the picture, a gamepad's
-// Start. A press is latched until a poll has seen it, so a short tap between
-// two polls still counts.
-int keys_down;
-bool pointer_down;
-bool latched;
-
-bool is_start_key(const EmscriptenKeyboardEvent* e) {
-    return !std::strcmp(e->code, "Enter") || !std::strcmp(e->code, "NumpadEnter") ||
-           !std::strcmp(e->code, "Space") || !std::strcmp(e->code, "Escape");
-}
-
-EM_BOOL on_key(int type, const EmscriptenKeyboardEvent* e, void*) {
-    if (is_start_key(e)) {
-        if (type == EMSCRIPTEN_EVENT_KEYDOWN && !e->repeat) {
-            ++keys_down;
-            latched = true;
-        } else if (type == EMSCRIPTEN_EVENT_KEYUP && keys_down > 0) {
-            --keys_down;
-        }
-        return EM_TRUE;
+const char* cue_name(Cue c) {
+    switch (c) {
+    case Cue::FadeIn: return "fade in";
+    case Cue::FadeOut: return "fade out";
+    case Cue::Rewind: return "rewind";
+    case Cue::End: return "end";
+    case Cue::Pause: return "pause";
+    case Cue::None: break;
     }
-    if (type == EMSCRIPTEN_EVENT_KEYDOWN && !e->repeat && !std::strcmp(e->code, "KeyF")) {
-        toggle_fullscreen();
-        return EM_TRUE;
+    return "cue";
+}
+
+// The timeline as the page's script reads it:
+// {"refreshes":N,"chapters":[["title",2],...],"cues":[["fade in",40],...]}
+std::string describe(const Host::Timeline& t) {
+    std::string out = "{\"refreshes\":" + std::to_string(t.refreshes) + ",\"chapters\":[";
+    for (size_t i = 0; i < t.chapters.size(); ++i) {
+        out += (i ? ",[\"" : "[\"") + std::string(Host::stage_name(t.chapters[i].stage)) + "\"," +
+               std::to_string(t.chapters[i].first) + "]";
     }
-    return EM_FALSE;
-}
-
-EM_BOOL on_pointer(int type, const EmscriptenMouseEvent*, void*) {
-    pointer_down = type == EMSCRIPTEN_EVENT_MOUSEDOWN;
-    latched = latched || pointer_down;
-    return EM_TRUE;
-}
-
-EM_BOOL on_touch(int type, const EmscriptenTouchEvent*, void*) {
-    pointer_down = type == EMSCRIPTEN_EVENT_TOUCHSTART;
-    latched = latched || pointer_down;
-    return EM_TRUE;
-}
-
-bool gamepad_start() {
-    if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return false;
-    const int pads = emscripten_get_num_gamepads();
-    for (int i = 0; i < pads; ++i) {
-        EmscriptenGamepadEvent pad;
-        if (emscripten_get_gamepad_status(i, &pad) == EMSCRIPTEN_RESULT_SUCCESS && pad.connected &&
-            pad.numButtons > 9 && pad.digitalButton[9]) {
-            return true;
-        }
+    out += "],\"cues\":[";
+    for (size_t i = 0; i < t.cues.size(); ++i) {
+        out += (i ? ",[\"" : "[\"") + std::string(cue_name(t.cues[i].cue)) + "\"," +
+               std::to_string(t.cues[i].refresh) + "]";
     }
-    return false;
+    return out + "]}";
 }
-
-bool page_start_held() {
-    const bool held = latched || keys_down > 0 || pointer_down || gamepad_start();
-    latched = false;
-    return held;
-}
-
-void listen() {
-    const char* window = EMSCRIPTEN_EVENT_TARGET_WINDOW;
-    emscripten_set_keydown_callback(window, nullptr, EM_TRUE, on_key);
-    emscripten_set_keyup_callback(window, nullptr, EM_TRUE, on_key);
-    emscripten_set_mousedown_callback("#screen", nullptr, EM_TRUE, on_pointer);
-    emscripten_set_mouseup_callback(window, nullptr, EM_TRUE, on_pointer);
-    emscripten_set_touchstart_callback("#screen", nullptr, EM_TRUE, on_touch);
-    emscripten_set_touchend_callback(window, nullptr, EM_TRUE, on_touch);
-}
-
-EM_JS(void, show_ended, (int completed, int refreshes), {
-    Module.nyraEnded(completed, refreshes);
-});
-
-EM_JS(int, test_refresh, (), { return Module.nyraTestRefresh || 0; });
-
-class CanvasFrontend : public DisplayController::Frontend {
-public:
-    explicit CanvasFrontend(uint32_t test_at) : test_at_(test_at) {}
-
-    void refresh(const DisplayController::Refresh& r) override {
-        if (test_at_ != 0) {
-            // Deterministic test mode: virtual time, and only refresh N is drawn.
-            if (!drawn_ && (r.number == test_at_ || r.final)) {
-                draw(r);
-                drawn_ = true;
-            }
-            return;
-        }
-        draw(r);
-        if (!r.final) wait_for_refresh_time();
-    }
-
-    // In test mode START is held once refresh N is drawn, to end the run.
-    bool start_held() override { return test_at_ == 0 ? page_start_held() : drawn_; }
-
-private:
-    void draw(const DisplayController::Refresh& r) {
-        for (int i = 0; i < 320 * 240; ++i) {
-            const uint8_t* c = r.rgb + 3 * r.pixels[i];
-            rgba_[4 * i] = c[0];
-            rgba_[4 * i + 1] = c[1];
-            rgba_[4 * i + 2] = c[2];
-            rgba_[4 * i + 3] = 255;
-        }
-        present_rgba(rgba_);
-    }
-
-    uint32_t test_at_;
-    bool drawn_ = false;
-    uint8_t rgba_[320 * 240 * 4];
-};
 
 } // namespace
 
-// Plays the show from a fresh start; called again, it plays it again in
-// place, without reloading the page.
-extern "C" EMSCRIPTEN_KEEPALIVE void nyra1_play() {
-    static CanvasFrontend* frontend = nullptr;
-    static bool listening = false;
-    if (!listening) {
-        listen();
-        listening = true;
+extern "C" {
+
+// Learns the show's timeline and stands at refresh 1; the timeline as JSON.
+EMSCRIPTEN_KEEPALIVE const char* nyra1_open() {
+    if (!viewer) {
+        viewer = new Host::Viewer();
+        timeline_json = describe(viewer->timeline());
     }
-    delete frontend;
-    frontend = new CanvasFrontend(static_cast<uint32_t>(test_refresh()));
-    latched = false;
-    Host::restart_show();
-    DisplayController::attach(frontend);
-    Show::run(nullptr);
-    show_ended(DisplayController::ending() == DisplayController::Ending::Completed,
-               static_cast<int>(DisplayController::refreshes()));
+    return timeline_json.c_str();
 }
+
+EMSCRIPTEN_KEEPALIVE void nyra1_seek(uint32_t n) { viewer->seek(n); }
+// The next refresh; 0 at the end of the show.
+EMSCRIPTEN_KEEPALIVE int nyra1_advance() { return viewer->advance() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE uint32_t nyra1_position() { return viewer->position(); }
+EMSCRIPTEN_KEEPALIVE int nyra1_at_end() { return viewer->at_end() ? 1 : 0; }
+// 1 when the show ended by START, 0 otherwise.
+EMSCRIPTEN_KEEPALIVE int nyra1_stopped() {
+    return DisplayController::ending() == DisplayController::Ending::StoppedByStart ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE const char* nyra1_stage() { return Host::stage_name(viewer->stage()); }
+EMSCRIPTEN_KEEPALIVE void nyra1_press_start() { viewer->press_start(); }
+
+// The refresh on show: 320 x 240 indices, 256 x R, G, B, and as RGBA.
+EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_pixels() { return viewer->pixels(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_palette() { return viewer->rgb(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_rgba() {
+    const uint8_t* pixels = viewer->pixels();
+    const uint8_t* rgb = viewer->rgb();
+    for (int i = 0; i < 320 * 240; ++i) {
+        const uint8_t* c = rgb + 3 * pixels[i];
+        rgba[4 * i] = c[0];
+        rgba[4 * i + 1] = c[1];
+        rgba[4 * i + 2] = c[2];
+        rgba[4 * i + 3] = 255;
+    }
+    return rgba;
+}
+
+} // extern "C"

@@ -1,0 +1,143 @@
+// Drives the browser page in Debian's chromium through Playwright, with
+// real key, mouse and touch events:
+//   node web_page_driver.js NODE_MODULES BASE_URL STEPS.json
+// STEPS is a list of steps (see run()); every "sample" step prints one JSON
+// line of what the page shows at that moment.
+'use strict';
+const fs = require('fs');
+const path = require('path');
+
+const [modules, base, stepsFile] = process.argv.slice(2);
+const { chromium } = require(path.resolve(modules, 'playwright-core'));
+const steps = JSON.parse(fs.readFileSync(stepsFile, 'utf8'));
+
+// A clock and animation frames the test moves by hand: a screen of any
+// rate, without waiting for it.
+const FAKE_CLOCK = `(() => {
+  let now = 1000;
+  let queue = [];
+  performance.now = () => now;
+  window.requestAnimationFrame = (cb) => { queue.push(cb); return queue.length; };
+  window.nyraTick = (hz, frames) => {
+    for (let i = 0; i < frames; i++) {
+      now += 1000 / hz;
+      const due = queue;
+      queue = [];
+      for (const cb of due) cb(now);
+    }
+  };
+})();`;
+
+// What the page shows: the refresh drawn, the canvas's CRC-32 (its R, G, B
+// bytes), the state of the controls and where things are.
+function sample() {
+  const $ = (id) => document.getElementById(id);
+  const rect = (id) => {
+    const e = $(id);
+    if (e.hidden || getComputedStyle(e).display === 'none') return null;
+    const r = e.getBoundingClientRect();
+    return [r.left, r.top, r.width, r.height];
+  };
+  const screen = $('screen');
+  return {
+    refresh: +screen.dataset.refresh,
+    crc: crc32(canvasRgb()).toString(16).padStart(8, '0'),
+    paused: screen.dataset.paused === '1',
+    again: rect('again') !== null,
+    status: $('status').textContent,
+    speed: $('speed').textContent,
+    loop: $('loop').textContent,
+    osd: $('osd').hidden ? null : $('osd-text').textContent,
+    entry: $('inspector').hidden ? null : [$('entry').dataset.index || '', $('entry').dataset.colour || ''],
+    controlsHidden: $('controls').classList.contains('hidden'),
+    rendering: getComputedStyle(screen).imageRendering,
+    viewport: [innerWidth, innerHeight],
+    screen: rect('screen'),
+    controls: rect('controls'),
+    osdBox: rect('osd'),
+    inspector: rect('inspector'),
+  };
+}
+
+async function point(page, s) {
+  const box = await page.locator(s.on).boundingBox();
+  const [fx, fy] = s.at || [0.5, 0.5];
+  return [box.x + box.width * fx, box.y + box.height * fy];
+}
+
+async function run(browser) {
+  let context = null, page = null, fake = false;
+  // Lets the page draw what the last event did: two animation frames.
+  const settle = () => fake ? page.evaluate(() => window.nyraTick(60, 2))
+                            : page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+  for (const s of steps) {
+    if (s.open !== undefined) {
+      // {open: "?query", viewport: [w, h], phone: true, fakeClock: true}
+      if (context) await context.close();
+      const [width, height] = s.viewport || [1280, 800];
+      context = await browser.newContext({ viewport: { width, height }, deviceScaleFactor: s.phone ? 3 : 1,
+                                           isMobile: !!s.phone, hasTouch: !!s.phone });
+      page = await context.newPage();
+      fake = !!s.fakeClock;
+      if (fake) await page.addInitScript(FAKE_CLOCK);
+      page.on('pageerror', (e) => { console.error('page error: ' + e.message); process.exitCode = 1; });
+      await page.goto(base + s.open);
+      // Loaded once the first refresh is drawn (by hand under the fake clock).
+      await page.waitForFunction(() => {
+        if (window.nyraTick) window.nyraTick(60, 1);
+        return document.getElementById('screen').dataset.refresh;
+      }, null, { timeout: 30000, polling: 50 });
+    } else if (s.key) {
+      for (let i = 0; i < (s.times || 1); i++) await page.keyboard.press(s.key);
+      await settle();
+    } else if (s.click || s.tap || s.hover) {
+      // {click|tap|hover: selector, at: [fx, fy]}, at a fraction of its box
+      const [x, y] = await point(page, { on: s.click || s.tap || s.hover, at: s.at });
+      if (s.click) await page.mouse.click(x, y);
+      else if (s.tap) await page.touchscreen.tap(x, y);
+      else await page.mouse.move(x, y);
+      await settle();
+    } else if (s.drag) {
+      // {drag: selector, from: [fx, fy], to: [fx, fy]}
+      const [x0, y0] = await point(page, { on: s.drag, at: s.from });
+      const [x1, y1] = await point(page, { on: s.drag, at: s.to });
+      await page.mouse.move(x0, y0);
+      await page.mouse.down();
+      for (let i = 1; i <= 8; i++) {
+        await page.mouse.move(x0 + (x1 - x0) * i / 8, y0 + (y1 - y0) * i / 8);
+        await settle();
+      }
+      await page.mouse.up();
+      await settle();
+    } else if (s.tick) {
+      // {tick: hz, frames: n}: n animation frames of a screen of that rate
+      await page.evaluate(([hz, n]) => window.nyraTick(hz, n), [s.tick, s.frames]);
+    } else if (s.waitFor) {
+      await page.waitForFunction(s.waitFor, null, { timeout: s.timeout || 15000, polling: 20 });
+    } else if (s.sample) {
+      const got = await page.evaluate(sample);
+      console.log(JSON.stringify({ name: s.sample, ...got }));
+    } else if (s.screenshot) {
+      await page.screenshot({ path: s.screenshot });
+    } else {
+      throw new Error('unknown step ' + JSON.stringify(s));
+    }
+  }
+  if (context) await context.close();
+}
+
+(async () => {
+  const browser = await chromium.launch({
+    executablePath: process.env.NYRA1_CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync'],
+  });
+  try {
+    await run(browser);
+  } finally {
+    await browser.close();
+  }
+})().catch((e) => {
+  console.error(e.stack || String(e));
+  process.exit(1);
+});
