@@ -190,7 +190,12 @@ std::string usage_text() {
            "Plays the Nyra 1 show: a 320x240 256-colour demo show.\n"
            "\n"
            "Modes (one at most; the default is a window):\n"
+#if NYRA1_WINDOW
            "  (none)                 play in a window at 60 Hz\n"
+#else
+           "  (none)                 the window is not built into this nyra1 (no SDL2):\n"
+           "                         use one of the modes below\n"
+#endif
            "  --frames DIR           write every refresh as DIR/00001.png, 00002.png, ...\n"
            "                         (8-bit indexed 320x240 PNG; old numbered frames in DIR\n"
            "                         are replaced)\n"

@@ -12,7 +12,9 @@
 #include "host/record_frontend.h"
 #include "host/options.h"
 #include "host/show_runner.h"
+#if NYRA1_WINDOW
 #include "host/window_frontend.h"
+#endif
 
 namespace Host {
 
@@ -113,6 +115,7 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     return kExitOk;
 }
 
+#if NYRA1_WINDOW
 int run_window(const Options& o, std::FILE* out, std::FILE* err) {
     WindowFrontend window({o.scale, o.fullscreen, o.press_start_at, o.screenshot_at, o.timing});
     std::string error;
@@ -121,6 +124,12 @@ int run_window(const Options& o, std::FILE* out, std::FILE* err) {
     say(out, ending_line(result));
     return kExitOk;
 }
+#else
+int run_window(const Options&, std::FILE*, std::FILE* err) {
+    return fail(err, "this nyra1 is built without the window (no SDL2): use --frames DIR, "
+                     "--record FILE or --bench");
+}
+#endif
 
 } // namespace
 
