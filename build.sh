@@ -3,27 +3,48 @@
 #   ./build.sh play    install what is missing, build, and play the show
 #   ./build.sh test    install what is missing, build, and run every test
 #   ./build.sh build   install what is missing and build
+#   ./build.sh setup   install what building and every test need, nothing else
+# The builds use the presets of CMakePresets.json (default: build/).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 # What building and playing needs; the tests need more (the handheld's
-# cross compiler and emulator, the browser build and a browser, OCR, fuzzing).
+# cross compiler and emulator, the browser build and a browser, OCR, fuzzing,
+# the package checks).
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libsdl2-dev libpng-dev zlib1g-dev ffmpeg)
 test_packages=(xvfb xauth tesseract-ocr g++-arm-linux-gnueabi binutils-arm-linux-gnueabi
-               qemu-user python3 emscripten chromium clang libclang-rt-14-dev nodejs)
+               qemu-user python3 emscripten chromium clang libclang-rt-14-dev nodejs
+               dpkg-dev lintian desktop-file-utils man-db groff-base)
 
+# Installs the missing packages quietly: one line a step, apt's whole output
+# in build/apt.log, shown only when a step fails.
 install_missing() {
     local missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return
-    echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+    mkdir -p build
+    local log=build/apt.log
+    : > "$log"
+    step "Updating the package lists (log: $log)" "$log" $sudo apt-get update
+    step "Installing ${#missing[@]} packages: ${missing[*]} (log: $log)" "$log" \
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+}
+
+# step LINE LOG COMMAND...: says LINE, runs COMMAND into LOG.
+step() {
+    local line=$1 log=$2
+    shift 2
+    echo "$line"
+    if ! "$@" >> "$log" 2>&1; then
+        echo "The step failed: $*; its log ($log):" >&2
+        cat "$log" >&2
+        exit 1
+    fi
 }
 
 # The browser page's test drives chromium through Playwright's driver, an
@@ -38,8 +59,8 @@ install_npm_packages() {
 }
 
 build() {
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-    cmake --build build -j"$(nproc)"
+    cmake --preset default > /dev/null
+    cmake --build --preset default -j"$(nproc)"
 }
 
 case "${1:-play}" in
@@ -58,14 +79,18 @@ test)
     install_missing
     install_npm_packages
     build
-    ctest --test-dir build -j"$(nproc)" --output-on-failure
+    ctest --preset default -j"$(nproc)"
     ;;
 build)
     install_missing
     build
     ;;
+setup)
+    packages+=("${test_packages[@]}")
+    install_missing
+    ;;
 *)
-    echo "usage: ./build.sh [play|test|build] [nyra1 options]" >&2
+    echo "usage: ./build.sh [play|test|build|setup] [nyra1 options]" >&2
     exit 2
     ;;
 esac

@@ -286,7 +286,12 @@ std::string usage_text() {
            "Options take a value as --name VALUE or --name=VALUE.\n"
            "\n"
            "Modes (one at most; the default is a window):\n"
+#if NYRA1_WINDOW
            "  (none)                 play in a window at 60 Hz\n"
+#else
+           "  (none)                 the window is not built into this nyra1 (no SDL2):\n"
+           "                         use one of the modes below\n"
+#endif
            "  --frames DIR           write every refresh as DIR/00001.png, 00002.png, ...\n"
            "                         (8-bit indexed 320x240 PNG). DIR must be new or\n"
            "                         empty; nothing else in it is ever touched\n"

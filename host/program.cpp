@@ -13,7 +13,9 @@
 #include "host/options.h"
 #include "host/show_runner.h"
 #include "host/viewer.h"
+#if NYRA1_WINDOW
 #include "host/window_frontend.h"
+#endif
 
 namespace Host {
 
@@ -170,6 +172,7 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     return kExitOk;
 }
 
+#if NYRA1_WINDOW
 int run_window(const Options& o, std::FILE* out, std::FILE* err) {
     WindowFrontend window({o.scale, o.fullscreen, o.press_start_at, o.screenshot_at, o.timing});
     std::string error;
@@ -178,6 +181,12 @@ int run_window(const Options& o, std::FILE* out, std::FILE* err) {
     say(out, ending_line(result) + start_note(o, result));
     return kExitOk;
 }
+#else
+int run_window(const Options&, std::FILE*, std::FILE* err) {
+    return fail(err, "this nyra1 is built without the window (no SDL2): use --frames DIR, "
+                     "--record FILE or --bench");
+}
+#endif
 
 } // namespace
 

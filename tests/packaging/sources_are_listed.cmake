@@ -1,0 +1,47 @@
+# Sources are listed by name, never globbed, so that adding a file is a
+# visible change: no CMakeLists.txt globs, and every C++ source of the tree is
+# named in one of the build's CMake files (a test file that is not named
+# would silently never be built).
+#   cmake -DSOURCE_DIR=... -P sources_are_listed.cmake
+cmake_minimum_required(VERSION 3.22)
+include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
+set(folders show platform data text effects host tools tests bench)
+
+set(cmake_files)
+foreach(folder IN LISTS folders ITEMS cmake)
+  file(GLOB_RECURSE found ${SOURCE_DIR}/${folder}/CMakeLists.txt ${SOURCE_DIR}/${folder}/*.cmake)
+  list(APPEND cmake_files ${found})
+endforeach()
+list(APPEND cmake_files ${SOURCE_DIR}/CMakeLists.txt)
+
+set(build_text)
+set(globbing)
+foreach(file IN LISTS cmake_files)
+  file(READ ${file} text)
+  string(APPEND build_text "${text}\n")
+  get_filename_component(name ${file} NAME)
+  if(name STREQUAL "CMakeLists.txt" AND text MATCHES "file\\(GLOB")
+    file(RELATIVE_PATH path ${SOURCE_DIR} ${file})
+    list(APPEND globbing ${path})
+  endif()
+endforeach()
+if(globbing)
+  message(FATAL_ERROR "these glob instead of listing: ${globbing}")
+endif()
+
+set(unlisted)
+set(count 0)
+foreach(folder IN LISTS folders)
+  file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(source IN LISTS sources)
+    get_filename_component(stem ${source} NAME_WE)
+    if(NOT build_text MATCHES "(^|[^A-Za-z0-9_])${stem}([^A-Za-z0-9_]|$)")
+      list(APPEND unlisted ${source})
+    endif()
+    math(EXPR count "${count} + 1")
+  endforeach()
+endforeach()
+if(unlisted)
+  message(FATAL_ERROR "these sources are named in no CMake file: ${unlisted}")
+endif()
+message("all ${count} sources are listed")
