@@ -283,7 +283,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
 std::string usage_text() {
     return "Usage: nyra1 [OPTIONS]\n"
            "Plays the Nyra 1 show: a 320x240 256-colour demo show.\n"
-           "Options take a value as --name VALUE or --name=VALUE.\n"
+           "An option takes its value as the next argument or after =: --scale 4, --scale=4.\n"
            "\n"
            "Modes (one at most; the default is a window):\n"
 #if NYRA1_WINDOW
