@@ -26,7 +26,6 @@ struct State {
 };
 State state;
 
-constexpr int32_t kPitch = Display::kCanvasPitch;
 constexpr int32_t kSkyRows = 26;
 constexpr int32_t kFirstRow = 201;      // each column is drawn upward from here
 constexpr int32_t kBudget = kRows;      // pixels per column at most
@@ -34,15 +33,30 @@ constexpr int32_t kStep = 8192;         // dist per sample
 constexpr int32_t kSamples = 400;
 constexpr int32_t kStartThreshold = 8192 * 10000; // eye height 312.5
 
-void draw_sky(uint8_t* canvas) {
-    for (int32_t y = 0; y < kSkyRows; ++y) __builtin_memset(canvas + y * kPitch, 2, Display::kWidth);
+// Column x looks along angle a - 15 (x + 1), a = heading + 5460, but a ray's
+// direction is one of the sine table's 1024 steps of 64 units: four or five
+// neighbouring columns share a ray and so their whole picture. Each ray is
+// cast once into ray_rows, one byte per ray in each of the canvas rows
+// 0..201, and the rows are then copied out to the canvas, every column
+// taking its ray's byte. The 320 columns span 15 * 319 = 4785 units, so 76
+// rays at most.
+constexpr int32_t kRayPitch = 80;
+static_assert(15 * (Display::kWidth - 1) / 64 + 2 <= kRayPitch);
+alignas(32) uint8_t ray_rows[(kFirstRow + 1) * kRayPitch];
+
+// Rows 0..25 start as sky. Rows 26..201 need no filling: every column draws
+// at least 176 pixels, since at the last sample (s = 399) a cell of height 3
+// still reaches above fewer than 176 rows drawn (32 * 3 > 10000 - 200 s + 175 s).
+void draw_sky() {
+    __builtin_memset(ray_rows, 2, kSkyRows * kRayPitch);
 }
 
-// One screen column: samples s = 0..399 along the ray, 2 cells apart; a
-// sample draws while its height, projected, reaches above the column drawn so
-// far. The projection is kept by additions alone: at every test
+// One ray: samples s = 0..399 along it, 2 cells apart; a sample draws while
+// its height, projected, reaches above the column drawn so far. The
+// projection is kept by additions alone: at every test
 // m = 8192 * (10000 - 200 s + r s) with r pixels drawn, and
 // o = 8192 * (r - 200), minus 8192 times the pixels left in the budget.
+// The column goes upward from `column`, kRayPitch bytes a row.
 //
 // Positions come in shifted left by 7: bits 15..24 of a 17.15 position, its
 // map cell, are then the top 10 bits, and the shifted sums wrap exactly like
@@ -88,7 +102,7 @@ __attribute__((noinline)) void cast_column(uint8_t* column, uint32_t px, uint32_
         "4:"
         : [column] "+r"(column), [px] "+r"(px), [py] "+r"(py), [m] "+r"(m), [o] "+r"(o),
           [dist] "+r"(dist), [h] "=&r"(h), [cell_row] "=&r"(cell_row)
-        : [dx] "r"(dx), [dy] "r"(dy), [map] "r"(map), [step] "I"(kStep), [pitch] "n"(kPitch),
+        : [dx] "r"(dx), [dy] "r"(dy), [map] "r"(map), [step] "I"(kStep), [pitch] "n"(kRayPitch),
           [end] "I"(kSamples * kStep)
         : "cc", "memory");
 #else
@@ -98,7 +112,7 @@ __attribute__((noinline)) void cast_column(uint8_t* column, uint32_t px, uint32_
         if ((h << 18) > m) {
             do {
                 column[row] = static_cast<uint8_t>(h);
-                row -= kPitch;
+                row -= kRayPitch;
                 m += dist;
                 o += kStep;
                 if (o >= 0) return; // budget used up
@@ -114,17 +128,38 @@ __attribute__((noinline)) void cast_column(uint8_t* column, uint32_t px, uint32_
 #endif
 }
 
+// Direction step (sine table index) of the angle a.
+inline uint32_t direction(uint32_t a) { return (a & 0xFFFF) >> 6; }
+
+// Canvas rows 0..201 from ray_rows: column x shows ray ray_of[x].
+void copy_out(uint8_t* canvas, const uint8_t* ray_of) {
+    constexpr int32_t kPitch = Display::kCanvasPitch;
+    for (int32_t y = 0; y <= kFirstRow; ++y) {
+        const uint8_t* const in = ray_rows + y * kRayPitch;
+        uint8_t* const out = canvas + y * kPitch;
+        for (int32_t x = 0; x < Display::kWidth; ++x) out[x] = in[ray_of[x]];
+    }
+}
+
 void cast(uint8_t* canvas, const Course& c) {
-    uint8_t* out = canvas + kFirstRow * kPitch;
-    // Column 0 looks 5445 units left of the heading, each column 15 less.
-    uint32_t angle = c.heading + 5460u;
-    for (int32_t x = 0; x < Display::kWidth; ++x, ++out) {
-        angle -= 15;
-        const uint32_t k = (angle & 0xFFFF) >> 6;
+    // Column 0 looks 5445 units left of the heading, each column 15 less;
+    // ray j looks along direction step k0 - j.
+    const uint32_t angle0 = c.heading + 5460u - 15u;
+    const uint32_t k0 = direction(angle0);
+    const uint32_t rays = ((k0 - direction(angle0 - 15u * (Display::kWidth - 1))) & 1023) + 1;
+    uint8_t* out = ray_rows + kFirstRow * kRayPitch;
+    for (uint32_t j = 0; j < rays; ++j, ++out) {
+        const uint32_t k = (k0 - j) & 1023;
         const uint32_t dx = static_cast<uint32_t>(2 * table[(k + 256) & 1023]);
         const uint32_t dy = static_cast<uint32_t>(2 * table[k]);
         cast_column(out, c.x << 7, c.y << 7, dx << 7, dy << 7);
     }
+    uint8_t ray_of[Display::kWidth];
+    uint32_t angle = angle0;
+    for (int32_t x = 0; x < Display::kWidth; ++x, angle -= 15) {
+        ray_of[x] = static_cast<uint8_t>((k0 - direction(angle)) & 1023);
+    }
+    copy_out(canvas, ray_of);
 }
 
 } // namespace
@@ -149,10 +184,9 @@ Course advance(const Course& c, uint32_t frame) {
 }
 
 void draw_frame(uint32_t frame) {
-    uint8_t* const canvas = Display::canvas();
-    draw_sky(canvas);
+    draw_sky();
     state.camera = advance(state.camera, frame);
-    cast(canvas, state.camera);
+    cast(Display::canvas(), state.camera);
 }
 
 namespace {
