@@ -32,22 +32,22 @@ void build_map() {
                                                (table[(32 * (j & 31) + 256) & 1023] >> 10));
     }
 
-    uint8_t* cell = Buffers::terrain_map;
     for (uint32_t i = 0; i < 1024; ++i) {
         const int32_t row_terms = (table[4 * (i & 255)] >> 8) + (table[32 * (i & 31)] >> 10);
         const uint32_t base4 = i;           // (i + 2j) & 1023
         const uint32_t base5 = 2 * i + 256; // (2i + (j >> 3) + 256) & 1023
         for (uint32_t j = 0; j < 1024; j += 8) {
-            // The fifth term moves once every eight cells.
+            // The fifth term moves once every eight cells; eight cells of a
+            // row lie side by side in a strip.
             const int32_t outer = row_terms + (table[(base5 + (j >> 3)) & 1023] >> 7);
+            uint8_t* const cell = Buffers::terrain_map + Buffers::terrain_offset(i, j);
 #pragma GCC unroll 8
             for (uint32_t k = j; k < j + 8; ++k) {
                 const int32_t v = outer + column_terms[k] + (table[(base4 + 2 * k) & 1023] >> 8);
                 // Troughs and crests both become high ground.
-                cell[k] = kHeights.height[static_cast<uint32_t>(v * v) >> 10];
+                cell[k - j] = kHeights.height[static_cast<uint32_t>(v * v) >> 10];
             }
         }
-        cell += 1024;
     }
 }
 

@@ -60,55 +60,76 @@ void draw_sky() {
 //
 // Positions come in shifted left by 7: bits 15..24 of a 17.15 position, its
 // map cell, are then the top 10 bits, and the shifted sums wrap exactly like
-// the unshifted ones, so (y >> 15 & 1023) << 10 | (x >> 15 & 1023) needs no
-// masks. Kept out of line so that the loop has every register to itself.
+// the unshifted ones, so the cell (y >> 22, x >> 22) at
+// (x >> 22) + 16 (y >> 22) + 16384 (x >> 26) (Buffers::terrain_offset) needs
+// no masks. Kept out of line so that the loop has every register to itself.
 __attribute__((noinline)) void cast_column(uint8_t* column, uint32_t px, uint32_t py, uint32_t dx,
                                            uint32_t dy) {
     const uint8_t* const map = Buffers::terrain_map;
     int32_t m = kStartThreshold;
     int32_t o = -kStep * kBudget;
-    int32_t dist = 0;
 #if defined(__arm__)
-    // The same loop by hand, which the compiler does not find: per sample
-    // eleven instructions (the map row from y, the cell read addressed with
-    // x >> 22, the test, four additions, the end test), per pixel six (the
-    // store moves the output up a row by itself).
+    // The same loop by hand, two samples a round, which the compiler does
+    // not find. Per sample twelve instructions: the cell address in four,
+    // the read, the next position while the byte arrives, the test, the
+    // projection and the distance; the distance counts up from -400 steps to
+    // 0, so that its addition ends the ray. Per pixel six: the store moves
+    // the output up a row by itself, t holds the distance 8192 s.
+    constexpr int32_t kEnd = kSamples * kStep;
+    int32_t dist = -kEnd;
     uint32_t h;
-    uint32_t cell_row;
+    uint32_t t;
+    uint32_t u;
+#define NYRA1_VOXEL_SAMPLE(draw)                                                                   \
+    "and   %[u], %[px], #0xFC000000\n\t"                                                          \
+    "mov   %[t], %[py], lsr #22\n\t"                                                              \
+    "add   %[t], %[map], %[t], lsl #4\n\t"                                                        \
+    "add   %[t], %[t], %[u], lsr #12\n\t"                                                         \
+    "ldrb  %[h], [%[t], %[px], lsr #22]\n\t"                                                      \
+    "add   %[px], %[px], %[dx]\n\t"                                                               \
+    "add   %[py], %[py], %[dy]\n\t"                                                               \
+    "cmp   %[m], %[h], lsl #18\n\t"                                                               \
+    "blt   " draw "\n\t"
+// Draws while h << 18 > m; a budget used up (o reaching 0) ends the ray.
+#define NYRA1_VOXEL_DRAW(draw, pixel, back)                                                        \
+    draw ":\n\t"                                                                                  \
+    "add   %[t], %[dist], %[end]\n"                                                                \
+    pixel ":\n\t"                                                                                 \
+    "strb  %[h], [%[column]], #-%c[pitch]\n\t"                                                    \
+    "add   %[m], %[m], %[t]\n\t"                                                                  \
+    "adds  %[o], %[o], %[step]\n\t"                                                               \
+    "bpl   9f\n\t"                                                                                \
+    "cmp   %[m], %[h], lsl #18\n\t"                                                               \
+    "blt   " pixel "b\n\t"                                                                        \
+    "b     " back "b\n"
     asm volatile(
         "1:\n\t"
-        "mov   %[cell_row], %[py], lsr #22\n\t"
-        "add   %[cell_row], %[map], %[cell_row], lsl #10\n\t"
-        "ldrb  %[h], [%[cell_row], %[px], lsr #22]\n\t"
-        "cmp   %[m], %[h], lsl #18\n\t"
-        "blt   3f\n"
+        NYRA1_VOXEL_SAMPLE("5f")
         "2:\n\t"
-        "add   %[px], %[px], %[dx]\n\t"
-        "add   %[py], %[py], %[dy]\n\t"
         "add   %[m], %[m], %[o]\n\t"
         "add   %[dist], %[dist], %[step]\n\t"
-        "cmp   %[dist], %[end]\n\t"
-        "bne   1b\n\t"
-        "b     4f\n"
-        // Draw while h << 18 > m; a budget used up (o reaching 0) ends the column.
+        NYRA1_VOXEL_SAMPLE("7f")
         "3:\n\t"
-        "strb  %[h], [%[column]], #-%c[pitch]\n\t"
-        "add   %[m], %[m], %[dist]\n\t"
-        "adds  %[o], %[o], %[step]\n\t"
-        "bpl   4f\n\t"
-        "cmp   %[m], %[h], lsl #18\n\t"
-        "blt   3b\n\t"
-        "b     2b\n"
-        "4:"
+        "add   %[m], %[m], %[o]\n\t"
+        "adds  %[dist], %[dist], %[step]\n\t"
+        "bne   1b\n\t"
+        "b     9f\n"
+        NYRA1_VOXEL_DRAW("5", "6", "2")
+        NYRA1_VOXEL_DRAW("7", "8", "3")
+        "9:"
         : [column] "+r"(column), [px] "+r"(px), [py] "+r"(py), [m] "+r"(m), [o] "+r"(o),
-          [dist] "+r"(dist), [h] "=&r"(h), [cell_row] "=&r"(cell_row)
+          [dist] "+r"(dist), [h] "=&r"(h), [t] "=&r"(t), [u] "=&r"(u)
         : [dx] "r"(dx), [dy] "r"(dy), [map] "r"(map), [step] "I"(kStep), [pitch] "n"(kRayPitch),
-          [end] "I"(kSamples * kStep)
+          [end] "I"(kEnd)
         : "cc", "memory");
+#undef NYRA1_VOXEL_SAMPLE
+#undef NYRA1_VOXEL_DRAW
+    static_assert(kSamples % 2 == 0);
 #else
+    int32_t dist = 0;
     int32_t row = 0; // offset of the next pixel, from row 201 upward
     do {
-        const int32_t h = map[(py >> 22) << 10 | px >> 22];
+        const int32_t h = map[Buffers::terrain_offset(py >> 22, px >> 22)];
         if ((h << 18) > m) {
             do {
                 column[row] = static_cast<uint8_t>(h);

@@ -162,7 +162,7 @@ void reference_picture(const Course& c, uint8_t* canvas) {
         int64_t dist = 0;
         int left = 200, row = 201;
         for (;;) {
-            const int h = Buffers::terrain_map[((py >> 15) & 1023) * 1024 + ((px >> 15) & 1023)];
+            const int h = TerrainGenerator::cell((py >> 15) & 1023, (px >> 15) & 1023);
             bool full = false;
             while (int64_t{h} * 262144 > m) {
                 canvas[row * kPitch + x] = static_cast<uint8_t>(h);
