@@ -70,11 +70,12 @@ __attribute__((noinline)) void cast_column(uint8_t* column, uint32_t px, uint32_
     int32_t o = -kStep * kBudget;
 #if defined(__arm__)
     // The same loop by hand, two samples a round, which the compiler does
-    // not find. Per sample twelve instructions: the cell address in four,
+    // not find. Per sample eleven instructions: the cell address in four,
     // the read, the next position while the byte arrives, the test, the
-    // projection and the distance; the distance counts up from -400 steps to
-    // 0, so that its addition ends the ray. Per pixel six: the store moves
-    // the output up a row by itself, t holds the distance 8192 s.
+    // projection and the distance; every other sample the end test, for the
+    // distance counts up from -400 steps to 0 and its addition ends the ray.
+    // Per pixel six: the store moves the output up a row by itself, t holds
+    // the distance 8192 s.
     constexpr int32_t kEnd = kSamples * kStep;
     int32_t dist = -kEnd;
     uint32_t h;
