@@ -10,8 +10,10 @@ namespace {
 
 using SineTable::table;
 
-// The two column-only terms of every cell, summed once per build.
+// The two column-only and the two row-only terms of every cell, summed once
+// per build.
 int16_t column_terms[1024];
+int16_t row_terms[1024];
 
 // Height from the squared sum: (v * v) >> 10 kept within 3..255. The six
 // terms are at most 128, 32, 128, 32, 128 and 256 in size, so |v| <= 704 and
@@ -26,28 +28,45 @@ struct HeightTable {
 };
 constexpr HeightTable kHeights;
 
+// Eight cells of a row, 8-byte aligned in the map. ARM takes them as two
+// word stores, built in registers.
+inline void store_cells(uint8_t* cell, const uint8_t (&h)[8]) {
+#if defined(__arm__)
+    typedef uint32_t __attribute__((may_alias)) Word;
+    Word* const w = reinterpret_cast<Word*>(cell);
+    w[0] = h[0] | h[1] << 8 | h[2] << 16 | static_cast<uint32_t>(h[3]) << 24;
+    w[1] = h[4] | h[5] << 8 | h[6] << 16 | static_cast<uint32_t>(h[7]) << 24;
+#else
+    __builtin_memcpy(cell, h, 8);
+#endif
+}
+
 void build_map() {
     for (uint32_t j = 0; j < 1024; ++j) {
         column_terms[j] = static_cast<int16_t>((table[4 * (j & 255)] >> 8) +
                                                (table[(32 * (j & 31) + 256) & 1023] >> 10));
+        row_terms[j] = static_cast<int16_t>((table[4 * (j & 255)] >> 8) + (table[32 * (j & 31)] >> 10));
     }
 
+    // Strip by strip, so that the stores run through the map's pages in order.
     uint8_t* cell = Buffers::terrain_map;
-    for (uint32_t i = 0; i < 1024; ++i) {
-        const int32_t row_terms = (table[4 * (i & 255)] >> 8) + (table[32 * (i & 31)] >> 10);
-        const uint32_t base4 = i;           // (i + 2j) & 1023
-        const uint32_t base5 = 2 * i + 256; // (2i + (j >> 3) + 256) & 1023
-        for (uint32_t j = 0; j < 1024; j += 8) {
-            // The fifth term moves once every eight cells.
-            const int32_t outer = row_terms + (table[(base5 + (j >> 3)) & 1023] >> 7);
+    for (uint32_t j0 = 0; j0 < 1024; j0 += 16, cell += Buffers::kTerrainStrip - 1024 * 16) {
+        for (uint32_t i = 0; i < 1024; ++i) {
+            const uint32_t base4 = i;           // (i + 2j) & 1023
+            const uint32_t base5 = 2 * i + 256; // (2i + (j >> 3) + 256) & 1023
+            for (uint32_t j = j0; j < j0 + 16; j += 8, cell += 8) {
+                // The fifth term moves once every eight cells.
+                const int32_t outer = row_terms[i] + (table[(base5 + (j >> 3)) & 1023] >> 7);
+                uint8_t heights[8];
 #pragma GCC unroll 8
-            for (uint32_t k = j; k < j + 8; ++k) {
-                const int32_t v = outer + column_terms[k] + (table[(base4 + 2 * k) & 1023] >> 8);
-                // Troughs and crests both become high ground.
-                cell[k] = kHeights.height[static_cast<uint32_t>(v * v) >> 10];
+                for (uint32_t k = 0; k < 8; ++k) {
+                    const int32_t v = outer + column_terms[j + k] + (table[(base4 + 2 * (j + k)) & 1023] >> 8);
+                    // Troughs and crests both become high ground.
+                    heights[k] = kHeights.height[static_cast<uint32_t>(v * v) >> 10];
+                }
+                store_cells(cell, heights);
             }
         }
-        cell += 1024;
     }
 }
 

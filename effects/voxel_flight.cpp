@@ -26,7 +26,6 @@ struct State {
 };
 State state;
 
-constexpr int32_t kPitch = Display::kCanvasPitch;
 constexpr int32_t kSkyRows = 26;
 constexpr int32_t kFirstRow = 201;      // each column is drawn upward from here
 constexpr int32_t kBudget = kRows;      // pixels per column at most
@@ -34,71 +33,108 @@ constexpr int32_t kStep = 8192;         // dist per sample
 constexpr int32_t kSamples = 400;
 constexpr int32_t kStartThreshold = 8192 * 10000; // eye height 312.5
 
-void draw_sky(uint8_t* canvas) {
-    for (int32_t y = 0; y < kSkyRows; ++y) __builtin_memset(canvas + y * kPitch, 2, Display::kWidth);
+// Column x looks along angle a - 15 (x + 1), a = heading + 5460, but a ray's
+// direction is one of the sine table's 1024 steps of 64 units: four or five
+// neighbouring columns share a ray and so their whole picture. Each ray is
+// cast once into ray_rows, one byte per ray in each of the canvas rows
+// 0..201, and the rows are then copied out to the canvas, every column
+// taking its ray's byte. The 320 columns span 15 * 319 = 4785 units, so 76
+// rays at most.
+constexpr int32_t kRayPitch = 80;
+static_assert(15 * (Display::kWidth - 1) / 64 + 2 <= kRayPitch);
+alignas(32) uint8_t ray_rows[(kFirstRow + 1) * kRayPitch];
+
+// Rows 0..25 start as sky. Rows 26..201 need no filling: every column draws
+// at least 176 pixels, since at the last sample (s = 399) a cell of height 3
+// still reaches above fewer than 176 rows drawn (32 * 3 > 10000 - 200 s + 175 s).
+void draw_sky() {
+    __builtin_memset(ray_rows, 2, kSkyRows * kRayPitch);
 }
 
-// One screen column: samples s = 0..399 along the ray, 2 cells apart; a
-// sample draws while its height, projected, reaches above the column drawn so
-// far. The projection is kept by additions alone: at every test
+// One ray: samples s = 0..399 along it, 2 cells apart; a sample draws while
+// its height, projected, reaches above the column drawn so far. The
+// projection is kept by additions alone: at every test
 // m = 8192 * (10000 - 200 s + r s) with r pixels drawn, and
 // o = 8192 * (r - 200), minus 8192 times the pixels left in the budget.
+// The column goes upward from `column`, kRayPitch bytes a row.
 //
 // Positions come in shifted left by 7: bits 15..24 of a 17.15 position, its
 // map cell, are then the top 10 bits, and the shifted sums wrap exactly like
-// the unshifted ones, so (y >> 15 & 1023) << 10 | (x >> 15 & 1023) needs no
-// masks. Kept out of line so that the loop has every register to itself.
+// the unshifted ones, so the cell (y >> 22, x >> 22) at
+// (x >> 22) + 16 (y >> 22) + 16384 (x >> 26) (Buffers::terrain_offset) needs
+// no masks. Kept out of line so that the loop has every register to itself.
 __attribute__((noinline)) void cast_column(uint8_t* column, uint32_t px, uint32_t py, uint32_t dx,
                                            uint32_t dy) {
     const uint8_t* const map = Buffers::terrain_map;
     int32_t m = kStartThreshold;
     int32_t o = -kStep * kBudget;
-    int32_t dist = 0;
 #if defined(__arm__)
-    // The same loop by hand, which the compiler does not find: per sample
-    // eleven instructions (the map row from y, the cell read addressed with
-    // x >> 22, the test, four additions, the end test), per pixel six (the
-    // store moves the output up a row by itself).
+    // The same loop by hand, two samples a round, which the compiler does
+    // not find. Per sample eleven instructions: the cell address in four,
+    // the read, the next position while the byte arrives, the test, the
+    // projection and the distance; every other sample the end test, for the
+    // distance counts up from -400 steps to 0 and its addition ends the ray.
+    // Per pixel six: the store moves the output up a row by itself, t holds
+    // the distance 8192 s.
+    constexpr int32_t kEnd = kSamples * kStep;
+    int32_t dist = -kEnd;
     uint32_t h;
-    uint32_t cell_row;
+    uint32_t t;
+    uint32_t u;
+#define NYRA1_VOXEL_SAMPLE(draw)                                                                   \
+    "and   %[u], %[px], #0xFC000000\n\t"                                                          \
+    "mov   %[t], %[py], lsr #22\n\t"                                                              \
+    "add   %[t], %[map], %[t], lsl #4\n\t"                                                        \
+    "add   %[t], %[t], %[u], lsr #12\n\t"                                                         \
+    "ldrb  %[h], [%[t], %[px], lsr #22]\n\t"                                                      \
+    "add   %[px], %[px], %[dx]\n\t"                                                               \
+    "add   %[py], %[py], %[dy]\n\t"                                                               \
+    "cmp   %[m], %[h], lsl #18\n\t"                                                               \
+    "blt   " draw "\n\t"
+// Draws while h << 18 > m; a budget used up (o reaching 0) ends the ray.
+#define NYRA1_VOXEL_DRAW(draw, pixel, back)                                                        \
+    draw ":\n\t"                                                                                  \
+    "add   %[t], %[dist], %[end]\n"                                                                \
+    pixel ":\n\t"                                                                                 \
+    "strb  %[h], [%[column]], #-%c[pitch]\n\t"                                                    \
+    "add   %[m], %[m], %[t]\n\t"                                                                  \
+    "adds  %[o], %[o], %[step]\n\t"                                                               \
+    "bpl   9f\n\t"                                                                                \
+    "cmp   %[m], %[h], lsl #18\n\t"                                                               \
+    "blt   " pixel "b\n\t"                                                                        \
+    "b     " back "b\n"
     asm volatile(
         "1:\n\t"
-        "mov   %[cell_row], %[py], lsr #22\n\t"
-        "add   %[cell_row], %[map], %[cell_row], lsl #10\n\t"
-        "ldrb  %[h], [%[cell_row], %[px], lsr #22]\n\t"
-        "cmp   %[m], %[h], lsl #18\n\t"
-        "blt   3f\n"
+        NYRA1_VOXEL_SAMPLE("5f")
         "2:\n\t"
-        "add   %[px], %[px], %[dx]\n\t"
-        "add   %[py], %[py], %[dy]\n\t"
         "add   %[m], %[m], %[o]\n\t"
         "add   %[dist], %[dist], %[step]\n\t"
-        "cmp   %[dist], %[end]\n\t"
-        "bne   1b\n\t"
-        "b     4f\n"
-        // Draw while h << 18 > m; a budget used up (o reaching 0) ends the column.
+        NYRA1_VOXEL_SAMPLE("7f")
         "3:\n\t"
-        "strb  %[h], [%[column]], #-%c[pitch]\n\t"
-        "add   %[m], %[m], %[dist]\n\t"
-        "adds  %[o], %[o], %[step]\n\t"
-        "bpl   4f\n\t"
-        "cmp   %[m], %[h], lsl #18\n\t"
-        "blt   3b\n\t"
-        "b     2b\n"
-        "4:"
+        "add   %[m], %[m], %[o]\n\t"
+        "adds  %[dist], %[dist], %[step]\n\t"
+        "bne   1b\n\t"
+        "b     9f\n"
+        NYRA1_VOXEL_DRAW("5", "6", "2")
+        NYRA1_VOXEL_DRAW("7", "8", "3")
+        "9:"
         : [column] "+r"(column), [px] "+r"(px), [py] "+r"(py), [m] "+r"(m), [o] "+r"(o),
-          [dist] "+r"(dist), [h] "=&r"(h), [cell_row] "=&r"(cell_row)
-        : [dx] "r"(dx), [dy] "r"(dy), [map] "r"(map), [step] "I"(kStep), [pitch] "n"(kPitch),
-          [end] "I"(kSamples * kStep)
+          [dist] "+r"(dist), [h] "=&r"(h), [t] "=&r"(t), [u] "=&r"(u)
+        : [dx] "r"(dx), [dy] "r"(dy), [map] "r"(map), [step] "I"(kStep), [pitch] "n"(kRayPitch),
+          [end] "I"(kEnd)
         : "cc", "memory");
+#undef NYRA1_VOXEL_SAMPLE
+#undef NYRA1_VOXEL_DRAW
+    static_assert(kSamples % 2 == 0);
 #else
+    int32_t dist = 0;
     int32_t row = 0; // offset of the next pixel, from row 201 upward
     do {
-        const int32_t h = map[(py >> 22) << 10 | px >> 22];
+        const int32_t h = map[Buffers::terrain_offset(py >> 22, px >> 22)];
         if ((h << 18) > m) {
             do {
                 column[row] = static_cast<uint8_t>(h);
-                row -= kPitch;
+                row -= kRayPitch;
                 m += dist;
                 o += kStep;
                 if (o >= 0) return; // budget used up
@@ -114,17 +150,57 @@ __attribute__((noinline)) void cast_column(uint8_t* column, uint32_t px, uint32_
 #endif
 }
 
+// Direction step (sine table index) of the angle a.
+inline uint32_t direction(uint32_t a) { return (a & 0xFFFF) >> 6; }
+
+#if defined(__arm__)
+// Four pixels go to the canvas as one word (rows are word-aligned).
+typedef uint32_t __attribute__((may_alias)) Word;
+#endif
+
+// Canvas rows 0..201 from ray_rows: column x shows ray ray_of[x].
+void copy_out(uint8_t* canvas, const uint8_t* ray_of) {
+    constexpr int32_t kPitch = Display::kCanvasPitch;
+    const uint8_t* const end = ray_rows + (kFirstRow + 1) * kRayPitch;
+#if defined(__arm__)
+    // Four columns at a time, down the rows: their rays stay in registers,
+    // and a row takes four byte reads and one word store.
+    for (int32_t x = 0; x < Display::kWidth; x += 4) {
+        const uint32_t r0 = ray_of[x], r1 = ray_of[x + 1], r2 = ray_of[x + 2], r3 = ray_of[x + 3];
+        Word* out = reinterpret_cast<Word*>(canvas + x);
+        const uint8_t* in = ray_rows;
+        do {
+            *out = in[r0] | in[r1] << 8 | in[r2] << 16 | static_cast<uint32_t>(in[r3]) << 24;
+            out += kPitch / 4;
+            in += kRayPitch;
+        } while (in != end);
+    }
+#else
+    for (const uint8_t* in = ray_rows; in != end; in += kRayPitch, canvas += kPitch) {
+        for (int32_t x = 0; x < Display::kWidth; ++x) canvas[x] = in[ray_of[x]];
+    }
+#endif
+}
+
 void cast(uint8_t* canvas, const Course& c) {
-    uint8_t* out = canvas + kFirstRow * kPitch;
-    // Column 0 looks 5445 units left of the heading, each column 15 less.
-    uint32_t angle = c.heading + 5460u;
-    for (int32_t x = 0; x < Display::kWidth; ++x, ++out) {
-        angle -= 15;
-        const uint32_t k = (angle & 0xFFFF) >> 6;
+    // Column 0 looks 5445 units left of the heading, each column 15 less;
+    // ray j looks along direction step k0 - j.
+    const uint32_t angle0 = c.heading + 5460u - 15u;
+    const uint32_t k0 = direction(angle0);
+    const uint32_t rays = ((k0 - direction(angle0 - 15u * (Display::kWidth - 1))) & 1023) + 1;
+    uint8_t* out = ray_rows + kFirstRow * kRayPitch;
+    for (uint32_t j = 0; j < rays; ++j, ++out) {
+        const uint32_t k = (k0 - j) & 1023;
         const uint32_t dx = static_cast<uint32_t>(2 * table[(k + 256) & 1023]);
         const uint32_t dy = static_cast<uint32_t>(2 * table[k]);
         cast_column(out, c.x << 7, c.y << 7, dx << 7, dy << 7);
     }
+    uint8_t ray_of[Display::kWidth];
+    uint32_t angle = angle0;
+    for (int32_t x = 0; x < Display::kWidth; ++x, angle -= 15) {
+        ray_of[x] = static_cast<uint8_t>((k0 - direction(angle)) & 1023);
+    }
+    copy_out(canvas, ray_of);
 }
 
 } // namespace
@@ -149,10 +225,9 @@ Course advance(const Course& c, uint32_t frame) {
 }
 
 void draw_frame(uint32_t frame) {
-    uint8_t* const canvas = Display::canvas();
-    draw_sky(canvas);
+    draw_sky();
     state.camera = advance(state.camera, frame);
-    cast(canvas, state.camera);
+    cast(Display::canvas(), state.camera);
 }
 
 namespace {

@@ -18,7 +18,7 @@ protected:
         for (int e = 0; e < 256; ++e) Buffers::voxel_palette[e].spare = static_cast<uint8_t>(e ^ 0x5A);
         TerrainGenerator::build();
     }
-    static int cell(int i, int j) { return Buffers::terrain_map[i * 1024 + j]; }
+    static int cell(int i, int j) { return TerrainGenerator::cell(static_cast<uint32_t>(i), static_cast<uint32_t>(j)); }
     static void expect_colour(int e, int r, int g, int b) {
         const PaletteEntry& p = Buffers::voxel_palette[e];
         EXPECT_EQ(p.red, r) << "entry " << e;
@@ -43,17 +43,45 @@ TEST_F(TerrainTest, SingleCells) {
 }
 
 TEST_F(TerrainTest, WholeMap) {
+    // Taken in row order, whatever the layout in memory.
+    static uint8_t rows[1024 * 1024];
     uint32_t counts[256] = {};
     uint64_t sum = 0;
-    for (uint32_t k = 0; k < Buffers::kTerrainSize; ++k) {
-        ++counts[Buffers::terrain_map[k]];
-        sum += Buffers::terrain_map[k];
+    for (uint32_t i = 0; i < 1024; ++i) {
+        for (uint32_t j = 0; j < 1024; ++j) {
+            const uint8_t v = TerrainGenerator::cell(i, j);
+            rows[i * 1024 + j] = v;
+            ++counts[v];
+            sum += v;
+        }
     }
     for (int v = 0; v < 3; ++v) EXPECT_EQ(counts[v], 0u) << "value " << v;
     EXPECT_EQ(counts[3], 173257u);
     EXPECT_EQ(counts[255], 23042u);
     EXPECT_EQ(sum, 58764753u);
-    EXPECT_EQ(crc32_of(Buffers::terrain_map, Buffers::kTerrainSize), 0x6F927C4Eu);
+    EXPECT_EQ(crc32_of(rows, sizeof rows), 0x6F927C4Eu);
+}
+
+TEST_F(TerrainTest, CellsFillTheirStrips) {
+    // Every byte of a strip is a cell of its own: the 1024 x 16 cells of
+    // each strip, and only they, lie in its first 16384 bytes; the 16 after
+    // them are never written.
+    uint64_t sum = 0;
+    for (uint32_t k = 0; k < Buffers::kTerrainSize; ++k) {
+        const uint32_t in_strip = k % Buffers::kTerrainStrip;
+        if (in_strip >= 16384) {
+            ASSERT_EQ(Buffers::terrain_map[k], 0) << "byte " << k;
+        } else {
+            ASSERT_NE(Buffers::terrain_map[k], 0) << "byte " << k;
+            sum += Buffers::terrain_map[k];
+        }
+    }
+    EXPECT_EQ(sum, 58764753u);
+    EXPECT_EQ(Buffers::terrain_offset(0, 15), 15u);
+    EXPECT_EQ(Buffers::terrain_offset(1, 0), 16u);
+    EXPECT_EQ(Buffers::terrain_offset(1023, 15), 16383u);
+    EXPECT_EQ(Buffers::terrain_offset(0, 16), Buffers::kTerrainStrip);
+    EXPECT_EQ(Buffers::terrain_offset(1023, 1023), Buffers::kTerrainSize - 17);
 }
 
 TEST_F(TerrainTest, RowsJoinButColumnsHaveASeam) {
