@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int kStages = static_cast<int>(Host::Stage::Count);
+constexpr int kStages = Host::kStageCount;
 constexpr double kFrameCycles = 200e6 / 60;
 constexpr uint64_t kWholeFrameGoal = 2'300'000;
 constexpr uint64_t kPlasmaGoal = 800'000;

@@ -11,7 +11,7 @@ using Host::BenchReport;
 using Host::RefreshNote;
 using Host::Stage;
 
-constexpr int kStages = static_cast<int>(Stage::Count);
+constexpr int kStages = Host::kStageCount;
 
 // Refreshes of the uninterrupted show, stage by stage: start-up (the black
 // frame of init_video), title (640 syncs), plasma (2410 frames), flight (331

@@ -32,7 +32,7 @@ double read_clock(clockid_t clock) {
 double processor_time() { return read_clock(CLOCK_THREAD_CPUTIME_ID); }
 double now() { return read_clock(CLOCK_MONOTONIC); }
 
-constexpr int kStages = static_cast<int>(Stage::Count);
+constexpr int kStages = kStageCount;
 constexpr double kRefreshRate = 60.0;
 constexpr double kSpeedGoal = 400.0;
 
@@ -114,19 +114,6 @@ void line(std::ostream& out, const char* name, uint32_t refreshes, double second
 }
 
 } // namespace
-
-const char* stage_name(Stage s) {
-    switch (s) {
-    case Stage::StartUp: return "start-up";
-    case Stage::Title: return "title";
-    case Stage::Plasma: return "plasma";
-    case Stage::Flight: return "flight";
-    case Stage::HandOver: return "hand-over";
-    case Stage::Rotozoomer: return "rotozoomer";
-    case Stage::Count: break;
-    }
-    return "?";
-}
 
 void classify(const std::vector<RefreshNote>& notes, uint32_t start_up_refreshes,
               double start_up_seconds, double end_seconds, BenchReport& report) {

@@ -6,11 +6,14 @@
 #include <iosfwd>
 #include <vector>
 
+#include "host/viewer.h"
+
 namespace Host {
 
-enum class Stage { StartUp, Title, Plasma, Flight, HandOver, Rotozoomer, Count };
-
-const char* stage_name(Stage s);
+// The show's stages, start-up to rotozoomer (the final refresh counts with
+// the rotozoomer); their names are the viewer's.
+using Stage = Show::Stage;
+inline constexpr int kStageCount = static_cast<int>(Show::Stage::Ended);
 
 struct StageTiming {
     uint32_t refreshes = 0; // refreshes handed over during the stage
@@ -18,8 +21,8 @@ struct StageTiming {
 };
 
 struct BenchReport {
-    StageTiming stages[static_cast<int>(Stage::Count)];
-    uint32_t first_refresh[static_cast<int>(Stage::Count)] = {}; // 0: stage not reached
+    StageTiming stages[kStageCount];
+    uint32_t first_refresh[kStageCount] = {}; // 0: stage not reached
     uint32_t refreshes = 0; // the whole show, the final refresh included
     double seconds = 0;
     double floor_seconds = 0; // one clear_canvas + copy_canvas(240)
