@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "host/png_file.h"
 #include "host/show_runner.h"
 #include "support/test_support.h"
 
@@ -254,6 +256,27 @@ uint32_t expect_pc_picture(const std::map<std::string, Sample>& samples, const s
 }
 
 } // namespace
+
+TEST_F(WebPage, ThePageFolderIsSelfContained) {
+    // Exactly the page's own files, nothing fetched from elsewhere.
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(page_)) names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"icon.png", "index.html", "index.js", "index.wasm"}));
+    for (const char* file : {"index.html", "index.js"}) {
+        std::ifstream in(page_ + "/" + file);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(text.find("http://"), std::string::npos) << file;
+        EXPECT_EQ(text.find("https://"), std::string::npos) << file;
+    }
+    std::ifstream html(page_ + "/index.html");
+    const std::string page((std::istreambuf_iterator<char>(html)), {});
+    EXPECT_NE(page.find("href=\"icon.png\""), std::string::npos);
+    Host::PngPicture icon;
+    std::string error;
+    ASSERT_TRUE(Host::read_png(page_ + "/icon.png", icon, error)) << error;
+    EXPECT_EQ(icon.width, 64);
+    EXPECT_EQ(icon.height, 64);
+}
 
 TEST_F(WebPage, TestModeDrawsThePcRefreshes) {
     for (uint32_t n : {300u, 2800u}) {

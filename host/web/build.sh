@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds the browser page with Debian's emscripten into web/ (or the folder
-# given): index.html, index.js, index.wasm. Serve that folder with any static
-# file server, e.g. python3 -m http.server -d web 8000
+# Builds the browser page with Debian's emscripten into build-web/page/ (or
+# the folder given): index.html, index.js, index.wasm and icon.png, nothing
+# fetched from elsewhere. Serve that folder with any static file server, e.g.
+# python3 -m http.server -d build-web/page 8000
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-out="${1:-$root/web}"
 build="${NYRA1_WEB_BUILD:-$root/build-web}"
+out="${1:-$build/page}"
 if ! command -v emcmake > /dev/null; then
     echo "emscripten is missing: apt-get install emscripten" >&2
     exit 2
