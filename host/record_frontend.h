@@ -33,8 +33,9 @@ bool video_keeps_refresh(VideoFormat format, uint32_t number, bool final);
 std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int height, Quality quality,
                                           const std::string& output);
 
-// The bytes of one frame on ffmpeg's input: rgb24, or for GIF pal8 (the
-// indices, then the palette).
+// The bytes of one frame on ffmpeg's input: yuv420p (a full-size luma plane
+// and two quarter-size chroma planes), or for GIF pal8 (the indices, then the
+// palette).
 size_t video_frame_size(VideoFormat format, int scale);
 inline constexpr size_t kPaletteBytes = 256 * 4;
 
