@@ -83,15 +83,6 @@ std::string capture_line(const Options& o, const ShowResult& result, const Captu
     return line + start_note(o, result);
 }
 
-// A range the show never reached: the error, nothing having been written.
-std::string missed_range(const Options& o, const ShowResult& result) {
-    return "the show " +
-           std::string(result.ending == DisplayController::Ending::StoppedByStart ? "was stopped by START"
-                                                                                 : "ended") +
-           " after " + std::to_string(result.refreshes) + " refreshes, before --from " + o.from_text +
-           "; nothing written";
-}
-
 std::string frames_held(const Options& o, const FramesFrontend& frames) {
     const CaptureRange& c = frames.capture();
     if (c.written() == 0) return "no frame written";
@@ -123,7 +114,8 @@ int run_frames(const Options& o, std::FILE* out, std::FILE* err) {
     frames.finish();
     if (frames.failed()) return fail(err, frames.error() + "; " + frames_held(o, frames));
     if (frames.interrupted()) return fail(err, "interrupted; " + frames_held(o, frames));
-    if (frames.written() == 0) return fail(err, missed_range(o, result));
+    // A range past the show's end is refused before the play, from the timeline.
+    if (frames.written() == 0) return fail(err, "no refresh was in range; nothing written");
     std::string line = capture_line(o, result, frames.capture()) + "; frames in " + o.output;
     if (o.overwrite)
         line += ", replacing " + std::to_string(frames.replaced()) + " files of the same name and leaving " +
@@ -160,7 +152,7 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     const bool ok = record.finish(error);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    if (!ok) return fail(err, record.capture().written() == 0 && !record.failed() ? missed_range(o, result) : error);
+    if (!ok) return fail(err, error);
 
     const int rate = video_frame_rate(record.format());
     char speed[64];
