@@ -134,7 +134,9 @@ std::map<uint32_t, KernelFigures> kernel_figures(const Log& log) {
 // Where the refreshes and stages of the show log lie. Event 0 is the start of
 // the program (added in front of the log's events).
 struct ShowRun {
-    Host::BenchReport report;
+    uint32_t refreshes = 0;
+    uint32_t stage_refreshes[kStages] = {};
+    uint32_t first_refresh[kStages] = {}; // 0: stage not reached
     std::vector<size_t> frame_begin; // per refresh (refresh i at i - 1): where its work starts
     std::vector<size_t> frame_end;   // its sync (or the exit to the menu)
     size_t stage_begin[kStages] = {};
@@ -147,50 +149,37 @@ void add_start(Log& log) {
     log.events.insert(log.events.begin(), zero);
 }
 
-// The stages are told apart from the markers as nyra1 --bench does: the
-// first START poll ends the start-up, the voxel camera's moves make the
-// flight, the rotozoomer's counter its stage (Host::classify).
+// The stages are the show's own: every sync marker carries Show::stage(),
+// and the exit to the menu is the final refresh. The start-up's work ends at
+// the first START poll (after the terrain build), every other stage's at its
+// last refresh, the final refresh's at the end of the log.
 bool split_show(const Log& show, ShowRun& run) {
-    std::vector<Host::RefreshNote> notes;
     size_t first_poll = 0;
-    uint32_t start_up_refreshes = 0;
-    uint32_t polls = 0;
-    const Event* previous_sync = nullptr;
     size_t frame_start = 0;
     for (size_t i = 1; i < show.events.size(); ++i) {
         const Event& e = show.events[i];
         if (e.words[0] == tag("poll")) {
-            if (!first_poll) {
-                first_poll = i;
-                start_up_refreshes = static_cast<uint32_t>(notes.size());
-                frame_start = i;
-            }
-            ++polls;
+            if (!first_poll) frame_start = first_poll = i;
         } else if (e.words[0] == tag("sync") || e.words[0] == tag("menu")) {
-            const bool sync = e.words[0] == tag("sync");
-            const bool moved = sync && previous_sync &&
-                               (e.words[1] != previous_sync->words[1] || e.words[2] != previous_sync->words[2]);
-            const bool ticked = sync && previous_sync && e.words[3] != previous_sync->words[3];
-            notes.push_back({static_cast<double>(e.total), polls, moved, ticked});
+            const uint32_t stage = e.words[0] == tag("sync") ? e.words[1] : static_cast<uint32_t>(Host::Stage::Ended);
+            if (stage >= static_cast<uint32_t>(kStages)) return false;
+            if (!run.stage_refreshes[stage]++) run.first_refresh[stage] = run.refreshes + 1;
+            ++run.refreshes;
             run.frame_begin.push_back(frame_start);
             run.frame_end.push_back(i);
             frame_start = i;
-            if (sync) previous_sync = &e;
-            polls = 0;
         }
     }
-    if (!first_poll || notes.empty()) return false;
+    if (!first_poll || !run.refreshes) return false;
     const size_t end = show.events.size() - 1;
-    Host::classify(notes, start_up_refreshes, static_cast<double>(show.events[first_poll].total),
-                   static_cast<double>(show.events[end].total), run.report);
     size_t stage_start = 0;
     for (int s = 0; s < kStages; ++s) {
-        const Host::StageTiming& st = run.report.stages[s];
+        const uint32_t n = run.stage_refreshes[s];
         run.stage_begin[s] = stage_start;
-        run.stage_end[s] = s == 0                ? first_poll
-                           : s == kStages - 1    ? end
-                           : st.refreshes        ? run.frame_end[run.report.first_refresh[s] + st.refreshes - 2]
-                                                 : stage_start;
+        run.stage_end[s] = s == 0             ? first_poll
+                           : s == kStages - 1 ? end
+                           : n                ? run.frame_end[run.first_refresh[s] + n - 2]
+                                              : stage_start;
         stage_start = run.stage_end[s];
     }
     return true;
@@ -198,9 +187,9 @@ bool split_show(const Log& show, ShowRun& run) {
 
 // The refreshes of stage s (numbers from 1), none for the start-up.
 std::pair<uint32_t, uint32_t> refreshes_of(const ShowRun& run, int s) {
-    if (s == 0 || !run.report.stages[s].refreshes) return {0, 0};
-    const uint32_t first = run.report.first_refresh[s];
-    return {first, first + run.report.stages[s].refreshes};
+    if (s == 0 || !run.stage_refreshes[s]) return {0, 0};
+    const uint32_t first = run.first_refresh[s];
+    return {first, first + run.stage_refreshes[s]};
 }
 
 int stage_of_refresh(const ShowRun& run, uint32_t refresh) {
@@ -277,7 +266,7 @@ void print_cycle_table(const Log& cycles, const ShowRun& run, bool walks) {
         const int first = whole ? 1 : s;
         const int end = whole ? kStages : s + 1;
         uint32_t frames = 0;
-        for (int t = first; t < end; ++t) frames += run.report.stages[t].refreshes;
+        for (int t = first; t < end; ++t) frames += run.stage_refreshes[t];
         std::printf("%-12s %6u", whole ? "whole show" : Host::stage_name(static_cast<Host::Stage>(s)), frames);
         for (int set = 0; set < kSets; ++set) {
             const CycleFigures f = figures(cycles, run, first, end, set, walks);
@@ -524,13 +513,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "arm_report: the show log holds no START poll or no refresh\n");
         return 2;
     }
-    const Host::BenchReport& r = run.report;
     const Event& end = show.events.back();
     std::printf("\n%-12s %9s %14s %14s %14s %8s   %s\n", "show stage", "refreshes", "instructions",
                 "per refresh", "max refresh", "x floor", "where the instructions go");
     uint64_t worst_frame = 0;
     for (int s = 0; s < kStages; ++s) {
-        const Host::StageTiming& st = r.stages[s];
+        const uint32_t refreshes = run.stage_refreshes[s];
         const Span span = Span::between(show.events[run.stage_begin[s]], show.events[run.stage_end[s]]);
         uint64_t worst = 0;
         const auto [first, last] = refreshes_of(run, s);
@@ -538,20 +526,20 @@ int main(int argc, char** argv) {
             worst = std::max(worst, show.events[run.frame_end[i - 1]].total - show.events[run.frame_begin[i - 1]].total);
         }
         worst_frame = std::max(worst_frame, worst);
-        const double per = st.refreshes ? static_cast<double>(span.total) / st.refreshes : 0;
+        const double per = refreshes ? static_cast<double>(span.total) / refreshes : 0;
         char ratio[16] = "-";
         if (s > 0 && floor > 0) std::snprintf(ratio, sizeof ratio, "%.1f", per / floor);
         std::printf("%-12s %9u %14s %14s %14s %8s   %s\n", Host::stage_name(static_cast<Host::Stage>(s)),
-                    st.refreshes, millions(static_cast<double>(span.total)).c_str(),
+                    refreshes, millions(static_cast<double>(span.total)).c_str(),
                     s == 0 ? "-" : millions(per).c_str(), s == 0 ? "-" : millions(static_cast<double>(worst)).c_str(),
                     ratio, shares(span, show.names).c_str());
     }
     const Span whole = Span::between(show.events.front(), end);
-    std::printf("%-12s %9u %14s %14s %14s %8.1f   %s\n", "whole show", r.refreshes,
+    std::printf("%-12s %9u %14s %14s %14s %8.1f   %s\n", "whole show", run.refreshes,
                 millions(static_cast<double>(whole.total)).c_str(),
-                millions(static_cast<double>(whole.total) / r.refreshes).c_str(),
+                millions(static_cast<double>(whole.total) / run.refreshes).c_str(),
                 millions(static_cast<double>(worst_frame)).c_str(),
-                floor > 0 ? static_cast<double>(whole.total) / r.refreshes / floor : 0.0,
+                floor > 0 ? static_cast<double>(whole.total) / run.refreshes / floor : 0.0,
                 shares(whole, show.names).c_str());
 
     // ---- Cycles under the ARM920T model -----------------------------------

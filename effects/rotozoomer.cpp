@@ -82,12 +82,8 @@ void draw(int32_t a, int32_t zoom) {
 #endif
 }
 
-namespace {
-
 // After the sync of the first frame: the logo's colours and the text's.
 void upload_colours() { PaletteEngine::upload_palette(PaletteEngine::work_palette()); }
-
-} // namespace
 
 void init() {
     Palette& work = PaletteEngine::work_palette();
@@ -140,5 +136,16 @@ int32_t time() { return state.time; }
 void reset() { state = {}; }
 
 StateBlock state_block() { return block_of(state); }
+
+const char* check_state(const uint8_t* bytes) {
+    const State s = state_from<State>(bytes);
+    // A mode turns the angle by 7 at most for kModeFrames + 1 frames from
+    // where the last one left it: -512..1023.
+    constexpr int32_t kTurn = 7 * (kModeFrames + 1);
+    if (s.mode_frames < 0 || s.mode_frames > kModeFrames || s.angle < -512 - kTurn || s.angle > 1023 + kTurn ||
+        (s.mode != 0 && s.mode != 1) || !is_bool(s.shown))
+        return "the rotozoomer's mode or angle is out of range";
+    return nullptr;
+}
 
 } // namespace Rotozoomer

@@ -20,8 +20,15 @@ int32_t time();
 // turn) and scaled by zoom (256: one texel a pixel) about the middle.
 void draw(int32_t angle, int32_t zoom);
 
+// The palette writes after the first frame's sync: the logo's colours and
+// the text's, from the work palette.
+void upload_colours();
+
 // The state the program starts with.
 void reset();
 StateBlock state_block();
+// Why bytes offered as the rotozoomer's state cannot be loaded (nullptr:
+// they can).
+const char* check_state(const uint8_t* bytes);
 
 } // namespace Rotozoomer

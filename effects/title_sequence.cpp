@@ -76,10 +76,14 @@ void next_phase() {
     state.step = 0;
 }
 
+} // namespace
+
 // What follows the sync of each kind of frame.
 void upload_work() { PaletteEngine::upload_palette(PaletteEngine::work_palette()); }
 void fade_in_logo() { PaletteEngine::fade_in_step(state.a, state.fade); }
 void fade_out_grey() { PaletteEngine::fade_out_step(state.b, state.fade); }
+
+namespace {
 
 // One step of a cross-fade: work := from..to at level, shown at the sync.
 Display::Frame cross_fade(const Palette& from, const Palette& to, int32_t level, bool last) {
@@ -186,5 +190,15 @@ Palette& palette_b() { return state.b; }
 void reset() { state = {}; }
 
 StateBlock state_block() { return block_of(state); }
+
+const char* check_state(const uint8_t* bytes) {
+    const State s = state_from<State>(bytes);
+    // A phase's step counts its frames: 256 for the wave, a fade's 64 at
+    // most for every other (the phase then moves on and the step is 0).
+    if (s.phase < kCheck || s.phase > kDone || s.step < 0 || s.step > (s.phase == kWave ? 255 : kLast) ||
+        s.fade > static_cast<uint32_t>(kLast))
+        return "the title's phase, step or fade is out of range";
+    return nullptr;
+}
 
 } // namespace TitleSequence

@@ -20,8 +20,16 @@ Display::Result run();
 Palette& palette_a();
 Palette& palette_b();
 
+// The palette writes that follow a frame's sync: the work palette, a step
+// of the logo's fade-in, a step of the fade to black.
+void upload_work();
+void fade_in_logo();
+void fade_out_grey();
+
 // The state the program starts with: palettes zero, at the first frame.
 void reset();
 StateBlock state_block();
+// Why bytes offered as the title's state cannot be loaded (nullptr: they can).
+const char* check_state(const uint8_t* bytes);
 
 } // namespace TitleSequence

@@ -230,8 +230,6 @@ void draw_frame(uint32_t frame) {
     cast(Display::canvas(), state.camera);
 }
 
-namespace {
-
 // After the sync: one step of the fade-in from index 0, or of the fade-out
 // from index 2 (the text colours 0 and 1 stay as they are).
 void fade_step() {
@@ -243,8 +241,6 @@ void fade_step() {
         state.fade_out_level -= 8;
     }
 }
-
-} // namespace
 
 void init() {
     state.fade_in_level = 0;
@@ -284,5 +280,15 @@ int32_t fade_out_level() { return state.fade_out_level; }
 void reset() { state = {}; }
 
 StateBlock state_block() { return block_of(state); }
+
+const char* check_state(const uint8_t* bytes) {
+    const State s = state_from<State>(bytes);
+    // The fade-in counts 0, 4, .. 256; the fade-out 256 (none), 255, 247, ..
+    // down to -1, where the flight ends.
+    if (s.fade_in_level < 0 || s.fade_in_level > 256 || s.fade_out_level < -8 || s.fade_out_level > kNoFadeOut ||
+        s.set_up < 0 || s.set_up > 2)
+        return "the flight's fades or set-up are out of range";
+    return nullptr;
+}
 
 } // namespace VoxelFlight

@@ -38,9 +38,13 @@ void draw_frame(uint32_t frame);
 
 // The fade-out level: 256 while none runs, then 255 down by 8.
 int32_t fade_out_level();
+// The palette writes after a frame's sync: one step of the fade in or out.
+void fade_step();
 
 // The state the program starts with: camera and heading at 0.
 void reset();
 StateBlock state_block();
+// Why bytes offered as the flight's state cannot be loaded (nullptr: they can).
+const char* check_state(const uint8_t* bytes);
 
 } // namespace VoxelFlight

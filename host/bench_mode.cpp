@@ -5,11 +5,8 @@
 #include <ctime>
 #include <ostream>
 
-#include <zlib.h>
-
-#include "effects/rotozoomer.h"
-#include "host/snapshot.h"
-#include "effects/voxel_flight.h"
+#include "host/crc32.h"
+#include "host/save_state.h"
 #include "platform/display.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
@@ -38,48 +35,34 @@ constexpr double kSpeedGoal = 400.0;
 
 double since(double start) { return now() - start; }
 
-// Counts refreshes and START polls, never holds START, and notes at every
-// refresh what tells the stages apart: the voxel camera moves on every frame
-// of the flight and nowhere else, the rotozoomer's time counter on every
-// frame of the rotozoomer and nowhere else.
+// Counts refreshes by the stage the show is in when each is handed over,
+// never holds START, and notes when each stage was last seen: at its last
+// refresh or poll (the start-up's is the poll after the terrain build).
 class BenchFrontend : public DisplayController::Frontend {
 public:
-    explicit BenchFrontend(double start) : start_(start) {
-        notes.reserve(8192);
-        course_ = VoxelFlight::course();
-        time_ = Rotozoomer::time();
-    }
+    explicit BenchFrontend(double start) : start_(start) {}
 
     void refresh(const DisplayController::Refresh&) override {
-        const VoxelFlight::Course c = VoxelFlight::course();
-        const bool moved = c.x != course_.x || c.y != course_.y || c.heading != course_.heading;
-        const bool ticked = Rotozoomer::time() != time_;
-        course_ = c;
-        time_ = Rotozoomer::time();
-        notes.push_back({since(start_), polls_, moved, ticked});
-        polls_ = 0;
+        ++report.stages[seen()].refreshes;
+        ++report.refreshes;
     }
 
     bool start_held() override {
-        if (!polled_) {
-            polled_ = true;
-            start_up_seconds = since(start_);
-            start_up_refreshes = static_cast<uint32_t>(notes.size());
-        }
-        ++polls_;
+        seen();
         return false;
     }
 
-    std::vector<RefreshNote> notes;
-    double start_up_seconds = 0;
-    uint32_t start_up_refreshes = 0;
+    BenchReport report;
+    double last_seen[kStageCount] = {};
 
 private:
+    int seen() {
+        const int s = static_cast<int>(Show::stage());
+        last_seen[s] = since(start_);
+        return s;
+    }
+
     double start_;
-    VoxelFlight::Course course_;
-    int32_t time_;
-    uint32_t polls_ = 0;
-    bool polled_ = false;
 };
 
 // The floor of every refresh: the least a frame can cost, one clear and one
@@ -115,60 +98,7 @@ void line(std::ostream& out, const char* name, uint32_t refreshes, double second
 
 } // namespace
 
-void classify(const std::vector<RefreshNote>& notes, uint32_t start_up_refreshes,
-              double start_up_seconds, double end_seconds, BenchReport& report) {
-    const uint32_t n = static_cast<uint32_t>(notes.size());
-    uint32_t first_flight = 0;
-    uint32_t last_flight = 0;
-    uint32_t first_tick = 0;
-    for (uint32_t i = 1; i <= n; ++i) {
-        const RefreshNote& note = notes[i - 1];
-        if (note.course_moved) {
-            if (!first_flight) first_flight = i;
-            last_flight = i;
-        }
-        if (note.rotozoomer_ticked && !first_tick) first_tick = i;
-    }
-    const uint32_t flight_start = first_flight ? first_flight : n + 1;
-    // The title's fades and set-up frames do not poll START; the plasma polls
-    // after every frame. Its first refresh is the last one before the flight
-    // that no poll preceded.
-    uint32_t plasma_first = 0;
-    for (uint32_t i = start_up_refreshes + 1; i < flight_start && i <= n; ++i) {
-        if (notes[i - 1].polls_before == 0) plasma_first = i;
-    }
-
-    // Last refresh of each stage. The rotozoomer's initialisation presents one
-    // refresh before its time counter first moves.
-    uint32_t last[kStages];
-    last[0] = start_up_refreshes;
-    last[1] = (plasma_first ? plasma_first : flight_start) - 1;
-    last[2] = flight_start - 1;
-    last[3] = first_flight ? last_flight : flight_start - 1;
-    last[4] = first_tick >= 2 ? first_tick - 2 : n;
-    last[5] = n;
-
-    uint32_t previous = 0;
-    double previous_end = 0;
-    for (int s = 0; s < kStages; ++s) {
-        last[s] = std::clamp(last[s], previous, n);
-        double end = s == 0 ? start_up_seconds
-                     : s == kStages - 1 ? end_seconds
-                     : last[s] > 0 ? notes[last[s] - 1].seconds
-                                   : previous_end;
-        end = std::max(end, previous_end);
-        report.stages[s].refreshes = last[s] - previous;
-        report.stages[s].seconds = end - previous_end;
-        report.first_refresh[s] = last[s] > previous ? previous + 1 : 0;
-        previous = last[s];
-        previous_end = end;
-    }
-    report.refreshes = n;
-    report.seconds = end_seconds;
-}
-
 BenchReport measure_show() {
-    BenchReport report;
     restart_show();
     const double processor_start = processor_time();
     const double start = now();
@@ -179,13 +109,21 @@ BenchReport measure_show() {
     const double end = since(start);
     const double processor = processor_time() - processor_start;
 
-    classify(frontend.notes, frontend.start_up_refreshes, frontend.start_up_seconds, end, report);
+    // Each stage's share of the run, from the end of the one before to its
+    // own last sighting (the final refresh's ends the run), in processor time.
+    BenchReport report = frontend.report;
     const double scale = end > 0 ? processor / end : 1.0;
-    for (StageTiming& stage : report.stages) stage.seconds *= scale;
+    double previous = 0;
+    for (int s = 0; s < kStages; ++s) {
+        if (!report.stages[s].refreshes) continue;
+        const double until = s == kStages - 1 ? end : std::max(frontend.last_seen[s], previous);
+        report.stages[s].seconds = (until - previous) * scale;
+        previous = until;
+    }
     report.seconds = processor;
     report.completed = DisplayController::ending() == DisplayController::Ending::Completed;
-    const std::vector<uint8_t> state = Snapshot::take().bytes();
-    report.end_state_crc = static_cast<uint32_t>(crc32(0, state.data(), static_cast<uInt>(state.size())));
+    const std::vector<uint8_t> state = save_state();
+    report.end_state_crc = Crc32::of(state.data(), state.size());
     report.floor_seconds = measure_floor();
     return report;
 }

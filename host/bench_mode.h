@@ -10,10 +10,10 @@
 
 namespace Host {
 
-// The show's stages, start-up to rotozoomer (the final refresh counts with
-// the rotozoomer); their names are the viewer's.
+// The show's stages as the show names them (Show::stage()): start-up to
+// rotozoomer, then the final refresh (Ended), the viewer's chapters.
 using Stage = Show::Stage;
-inline constexpr int kStageCount = static_cast<int>(Show::Stage::Ended);
+inline constexpr int kStageCount = static_cast<int>(Show::Stage::Ended) + 1;
 
 struct StageTiming {
     uint32_t refreshes = 0; // refreshes handed over during the stage
@@ -22,29 +22,12 @@ struct StageTiming {
 
 struct BenchReport {
     StageTiming stages[kStageCount];
-    uint32_t first_refresh[kStageCount] = {}; // 0: stage not reached
     uint32_t refreshes = 0; // the whole show, the final refresh included
     double seconds = 0;
     double floor_seconds = 0; // one clear_canvas + copy_canvas(240)
     bool completed = false;   // the show played to its own end
     uint32_t end_state_crc = 0; // CRC-32 of the show's whole state at its end
 };
-
-// What the bench frontend notes at every refresh; stages are told apart
-// afterwards from these notes alone (see classify).
-struct RefreshNote {
-    double seconds;          // since the show was started
-    uint32_t polls_before;   // START polls since the previous refresh
-    bool course_moved;       // the voxel camera moved since the previous refresh
-    bool rotozoomer_ticked;  // the rotozoomer's time counter moved since then
-};
-
-// Splits the refreshes into stages. notes[i] belongs to refresh i + 1;
-// start_up_refreshes is the number handed over before the first START poll.
-// Fills first_refresh and the stages' refreshes and seconds; start_up_seconds
-// is the time of the first poll, end_seconds the end of the run.
-void classify(const std::vector<RefreshNote>& notes, uint32_t start_up_refreshes,
-              double start_up_seconds, double end_seconds, BenchReport& report);
 
 // Plays the whole show from a fresh start with a frontend that only counts
 // refreshes and never holds START, then measures the floor.

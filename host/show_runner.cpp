@@ -1,6 +1,6 @@
 #include "host/show_runner.h"
 
-#include "host/snapshot.h"
+#include "host/save_state.h"
 #include "show/show.h"
 
 extern char** environ;

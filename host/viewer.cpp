@@ -19,6 +19,18 @@ const Timeline::Chapter& Timeline::chapter_at(uint32_t n) const {
     return after == chapters.begin() ? chapters.front() : *(after - 1);
 }
 
+uint32_t Timeline::chapter_start(Show::Stage s) const {
+    for (const Chapter& c : chapters)
+        if (c.stage == s) return c.first;
+    return 0;
+}
+
+uint32_t Timeline::chapter_length(Show::Stage s) const {
+    for (size_t i = 0; i < chapters.size(); ++i)
+        if (chapters[i].stage == s) return (i + 1 < chapters.size() ? chapters[i + 1].first : refreshes + 1) - chapters[i].first;
+    return 0;
+}
+
 uint32_t Timeline::refreshes_with_start_at(long k) const {
     if (k < 0) return refreshes;
     // START ends the show at the first poll that sees it, with one refresh
@@ -45,7 +57,9 @@ Viewer::Viewer(long press_start_at) : rule_(press_start_at), pixels_(kPixels, 0)
     seek(1);
 }
 
-Viewer::~Viewer() { DisplayController::attach(nullptr); }
+Viewer::~Viewer() {
+    if (DisplayController::attached() == this) DisplayController::attach(nullptr);
+}
 
 void Viewer::learn() {
     restart_show();
@@ -81,18 +95,32 @@ Show::Stage Viewer::stage() const {
 
 bool Viewer::advance() {
     if (ended_) return false;
+    if (!holds_the_show()) {
+        seek(position_ + 1);
+        return true;
+    }
     if (!Show::step()) ended_ = true;
     return true;
+}
+
+bool Viewer::holds_the_show() {
+    if (DisplayController::attached() == this) return true;
+    // Another player of the show (a test, another viewer) has had it since:
+    // the next seek goes back to a snapshot.
+    DisplayController::attach(this);
+    stale_ = true;
+    return false;
 }
 
 void Viewer::seek(uint32_t n) {
     n = std::clamp<uint32_t>(n, 1, timeline_.refreshes);
     start_pressed_ = false;
-    if (!ended_ && n == position_ + 1) {
+    holds_the_show();
+    if (!stale_ && !ended_ && n == position_ + 1) {
         advance();
         return;
     }
-    if (!ended_ && n == position_) return;
+    if (!stale_ && !ended_ && n == position_) return;
 
     // From the latest point at or before n: a snapshot, or where the play
     // stands now.
@@ -107,10 +135,11 @@ void Viewer::seek(uint32_t n) {
         from = near->first;
         snapshot = &near->second;
     }
-    if (ended_ || position_ > n || position_ < from) {
+    if (stale_ || ended_ || position_ > n || position_ < from) {
         snapshot->restore();
         position_ = from;
         ended_ = false;
+        stale_ = false;
         take_picture();
     }
     while (position_ < n && advance()) {

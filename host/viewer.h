@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/show_runner.h"
-#include "host/snapshot.h"
+#include "host/save_state.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 #include "text/cue.h"
@@ -34,6 +34,10 @@ struct Timeline {
 
     // The chapter that refresh n belongs to (the final refresh: Ended).
     const Chapter& chapter_at(uint32_t n) const;
+    // The first refresh of a stage and its number of refreshes (0, 0: the
+    // show never reaches it).
+    uint32_t chapter_start(Show::Stage s) const;
+    uint32_t chapter_length(Show::Stage s) const;
     // The refreshes of a play with START held from the poll after refresh k.
     uint32_t refreshes_with_start_at(long k) const;
 };
@@ -87,6 +91,9 @@ public:
 private:
     void learn();
     void take_picture();
+    // True when the show in the core is this viewer's; otherwise it takes
+    // the core back and marks its position for a return to a snapshot.
+    bool holds_the_show();
     void keep_near(uint32_t n);
 
     Timeline timeline_;
@@ -99,6 +106,7 @@ private:
     bool ended_ = false;
     bool start_pressed_ = false;
     bool learning_ = false;
+    bool stale_ = false; // the core no longer holds this viewer's show
 };
 
 } // namespace Host

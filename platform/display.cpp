@@ -18,28 +18,37 @@ alignas(32) uint8_t canvas_buffer[kCanvasSize];
 namespace {
 
 struct State {
-    uint8_t* frame_buffers[2];
     uint32_t frames; // flips since init_video; frame buffer (frames & 1) is not on display
 };
-State state;
 
-// After the first sync: a black palette, then the 8-bit mode with a pitch of
-// one screen row.
-void turn_on() {
-    static Palette black; // all zero; kept out of the initialised data
-    PaletteEngine::upload_palette(black);
-    HardwareAccess::write_register(HardwareAccess::kDisplayFormat, HardwareAccess::kFormat8Bit);
-    HardwareAccess::write_register(HardwareAccess::kLinePitch, kWidth);
+// Where the frame buffers are in this process, which a saved show must not
+// carry, beside the state, so that copy_canvas reaches both from one base.
+struct {
+    uint8_t* frame_buffers[2];
+    State state;
+} display;
+
+State& state = display.state;
+
+void map_frame_buffers() {
+    uint8_t* const video = HardwareAccess::video_memory();
+    display.frame_buffers[0] = video;
+    display.frame_buffers[1] = video + kFrameBufferSize;
 }
 
 } // namespace
 
 Frame init_video() {
     state.frames = 0;
-    uint8_t* const video = HardwareAccess::video_memory();
-    state.frame_buffers[0] = video;
-    state.frame_buffers[1] = video + kFrameBufferSize;
+    map_frame_buffers();
     return {.wait = true, .at_sync = turn_on, .flip = true};
+}
+
+void turn_on() {
+    static Palette black; // all zero; kept out of the initialised data
+    PaletteEngine::upload_palette(black);
+    HardwareAccess::write_register(HardwareAccess::kDisplayFormat, HardwareAccess::kFormat8Bit);
+    HardwareAccess::write_register(HardwareAccess::kLinePitch, kWidth);
 }
 
 void clear_canvas() {
@@ -48,7 +57,7 @@ void clear_canvas() {
 }
 
 void copy_canvas(int32_t rows) {
-    uint8_t* target = state.frame_buffers[state.frames & 1];
+    uint8_t* target = display.frame_buffers[state.frames & 1];
     const uint8_t* row = canvas_buffer;
     for (int32_t y = 0; y < rows; ++y, row += kCanvasPitch, target += kWidth) {
         BlockMove::copy_row(target, row);
@@ -105,10 +114,13 @@ uint32_t frame_counter() { return state.frames; }
 
 void reset() {
     state = {};
+    display.frame_buffers[0] = display.frame_buffers[1] = nullptr;
     __builtin_memset(canvas_buffer, 0, sizeof canvas_buffer);
 }
 
 StateBlock state_block() { return block_of(state); }
 StateBlock canvas_block() { return block_of(canvas_buffer); }
+
+void reconnect() { map_frame_buffers(); }
 
 } // namespace Display

@@ -41,6 +41,9 @@ enum class Result { Finished, Start };
 // Points the display at frame buffer 0 with an all-black palette in the
 // 8-bit mode. Returns the frame that does so at the first sync.
 Frame init_video();
+// init_video's palette writes after that sync: a black palette, then the
+// 8-bit mode with a pitch of one screen row.
+void turn_on();
 // Columns 0..319 of every row := 0; the hidden margin keeps its bytes.
 void clear_canvas();
 // Canvas rows 0..rows-1 into the frame buffer not on display.
@@ -67,5 +70,8 @@ uint32_t frame_counter();
 void reset();
 StateBlock state_block();
 StateBlock canvas_block();
+// After a state has been loaded: the frame buffers found again in this
+// process's video memory (a state holds no addresses).
+void reconnect();
 
 } // namespace Display

@@ -1,6 +1,7 @@
 #include "show/show.h"
 
 #include "data/buffers.h"
+#include "data/logo.h"
 #include "effects/plasma.h"
 #include "effects/rotozoomer.h"
 #include "effects/terrain_generator.h"
@@ -19,13 +20,75 @@ namespace {
 using Display::Frame;
 
 struct State {
-    char* const* envp = nullptr; // handed on to the menu program
     Stage stage = Stage::StartUp;
     bool video_on = false;   // the start-up's first frame has begun
     bool waiting = false;    // the second half of `pending` is still due
     Frame pending = {};      // the frame whose sync the latest step showed
 };
 State state;
+
+// Handed on to the menu program: given at begin, not state.
+char* const* menu_envp;
+// The terrain map, voxel palette and logo have been made in this process.
+bool built_in_data_made;
+
+// The palette writes that can follow a frame's sync, by number: a saved show
+// names the waiting frame's writes by its number here, never by address.
+void (*const kAtSync[])() = {
+    nullptr,
+    Display::turn_on,
+    TitleSequence::upload_work,
+    TitleSequence::fade_in_logo,
+    TitleSequence::fade_out_grey,
+    VoxelFlight::fade_step,
+    Rotozoomer::upload_colours,
+};
+constexpr uint8_t kAtSyncCount = sizeof kAtSync / sizeof kAtSync[0];
+
+// The show's own section as saved: the stage and what is left of the frame
+// waiting on its sync. Written by before_save, read by after_load.
+struct Saved {
+    Stage stage;
+    bool video_on;
+    bool waiting;
+    bool flip;
+    bool poll;
+    bool last;
+    uint8_t at_sync; // a number in kAtSync
+};
+Saved saved;
+
+void reset_own() {
+    state = {};
+    saved = {};
+}
+
+StateBlock saved_block() { return block_of(saved); }
+
+const char* check_saved(const uint8_t* bytes) {
+    const Saved s = state_from<Saved>(bytes);
+    if (!is_bool(s.video_on) || !is_bool(s.waiting) || !is_bool(s.flip) || !is_bool(s.poll) || !is_bool(s.last))
+        return "the show's flags are not true or false";
+    if (s.stage > Stage::Ended) return "the show's stage is unknown";
+    if (s.at_sync >= kAtSyncCount) return "the waiting frame's palette writes are unknown";
+    return nullptr;
+}
+
+// The small sections first, the canvas last: a saved show reads from its
+// stage to its pictures.
+constexpr StateSection kSections[] = {
+    {{'s', 'h', 'o', 'w'}, saved_block, reset_own, check_saved},
+    {{'d', 'i', 's', 'p'}, Display::state_block, Display::reset, nullptr},
+    {{'p', 'a', 'l', 'w'}, PaletteEngine::state_block, PaletteEngine::reset, nullptr},
+    {{'w', 'a', 'v', 'e'}, Buffers::wave_block, Buffers::reset, nullptr},
+    {{'t', 'e', 'x', 't'}, TextRenderer::state_block, TextRenderer::reset, nullptr},
+    {{'s', 'c', 'r', 'l'}, Scroller::state_block, Scroller::reset, Scroller::check_state},
+    {{'t', 'i', 't', 'l'}, TitleSequence::state_block, TitleSequence::reset, TitleSequence::check_state},
+    {{'p', 'l', 's', 'm'}, Plasma::state_block, Plasma::reset, nullptr},
+    {{'f', 'l', 'i', 't'}, VoxelFlight::state_block, VoxelFlight::reset, VoxelFlight::check_state},
+    {{'r', 'o', 't', 'o'}, Rotozoomer::state_block, Rotozoomer::reset, Rotozoomer::check_state},
+    {{'c', 'a', 'n', 'v'}, Display::canvas_block, nullptr, nullptr}, // Display::reset clears it
+};
 
 // The scroll text runs on over the flight's last frame until its next end
 // cue; the canvas is not cleared.
@@ -45,6 +108,7 @@ Frame next_frame() {
         // black; then START is looked at once.
         TitleSequence::prepare();
         TerrainGenerator::build();
+        built_in_data_made = true;
         return {.poll = true, .last = true};
     case Stage::Title:
         return TitleSequence::frame();
@@ -64,7 +128,7 @@ Frame next_frame() {
 
 void exit_to_menu() {
     state.stage = Stage::Ended;
-    HardwareAccess::exec_menu(state.envp);
+    HardwareAccess::exec_menu(menu_envp);
 }
 
 // The stage after a finished one. The scroll text is rewound once, before
@@ -111,7 +175,7 @@ void finish(const Frame& f) {
 } // namespace
 
 void begin(char* const* envp) {
-    state.envp = envp;
+    menu_envp = envp;
 }
 
 bool step() {
@@ -140,36 +204,36 @@ void run(char* const* envp) {
 
 Stage stage() { return state.stage; }
 
-void reset() {
-    state = {};
-    Display::reset();
-    PaletteEngine::reset();
-    Buffers::reset();
-    TextRenderer::reset();
-    Scroller::reset();
-    TitleSequence::reset();
-    Plasma::reset();
-    VoxelFlight::reset();
-    Rotozoomer::reset();
+uint32_t sections(const StateSection*& table) {
+    table = kSections;
+    return sizeof kSections / sizeof kSections[0];
 }
 
-uint32_t state_blocks(StateBlock* blocks, uint32_t capacity) {
-    const StateBlock all[] = {
-        block_of(state),
-        Display::state_block(),
-        Display::canvas_block(),
-        PaletteEngine::state_block(),
-        Buffers::wave_block(),
-        TextRenderer::state_block(),
-        Scroller::state_block(),
-        TitleSequence::state_block(),
-        Plasma::state_block(),
-        VoxelFlight::state_block(),
-        Rotozoomer::state_block(),
-    };
-    constexpr uint32_t count = sizeof all / sizeof all[0];
-    for (uint32_t i = 0; i < count && i < capacity; ++i) blocks[i] = all[i];
-    return count;
+void reset() {
+    for (const StateSection& s : kSections)
+        if (s.reset) s.reset();
+}
+
+void before_save() {
+    const Frame& f = state.pending;
+    uint8_t at_sync = 0;
+    while (at_sync < kAtSyncCount && kAtSync[at_sync] != f.at_sync) ++at_sync;
+    saved = {state.stage, state.video_on, state.waiting, f.flip, f.poll, f.last, at_sync};
+}
+
+void after_load() {
+    state = {.stage = saved.stage,
+             .video_on = saved.video_on,
+             .waiting = saved.waiting,
+             .pending = {.at_sync = kAtSync[saved.at_sync], .flip = saved.flip, .poll = saved.poll, .last = saved.last}};
+    Display::reconnect();
+    // Past the start-up the logo and the terrain have been made; a state
+    // leaves them out, so a process that has not made them makes them now.
+    if (state.stage != Stage::StartUp && !built_in_data_made) {
+        Logo::decode();
+        TerrainGenerator::build();
+        built_in_data_made = true;
+    }
 }
 
 } // namespace Show

@@ -24,10 +24,20 @@ bool step();
 // The stage that the latest sync showed, Ended after the exit.
 Stage stage();
 
+// Every block of state the show changes as it plays, as sections in a fixed
+// order: the one list that serves restarting, saving and loading. The
+// terrain map, the voxel palette and the logo are not in it: they are made
+// once at start-up and come out the same every time.
+uint32_t sections(const StateSection*& table);
+
 // Back to a fresh start, every module of the show included (the hardware's
 // own state is its backend's).
 void reset();
-// Every block of state the show changes as it plays, in a fixed order.
-uint32_t state_blocks(StateBlock* blocks, uint32_t capacity);
+// Before the sections are saved: the show's own section brought up to date.
+void before_save();
+// After the sections have been loaded: what a state leaves out made again
+// (the frame buffers' addresses, the palette writes of the frame waiting
+// on its sync, the data made at start-up).
+void after_load();
 
 } // namespace Show

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/snapshot.h"
+#include "host/save_state.h"
 #include "host/show_runner.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
@@ -17,21 +17,7 @@
 
 namespace {
 
-// The CRC-32s of the stored whole show, refresh 1 first.
-const std::vector<uint32_t>& stored_show() {
-    static const std::vector<uint32_t> crcs = [] {
-        std::vector<uint32_t> v;
-        std::ifstream in(source_path("tests/golden/show_checksum.txt"));
-        std::string line;
-        while (std::getline(in, line)) {
-            unsigned number = 0, crc = 0;
-            if (std::sscanf(line.c_str(), "%u %x", &number, &crc) == 2 && line.rfind("refreshes", 0) != 0)
-                v.push_back(crc);
-        }
-        return v;
-    }();
-    return crcs;
-}
+const std::vector<uint32_t>& stored_show() { return stored_list().crcs; }
 
 // Steps a show begun earlier until `refresh` refreshes have been handed over.
 void step_to(const RecordingFrontend& rec, uint32_t refresh) {

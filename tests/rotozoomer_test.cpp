@@ -53,6 +53,7 @@ bool paused() { return false; }
 bool at_end() { return false; }
 void reset() { scroller = FakeScroller{}; }
 StateBlock state_block() { return block_of(scroller.steps); }
+const char* check_state(const uint8_t*) { return nullptr; }
 } // namespace Scroller
 
 namespace {

@@ -3,8 +3,6 @@
 // list of the show's refreshes being the yardstick.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -20,42 +18,12 @@ namespace {
 using Host::Viewer;
 using S = Show::Stage;
 
-// The stored list: CRC-32 of each refresh (indices, then colours), and the
-// number of refreshes of each stored START run.
-struct Stored {
-    std::vector<uint32_t> crcs;
-    std::map<long, uint32_t> start_runs;
-};
-
-const Stored& stored() {
-    static const Stored s = [] {
-        Stored out;
-        std::ifstream whole(source_path("tests/golden/show_checksum.txt"));
-        std::string line;
-        unsigned number = 0, crc = 0;
-        while (std::getline(whole, line))
-            if (std::sscanf(line.c_str(), "%u %x", &number, &crc) == 2) out.crcs.push_back(crc);
-        std::ifstream starts(source_path("tests/golden/start_checksum.txt"));
-        long k = -1;
-        while (std::getline(starts, line)) {
-            if (std::sscanf(line.c_str(), "start %ld", &k) == 1) continue;
-            if (std::sscanf(line.c_str(), "refreshes %u", &number) == 1) out.start_runs[k] = number;
-        }
-        return out;
-    }();
-    return s;
-}
-
-uint32_t shown_crc(const Viewer& v) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    crc = crc32(crc, v.pixels(), 320 * 240);
-    return static_cast<uint32_t>(crc32(crc, v.rgb(), 768));
-}
+uint32_t shown_crc(const Viewer& v) { return refresh_crc(v.pixels(), v.rgb()); }
 
 // The viewer shows refresh n exactly as the straight play did.
 void expect_at(const Viewer& v, uint32_t n, const std::string& how) {
     ASSERT_EQ(v.position(), n) << how;
-    ASSERT_EQ(shown_crc(v), stored().crcs[n - 1]) << how << ": refresh " << n;
+    ASSERT_EQ(shown_crc(v), stored_list().crc(n)) << how << ": refresh " << n;
 }
 
 Viewer& viewer() {
@@ -107,8 +75,8 @@ TEST(ViewerTimeline, TheBuiltInTimelineIsTheOneThePlayShows) {
 
 TEST(ViewerTimeline, KnowsTheLengthOfEveryStoredStartRun) {
     const Host::Timeline& t = viewer().timeline();
-    ASSERT_FALSE(stored().start_runs.empty());
-    for (const auto& [k, refreshes] : stored().start_runs) EXPECT_EQ(t.refreshes_with_start_at(k), refreshes) << k;
+    ASSERT_FALSE(stored_list().start_runs.empty());
+    for (const auto& [k, refreshes] : stored_list().start_runs) EXPECT_EQ(t.refreshes_with_start_at(k), refreshes) << k;
     EXPECT_EQ(t.refreshes_with_start_at(-1), 6762u);
     EXPECT_EQ(t.refreshes_with_start_at(6762), 6762u);
     EXPECT_EQ(t.refreshes_with_start_at(100000), 6762u);

@@ -15,8 +15,6 @@ constexpr int32_t kTextRow = 100; // top row of the letters
 constexpr int32_t kPauseSteps = 300;
 
 struct State {
-    const uint8_t* font = Assets::scroller_font;
-    const char* text = Assets::scroll_text;
     int32_t text_index = 0;  // first character, the leftmost one still drawn
     int32_t first_limit = 0; // minus the first character's width
     int32_t scroll_x = 0;    // pen x of the first character
@@ -26,10 +24,24 @@ struct State {
     uint32_t steps = 0;
     Cue last_cue = Cue::None;
 };
-State state;
+
+// The font and text walked, a setting rather than state (a saved show holds
+// no addresses, and only tests change them), beside the state so that a
+// step reaches both from one base.
+struct Source {
+    const uint8_t* font = Assets::scroller_font;
+    const char* text = Assets::scroll_text;
+};
+struct {
+    Source source;
+    State state;
+} scroller;
+
+Source& source = scroller.source;
+State& state = scroller.state;
 
 inline uint8_t char_at(int32_t i) {
-    return static_cast<uint8_t>(state.text[i]);
+    return static_cast<uint8_t>(source.text[i]);
 }
 
 Cue advance() {
@@ -50,12 +62,12 @@ Cue advance() {
         const bool code = char_at(state.text_index) == '@' && char_at(state.text_index + 1) != 0;
         state.text_index += code ? 2 : 1;
         state.scroll_x = 0;
-        state.first_limit = -TextRenderer::advance_width(state.font, char_at(state.text_index));
+        state.first_limit = -TextRenderer::advance_width(source.font, char_at(state.text_index));
         if (char_at(state.text_index) == 0) return Cue::None;
     }
 
-    const Cue met = TextRenderer::draw_outlined_text(state.font, state.scroll_x, kTextRow, state.fill_colour,
-                                                     state.outline_colour, state.text + state.text_index);
+    const Cue met = TextRenderer::draw_outlined_text(source.font, state.scroll_x, kTextRow, state.fill_colour,
+                                                     state.outline_colour, source.text + state.text_index);
     if (met == Cue::Rewind) restart();
     if (met == Cue::Pause) state.pause = 1;
     return met;
@@ -69,7 +81,7 @@ void restart() {
     }
     state.scroll_x = 0;
     state.text_index = 0;
-    state.first_limit = -TextRenderer::advance_width(state.font, char_at(0));
+    state.first_limit = -TextRenderer::advance_width(source.font, char_at(0));
 }
 
 Cue step() {
@@ -85,8 +97,7 @@ void set_colours(uint8_t fill, uint8_t outline) {
 }
 
 void use_text(const uint8_t* font, const char* text) {
-    state.font = font;
-    state.text = text;
+    source = {font, text};
 }
 
 uint32_t steps() { return state.steps; }
@@ -94,8 +105,24 @@ Cue last_cue() { return state.last_cue; }
 bool paused() { return state.pause > 0; }
 bool at_end() { return char_at(state.text_index) == 0; }
 
-void reset() { state = {}; }
+void reset() {
+    state = {};
+    source = {};
+}
 
 StateBlock state_block() { return block_of(state); }
+
+const char* check_state(const uint8_t* bytes) {
+    const State s = state_from<State>(bytes);
+    int32_t length = 0;
+    while (source.text[length] != 0) ++length;
+    if (s.text_index < 0 || s.text_index > length) return "the scroll text's position is outside the text";
+    // A step moves the pen kStep left of 0 at most before the next
+    // character; glyphs are at most 255 columns wide.
+    if (s.first_limit > 0 || s.first_limit < -255 || s.scroll_x > 0 || s.scroll_x < s.first_limit - kStep)
+        return "the scroll text's pen is off its course";
+    if (s.pause < 0 || s.pause > kPauseSteps) return "the scroll text's pause is out of range";
+    return nullptr;
+}
 
 } // namespace Scroller

@@ -34,5 +34,8 @@ bool at_end();
 // rewound, no pause, colours 0.
 void reset();
 StateBlock state_block();
+// Why bytes offered as the scroller's state cannot be loaded (nullptr: they
+// can): a position outside the text, a pen off its course, a pause too long.
+const char* check_state(const uint8_t* bytes);
 
 } // namespace Scroller

@@ -1,19 +1,14 @@
 // The whole show on the stand-in hardware, START never held. At every
-// vertical sync a marker "sync" carries the voxel camera (x, y) and the
-// rotozoomer's time counter, from which bench/arm_report tells the stages
-// apart as nyra1 --bench does; the hardware adds "poll" at every START poll
-// and "menu" at the end.
+// vertical sync a marker "sync" carries the stage the show is in
+// (Show::stage()), so that bench/arm_report counts the stages as the viewer
+// and nyra1 --bench do; the hardware adds "poll" at every START poll and
+// "menu" at the end.
 #include "bench/arm/counting.h"
-#include "effects/rotozoomer.h"
-#include "effects/voxel_flight.h"
 #include "show/show.h"
 
 namespace {
 
-void note_sync() {
-    const VoxelFlight::Course c = VoxelFlight::course();
-    Counting::mark(Counting::tag("sync"), c.x, c.y, static_cast<uint32_t>(Rotozoomer::time()));
-}
+void note_sync() { Counting::mark(Counting::tag("sync"), static_cast<uint32_t>(Show::stage())); }
 
 } // namespace
 

@@ -111,6 +111,7 @@ uint16_t model_read(uint32_t offset) {
 } // namespace
 
 void attach(Frontend* f) { frontend = f; }
+Frontend* attached() { return frontend; }
 void attach_probe(Probe* p) { probe = p; }
 
 uint16_t read(uint32_t offset) {
@@ -184,5 +185,14 @@ void reset() {
 
 StateBlock state_block() { return block_of(state); }
 StateBlock frame_buffers_block() { return {video, 2 * Display::kFrameBufferSize}; }
+
+const char* check_state(const uint8_t* bytes) {
+    const State s = state_from<State>(bytes);
+    if (!is_bool(s.palette_half) || !is_bool(s.polarity_high) || !is_bool(s.in_sync) ||
+        !is_bool(s.start_was_held) || !is_bool(s.opened) || !is_bool(s.closed))
+        return "the display controller's flags are not true or false";
+    if (s.end_state > Ending::StoppedByStart) return "the display controller's ending is unknown";
+    return nullptr;
+}
 
 } // namespace DisplayController

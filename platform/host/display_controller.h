@@ -45,6 +45,7 @@ enum class Ending : uint8_t { Running, Completed, StoppedByStart };
 // refreshes kept, START never held), and the probe (null: none).
 void attach(Frontend* frontend);
 void attach_probe(Probe* probe);
+Frontend* attached();
 
 // Register accesses as the show makes them.
 uint16_t read(uint32_t offset);
@@ -75,5 +76,7 @@ void reset();
 // buffers. The show writes no other part of video memory.
 StateBlock state_block();
 StateBlock frame_buffers_block();
+// Why bytes offered as the registers' state cannot be loaded (nullptr: they can).
+const char* check_state(const uint8_t* bytes);
 
 } // namespace DisplayController

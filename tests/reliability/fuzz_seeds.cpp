@@ -1,8 +1,9 @@
 // Writes the fuzzers' seed inputs from the built-in assets: the logo stream
 // whole and cut short, the small streams of the codec's known cases, the font
 // files read as streams; the scroll text line by line, every glyph character
-// in both fonts, pens at and beyond the canvas edges, control codes.
-//   fuzz_seeds RLE_DIR TEXT_DIR
+// in both fonts, pens at and beyond the canvas edges, control codes; for
+// saved states, edits of the states fuzz_state keeps (see there).
+//   fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -59,13 +60,21 @@ Bytes text_input(int32_t x, int32_t y, uint8_t flags, const std::string& text, u
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: fuzz_seeds RLE_DIR TEXT_DIR\n", stderr);
+    if (argc != 4) {
+        std::fputs("usage: fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR\n", stderr);
         return 2;
     }
-    const std::filesystem::path rle_dir = argv[1], text_dir = argv[2];
-    std::filesystem::create_directories(rle_dir);
-    std::filesystem::create_directories(text_dir);
+    const std::filesystem::path rle_dir = argv[1], text_dir = argv[2], state_dir = argv[3];
+    for (const auto& dir : {rle_dir, text_dir, state_dir}) std::filesystem::create_directories(dir);
+
+    // Saved states: fuzz_state's first byte chooses a kept state and what is
+    // done to it; edits are section, offset (2), value, xor or set.
+    save(state_dir, {0x00, 'N', 'Y', 'R', 'A', 1, 0, 0, 0});
+    for (uint8_t which = 0; which < 12; ++which) {
+        save(state_dir, {static_cast<uint8_t>(0x90 | which)});
+        save(state_dir, {static_cast<uint8_t>(0xA0 | which), 0, 0, 0, 7, 0, 5, 8, 0, 0xFF, 1});
+        save(state_dir, {static_cast<uint8_t>(0xE0 | which), 12, 4, 0, 0x10, 1});
+    }
 
     // Run-length streams.
     const uint8_t* logo = Assets::logo_rle;

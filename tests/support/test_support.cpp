@@ -1,17 +1,19 @@
 #include "support/test_support.h"
 
-#include <zlib.h>
+#include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <memory>
 
+#include "host/crc32.h"
 #include "platform/display.h"
+#include "show/show.h"
 
 void RecordingFrontend::refresh(const DisplayController::Refresh& r) {
     ++count;
     const size_t n = DisplayController::kWidth * DisplayController::kHeight;
-    uint32_t crc = crc32(0, r.pixels, n);
-    crc = crc32(crc, r.rgb, 768);
-    checksums.push_back(crc);
+    checksums.push_back(refresh_crc(r.pixels, r.rgb));
     if (keep_) {
         KeptRefresh k;
         k.pixels.assign(r.pixels, r.pixels + n);
@@ -55,12 +57,13 @@ public:
     std::map<uint32_t, std::deque<uint16_t>> scripted;
 };
 
+LogProbe* attached; // none until a test first uses the probe
+
 LogProbe& probe() {
     static LogProbe p;
-    static bool attached = false;
     if (!attached) {
         DisplayController::attach_probe(&p);
-        attached = true;
+        attached = &p;
     }
     return p;
 }
@@ -70,6 +73,12 @@ LogProbe& probe() {
 void enable_log(bool on) { probe().logging = on; }
 const std::vector<Access>& access_log() { return probe().log; }
 void clear_log() { probe().log.clear(); }
+void forget() {
+    if (!attached) return;
+    attached->logging = false;
+    attached->log.clear();
+    attached->scripted.clear();
+}
 void script_reads(uint32_t offset, const std::vector<uint16_t>& values) {
     auto& queue = probe().scripted[offset];
     queue.insert(queue.end(), values.begin(), values.end());
@@ -79,9 +88,51 @@ void script_reads(uint32_t offset, const std::vector<uint16_t>& values) {
 
 void start_video() { Display::present(Display::init_video()); }
 
-uint32_t crc32_of(const void* data, size_t size) {
-    return static_cast<uint32_t>(crc32(0, static_cast<const Bytef*>(data), static_cast<uInt>(size)));
+uint32_t crc32_of(const void* data, size_t size) { return Crc32::of(data, size); }
+
+uint32_t refresh_crc(const uint8_t* pixels, const uint8_t* rgb) {
+    return Crc32::update(Crc32::of(pixels, DisplayController::kWidth * DisplayController::kHeight), rgb, 768);
 }
+
+const StoredList& stored_list() {
+    static const StoredList list = [] {
+        StoredList out;
+        std::ifstream whole(source_path("tests/golden/show_checksum.txt"));
+        std::string line;
+        unsigned number = 0, crc = 0;
+        while (std::getline(whole, line))
+            if (std::sscanf(line.c_str(), "%u %x", &number, &crc) == 2) out.crcs.push_back(crc);
+        std::ifstream starts(source_path("tests/golden/start_checksum.txt"));
+        long k = -1;
+        while (std::getline(starts, line)) {
+            if (std::sscanf(line.c_str(), "start %ld", &k) == 1) continue;
+            if (std::sscanf(line.c_str(), "refreshes %u", &number) == 1) out.start_runs[k] = number;
+        }
+        if (out.crcs.empty()) ADD_FAILURE() << "the stored list is missing: " << source_path("tests/golden");
+        return out;
+    }();
+    return list;
+}
+
+void fresh_show() {
+    Show::reset();
+    DisplayController::reset();
+    DisplayController::attach(nullptr);
+    ModelProbe::forget();
+}
+
+namespace {
+
+class FreshShow : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { fresh_show(); }
+};
+
+const bool fresh_show_listener = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshShow);
+    return true;
+}();
+
+} // namespace
 
 std::string source_path(const std::string& relative) {
     return std::string(NYRA1_SOURCE_DIR) + "/" + relative;

@@ -1,4 +1,5 @@
-// Shared test fixtures: a frontend that keeps every refresh, and helpers to
+// Shared test fixtures: a fresh show before every test, the stored list of
+// the show's refreshes, a frontend that keeps every refresh, and helpers to
 // look at the display controller model.
 #pragma once
 #include <cstdint>
@@ -10,6 +11,23 @@
 
 #include "platform/host/display_controller.h"
 #include "text/cue.h"
+
+// Every test of a program that links this support starts as a program
+// does: the show and the model at their fresh start, no frontend attached,
+// the probe's log and scripts empty. (A listener does it before each test.)
+void fresh_show();
+
+// The stored list (tests/golden), read once: the CRC-32 of every refresh of
+// the whole show, indices then colours, and how many refreshes each stored
+// run with START held from refresh K has.
+struct StoredList {
+    std::vector<uint32_t> crcs; // refresh n at n - 1
+    std::map<long, uint32_t> start_runs;
+    uint32_t crc(uint32_t n) const { return crcs.at(n - 1); }
+};
+const StoredList& stored_list();
+// A refresh's CRC-32 as the stored list holds it.
+uint32_t refresh_crc(const uint8_t* pixels, const uint8_t* rgb);
 
 struct KeptRefresh {
     std::vector<uint8_t> pixels; // 320 x 240 indices
@@ -56,6 +74,8 @@ void enable_log(bool on);
 const std::vector<Access>& access_log();
 void clear_log();
 void script_reads(uint32_t offset, const std::vector<uint16_t>& values);
+// No log, nothing scripted (the probe stays attached once used).
+void forget();
 
 } // namespace ModelProbe
 

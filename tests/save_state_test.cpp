@@ -1,0 +1,179 @@
+// Saved states: a state comes back to the very show it was taken from, its
+// header and sections are refused whole when damaged or foreign, and a
+// refused state leaves the running show exactly as it was. (That a state
+// carries no addresses is shown across processes by state_tool.)
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/crc32.h"
+#include "host/save_state.h"
+#include "host/viewer.h"
+#include "show/show.h"
+#include "support/test_support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Plays a fresh show to refresh n, recording from there on.
+RecordingFrontend& play_to(uint32_t n) {
+    Host::restart_show();
+    RecordingFrontend& rec = record(false);
+    Show::begin(nullptr);
+    while (rec.count < n && Show::step()) {
+    }
+    return rec;
+}
+
+// Steps the show in the core k more refreshes; their CRCs.
+std::vector<uint32_t> next_refreshes(RecordingFrontend& rec, uint32_t k) {
+    const size_t from = rec.checksums.size();
+    while (rec.checksums.size() < from + k && Show::step()) {
+    }
+    return {rec.checksums.begin() + static_cast<long>(from), rec.checksums.end()};
+}
+
+std::vector<uint32_t> stored(uint32_t first, uint32_t k) {
+    const auto& crcs = stored_list().crcs;
+    const uint32_t last = std::min<uint32_t>(first + k - 1, static_cast<uint32_t>(crcs.size()));
+    return {crcs.begin() + first - 1, crcs.begin() + last};
+}
+
+uint32_t get32(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+void put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> 8 * i);
+}
+
+// Where section `tag` starts in a state (its tag), or 0.
+size_t section_at(const Bytes& state, const char* tag) {
+    for (size_t at = Host::kStateHeaderSize; at + 8 <= state.size();) {
+        if (std::memcmp(&state[at], tag, 4) == 0) return at;
+        at += 8 + ((get32(state, at + 4) + 3) & ~3u);
+    }
+    return 0;
+}
+
+// The body changed on purpose and the header's CRC made to agree, so that
+// the sections' own checks are what refuse it.
+Bytes with_crc(Bytes state) {
+    const size_t body = Host::kStateHeaderSize;
+    put32(state, 12, Crc32::of(state.data() + body, state.size() - body));
+    return state;
+}
+
+// Stage starts and middles from the show's own timeline.
+std::vector<uint32_t> points_in_every_stage() {
+    std::vector<uint32_t> points = {1, 2, 3};
+    const Host::Timeline& t = Host::built_in_timeline();
+    for (const auto& c : t.chapters) {
+        const uint32_t length = t.chapter_length(c.stage);
+        for (uint32_t n : {c.first, c.first + 1, c.first + length / 2, c.first + length - 1})
+            if (n >= 1 && n < t.refreshes) points.push_back(n);
+    }
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    return points;
+}
+
+} // namespace
+
+// States saved at points of every stage, loaded after the show has gone on
+// elsewhere (or been restarted), play on as the stored list: the state holds
+// everything, and what it leaves out is made again.
+TEST(SavedState, ComesBackToTheShowItWasTakenFromInEveryStage) {
+    std::vector<std::pair<uint32_t, Bytes>> states;
+    RecordingFrontend& rec = play_to(1);
+    for (uint32_t n : points_in_every_stage()) {
+        next_refreshes(rec, n - rec.count);
+        ASSERT_EQ(rec.count, n);
+        states.emplace_back(n, Host::save_state());
+        EXPECT_EQ(states.back().second.size(), Host::state_size()) << "the size is the same at every refresh";
+    }
+    // Backwards, so that every load goes against the show's direction.
+    for (auto it = states.rbegin(); it != states.rend(); ++it) {
+        std::string reason;
+        ASSERT_TRUE(Host::load_state(it->second.data(), it->second.size(), reason)) << reason;
+        RecordingFrontend& after = record(false);
+        EXPECT_EQ(next_refreshes(after, 24), stored(it->first + 1, 24)) << "loaded at refresh " << it->first;
+    }
+}
+
+// Every kind of damage is refused with its reason, and the running show goes
+// on as if nothing had been offered.
+TEST(SavedState, RefusesDamagedAndForeignStatesAndLeavesTheShowAsItWas) {
+    play_to(1500);
+    const Bytes good = Host::save_state();
+    RecordingFrontend& rec = play_to(2000);
+    const Bytes running = Host::save_state();
+
+    auto edit = [&](std::function<void(Bytes&)> change) {
+        Bytes b = good;
+        change(b);
+        return b;
+    };
+    const size_t scroller = section_at(good, "scrl");
+    const size_t show = section_at(good, "show");
+    const size_t regs = section_at(good, "regs");
+    ASSERT_TRUE(scroller && show && regs);
+    const struct {
+        const char* what;
+        Bytes bytes;
+        const char* reason;
+    } cases[] = {
+        {"nothing", {}, "too short"},
+        {"a header cut short", Bytes(good.begin(), good.begin() + 10), "too short"},
+        {"another program's bytes", edit([](Bytes& b) { std::memcpy(b.data(), "RIFF", 4); }), "not a Nyra 1 state"},
+        {"a later format", edit([](Bytes& b) { put32(b, 4, Host::kStateVersion + 1); }), "format version 2"},
+        {"cut short", Bytes(good.begin(), good.end() - 1), "cut or padded"},
+        {"a byte too many", edit([](Bytes& b) { b.push_back(0); }), "cut or padded"},
+        {"a flipped bit", edit([&](Bytes& b) { b[scroller + 9] ^= 4; }), "damaged"},
+        {"a wrong CRC", edit([](Bytes& b) { b[12] ^= 1; }), "damaged"},
+        {"another build's section", with_crc(edit([&](Bytes& b) { b[show] = 'x'; })), "section 'xhow'"},
+        {"a section of another size",
+         with_crc(edit([&](Bytes& b) { put32(b, scroller + 4, get32(b, scroller + 4) + 4); })), "bytes; this build's is"},
+        {"a text position past the text", with_crc(edit([&](Bytes& b) { put32(b, scroller + 8, 100000); })),
+         "outside the text"},
+        {"an unknown stage", with_crc(edit([&](Bytes& b) { b[show + 8] = 99; })), "stage is unknown"},
+        {"a flag that is neither", with_crc(edit([&](Bytes& b) { b[show + 9] = 2; })), "true or false"},
+        {"the model's flag that is neither", with_crc(edit([&](Bytes& b) { b[regs + 8 + 6 * 2 + 768 + 1] = 7; })),
+         "display controller's flags"},
+    };
+    for (const auto& c : cases) {
+        std::string reason;
+        EXPECT_FALSE(Host::load_state(c.bytes.data(), c.bytes.size(), reason)) << c.what;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
+        EXPECT_EQ(Host::save_state(), running) << c.what << " changed the running show";
+    }
+    EXPECT_EQ(next_refreshes(rec, 10), stored(2001, 10));
+
+    // The same state, undamaged, loads.
+    std::string reason;
+    EXPECT_TRUE(Host::load_state(good.data(), good.size(), reason)) << reason;
+    EXPECT_EQ(next_refreshes(record(false), 5), stored(1501, 5));
+}
+
+// The header describes the body: magic, version, size and CRC; the body
+// holds every section once, by tag, in a fixed order.
+TEST(SavedState, HeaderAndSectionsDescribeTheBody) {
+    play_to(3100);
+    const Bytes state = Host::save_state();
+    ASSERT_GE(state.size(), Host::kStateHeaderSize);
+    EXPECT_EQ(std::memcmp(state.data(), Host::kStateMagic, 4), 0);
+    EXPECT_EQ(get32(state, 4), Host::kStateVersion);
+    EXPECT_EQ(get32(state, 8), state.size() - Host::kStateHeaderSize);
+    EXPECT_EQ(get32(state, 12), Crc32::of(state.data() + 16, state.size() - 16));
+    std::vector<std::string> tags;
+    for (size_t at = Host::kStateHeaderSize; at < state.size(); at += 8 + ((get32(state, at + 4) + 3) & ~3u))
+        tags.emplace_back(reinterpret_cast<const char*>(&state[at]), 4);
+    const std::vector<std::string> expected = {"show", "disp", "palw", "wave", "text", "scrl", "titl",
+                                               "plsm", "flit", "roto", "canv", "regs", "vram"};
+    EXPECT_EQ(tags, expected);
+}
