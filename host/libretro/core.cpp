@@ -1,0 +1,224 @@
+// The show as a libretro core: a frontend such as RetroArch loads it without
+// content and calls retro_run once a refresh; each call plays one vertical
+// sync of the show on the display controller model and hands the frontend
+// that refresh as XRGB8888 (exact: every palette colour is 8 bits a
+// channel), with a refresh's worth of silence. START is the RetroPad's Start,
+// read whenever the show polls it. When the show has ended, by START or by
+// its own end, the core asks the frontend to shut down; until it does, every
+// further retro_run shows the last picture again. States are the project's
+// portable ones (host/save_state.h), of one size for the whole run.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/libretro/libretro_api.h"
+#include "host/save_state.h"
+#include "platform/host/display_controller.h"
+#include "show/show.h"
+
+namespace {
+
+constexpr unsigned kWidth = DisplayController::kWidth;
+constexpr unsigned kHeight = DisplayController::kHeight;
+constexpr double kRefreshRate = 60.0;
+constexpr unsigned kSampleRate = 44100;
+constexpr unsigned kFramesPerRefresh = 735; // kSampleRate / kRefreshRate stereo frames
+
+retro_environment_t environment;
+retro_video_refresh_t video_refresh;
+retro_audio_sample_t audio_sample;
+retro_audio_sample_batch_t audio_batch;
+retro_input_poll_t input_poll;
+retro_input_state_t input_state;
+retro_log_printf_t frontend_log;
+
+void say(retro_log_level level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void say(retro_log_level level, const char* format, ...) {
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (frontend_log) {
+        frontend_log(level, "[Nyra 1] %s\n", text);
+    } else if (level >= RETRO_LOG_WARN) {
+        std::fprintf(stderr, "[Nyra 1] %s\n", text);
+    }
+}
+
+// The picture on display, as the frontend receives it.
+class Screen : public DisplayController::Frontend {
+public:
+    void refresh(const DisplayController::Refresh& r) override { show(r.pixels, r.rgb); }
+    bool start_held() override {
+        return input_state && input_state(0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START) != 0;
+    }
+
+    void show(const uint8_t* indices, const uint8_t* rgb) {
+        uint32_t colour[256];
+        for (int i = 0; i < 256; ++i)
+            colour[i] = uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+        for (unsigned p = 0; p < kWidth * kHeight; ++p) xrgb_[p] = colour[indices[p]];
+    }
+    // After a state has been loaded: the picture that state has on display.
+    void show_display() {
+        DisplayController::picture(indices_);
+        show(indices_, DisplayController::hardware_palette());
+    }
+    void clear() { std::memset(xrgb_, 0, sizeof xrgb_); }
+    const uint32_t* xrgb() const { return xrgb_; }
+
+private:
+    uint32_t xrgb_[kWidth * kHeight] = {};
+    uint8_t indices_[kWidth * kHeight] = {};
+};
+
+Screen screen;
+// The show's exit to the menu program has an empty environment here.
+char* const no_environment[] = {nullptr};
+bool loaded;
+bool ended;          // the show has handed over its final refresh
+bool shutdown_asked; // since it ended, or since a state that had ended was loaded
+
+void start_show() {
+    Host::restart_show();
+    DisplayController::attach(&screen);
+    Show::begin(no_environment);
+    screen.clear();
+    ended = false;
+    shutdown_asked = false;
+}
+
+void deliver_silence() {
+    static const int16_t silence[2 * kFramesPerRefresh] = {};
+    if (audio_batch) {
+        audio_batch(silence, kFramesPerRefresh);
+    } else if (audio_sample) {
+        for (unsigned i = 0; i < kFramesPerRefresh; ++i) audio_sample(0, 0);
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+unsigned retro_api_version(void) { return RETRO_API_VERSION; }
+
+void retro_set_environment(retro_environment_t callback) {
+    environment = callback;
+    bool no_game = true;
+    environment(RETRO_ENVIRONMENT_SET_SUPPORT_NO_GAME, &no_game);
+    retro_log_callback log{};
+    frontend_log = environment(RETRO_ENVIRONMENT_GET_LOG_INTERFACE, &log) ? log.log : nullptr;
+}
+
+void retro_set_video_refresh(retro_video_refresh_t callback) { video_refresh = callback; }
+void retro_set_audio_sample(retro_audio_sample_t callback) { audio_sample = callback; }
+void retro_set_audio_sample_batch(retro_audio_sample_batch_t callback) { audio_batch = callback; }
+void retro_set_input_poll(retro_input_poll_t callback) { input_poll = callback; }
+void retro_set_input_state(retro_input_state_t callback) { input_state = callback; }
+
+void retro_init(void) {}
+
+void retro_deinit(void) {
+    DisplayController::attach(nullptr);
+    loaded = false;
+}
+
+void retro_get_system_info(retro_system_info* info) {
+    *info = {};
+    info->library_name = "Nyra 1";
+    info->library_version = NYRA1_VERSION;
+    info->valid_extensions = ""; // the show needs no content
+    info->need_fullpath = false;
+    info->block_extract = false;
+}
+
+void retro_get_system_av_info(retro_system_av_info* info) {
+    *info = {};
+    info->geometry = {kWidth, kHeight, kWidth, kHeight, 4.0f / 3.0f};
+    info->timing = {kRefreshRate, kSampleRate};
+}
+
+void retro_set_controller_port_device(unsigned, unsigned) {}
+
+bool retro_load_game(const retro_game_info* game) {
+    retro_pixel_format format = RETRO_PIXEL_FORMAT_XRGB8888;
+    if (!environment || !environment(RETRO_ENVIRONMENT_SET_PIXEL_FORMAT, &format)) {
+        say(RETRO_LOG_ERROR, "the frontend does not take XRGB8888 pictures, which the show's colours need");
+        return false;
+    }
+    static const retro_input_descriptor descriptors[] = {
+        {0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START, "Start (ends the show)"},
+        {0, 0, 0, 0, nullptr},
+    };
+    environment(RETRO_ENVIRONMENT_SET_INPUT_DESCRIPTORS, const_cast<retro_input_descriptor*>(descriptors));
+    if (game && game->path) say(RETRO_LOG_INFO, "the show needs no content; %s is not used", game->path);
+    start_show();
+    loaded = true;
+    say(RETRO_LOG_INFO, "version %s: %u x %u at %.0f Hz; states of %zu bytes", NYRA1_VERSION, kWidth, kHeight,
+        kRefreshRate, Host::state_size());
+    return true;
+}
+
+bool retro_load_game_special(unsigned, const retro_game_info*, size_t) { return false; }
+
+void retro_unload_game(void) {
+    DisplayController::attach(nullptr);
+    loaded = false;
+}
+
+void retro_reset(void) {
+    if (!loaded) return;
+    start_show();
+    say(RETRO_LOG_INFO, "the show starts again");
+}
+
+void retro_run(void) {
+    if (!loaded) return;
+    if (input_poll) input_poll();
+    if (!ended) ended = !Show::step();
+    if (video_refresh) video_refresh(screen.xrgb(), kWidth, kHeight, kWidth * sizeof(uint32_t));
+    deliver_silence();
+    if (ended && !shutdown_asked) {
+        shutdown_asked = true;
+        const bool by_start = DisplayController::ending() == DisplayController::Ending::StoppedByStart;
+        say(RETRO_LOG_INFO, "the show %s after %u refreshes", by_start ? "was ended by START" : "has ended",
+            DisplayController::refreshes());
+        environment(RETRO_ENVIRONMENT_SHUTDOWN, nullptr);
+    }
+}
+
+size_t retro_serialize_size(void) { return Host::state_size(); }
+
+bool retro_serialize(void* data, size_t size) {
+    if (!loaded || !data || size < Host::state_size()) return false;
+    Host::save_state(static_cast<uint8_t*>(data));
+    return true;
+}
+
+bool retro_unserialize(const void* data, size_t size) {
+    if (!loaded) return false;
+    static const uint8_t nothing = 0;
+    if (!data) size = 0;
+    std::string reason;
+    if (!Host::load_state(data ? static_cast<const uint8_t*>(data) : &nothing, size, reason)) {
+        say(RETRO_LOG_WARN, "state refused, the show plays on: %s", reason.c_str());
+        return false;
+    }
+    screen.show_display();
+    ended = Show::stage() == Show::Stage::Ended;
+    shutdown_asked = false;
+    return true;
+}
+
+void retro_cheat_reset(void) {}
+void retro_cheat_set(unsigned, bool, const char*) {}
+
+unsigned retro_get_region(void) { return RETRO_REGION_NTSC; }
+
+void* retro_get_memory_data(unsigned) { return nullptr; }
+size_t retro_get_memory_size(unsigned) { return 0; }
+
+} // extern "C"
