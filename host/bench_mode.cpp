@@ -30,7 +30,6 @@ double processor_time() { return read_clock(CLOCK_THREAD_CPUTIME_ID); }
 double now() { return read_clock(CLOCK_MONOTONIC); }
 
 constexpr int kStages = kStageCount;
-constexpr double kRefreshRate = 60.0;
 constexpr double kSpeedGoal = 400.0;
 
 double since(double start) { return now() - start; }
@@ -143,10 +142,10 @@ void print_report(const BenchReport& r, std::ostream& out) {
                   "floor: one clear_canvas + one copy_canvas(240) = %.2f us per refresh\n",
                   floor * 1e6);
     out << text;
-    const double speed = r.seconds > 0 ? r.refreshes / kRefreshRate / r.seconds : 0;
+    const double speed = r.seconds > 0 ? r.refreshes / double(kRefreshRate) / r.seconds : 0;
     std::snprintf(text, sizeof text,
                   "speed: %.0fx real time at 60 Hz (%.1f s of show in %.3f s; goal %.0fx)%s\n",
-                  speed, r.refreshes / kRefreshRate, r.seconds, kSpeedGoal,
+                  speed, r.refreshes / double(kRefreshRate), r.seconds, kSpeedGoal,
                   r.completed ? "" : "; the show did not play to its end");
     out << text;
 }
@@ -168,7 +167,7 @@ int run_bench(std::ostream& out, int rounds) {
         for (size_t i = 0; i < reports.size(); ++i) {
             const BenchReport& r = reports[i];
             std::snprintf(text, sizeof text, "%5zu %15.2f %13.0f   %08x%s\n", i + 1, r.seconds * 1e3,
-                          r.seconds > 0 ? r.refreshes / kRefreshRate / r.seconds : 0.0, r.end_state_crc,
+                          r.seconds > 0 ? r.refreshes / double(kRefreshRate) / r.seconds : 0.0, r.end_state_crc,
                           &r == &median ? "   (median, above)" : "");
             out << text;
         }

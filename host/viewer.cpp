@@ -1,6 +1,7 @@
 #include "host/viewer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "text/scroller.h"
@@ -12,6 +13,14 @@ namespace {
 constexpr size_t kPixels = DisplayController::kWidth * DisplayController::kHeight;
 
 } // namespace
+
+std::string time_text(uint32_t refresh) {
+    const uint32_t n = refresh > 0 ? refresh - 1 : 0;
+    char text[24];
+    std::snprintf(text, sizeof text, "%u:%02u.%02u", n / (60 * kRefreshRate), n / kRefreshRate % 60,
+                  n % kRefreshRate * 100 / kRefreshRate);
+    return text;
+}
 
 const Timeline::Chapter& Timeline::chapter_at(uint32_t n) const {
     auto after = std::upper_bound(chapters.begin(), chapters.end(), n,

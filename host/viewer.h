@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "host/show_runner.h"
@@ -15,6 +16,12 @@
 #include "text/cue.h"
 
 namespace Host {
+
+// Time in the show: 60 refreshes a second, the handheld's display rate;
+// refresh n is on display from (n - 1) / 60 s on.
+inline constexpr int kRefreshRate = 60;
+// m:ss.ff of refresh n: refresh 1 at 0:00.00.
+std::string time_text(uint32_t refresh);
 
 struct Timeline {
     struct Chapter {
