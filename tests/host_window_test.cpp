@@ -43,6 +43,17 @@ void expect_showing(WindowFrontend& w, uint32_t n) {
     EXPECT_EQ(refresh_crc(v.pixels(), v.rgb()), stored_list().crc(n)) << "refresh " << n;
 }
 
+// A player with the display and the inspector on, for layouts.
+Host::Player& player_with_overlays() {
+    static Host::Player p = [] {
+        Host::Player q;
+        return q;
+    }();
+    if (!p.osd_shown()) p.perform(Host::Action::Osd);
+    if (!p.inspector_shown()) p.perform(Host::Action::Inspector);
+    return p;
+}
+
 // A window on SDL's offscreen driver: no display needed.
 std::unique_ptr<WindowFrontend> offscreen_window(long start_at = -1, int scale = 1, long shot_at = -1) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -95,7 +106,7 @@ std::vector<std::string> pngs_in(const std::string& folder) {
 
 TEST(HostWindow, PictureIsTheLargestWholeScaleCentred) {
     auto expect_rect = [](int w, int h, SDL_Rect want) {
-        const SDL_Rect r = WindowFrontend::fit_picture(w, h);
+        const SDL_Rect r = Host::WindowOverlays::fit_picture(w, h);
         EXPECT_EQ(r.x, want.x) << w << "x" << h;
         EXPECT_EQ(r.y, want.y) << w << "x" << h;
         EXPECT_EQ(r.w, want.w) << w << "x" << h;
@@ -109,25 +120,47 @@ TEST(HostWindow, PictureIsTheLargestWholeScaleCentred) {
     expect_rect(200, 100, {-60, -70, 320, 240});     // never below 1x
 }
 
-TEST(HostWindow, TimelineAndInspectorGeometry) {
-    const SDL_Rect bar = WindowFrontend::timeline_bar(960, 720);
-    EXPECT_GT(bar.w, 900);
-    EXPECT_LE(bar.y + bar.h, 720);
-    EXPECT_EQ(WindowFrontend::refresh_at(bar.x, bar, 6762), 1u);
-    EXPECT_EQ(WindowFrontend::refresh_at(bar.x + bar.w - 1, bar, 6762), 6762u);
-    EXPECT_EQ(WindowFrontend::refresh_at(bar.x - 50, bar, 6762), 1u);        // held to the bar's ends
-    EXPECT_EQ(WindowFrontend::refresh_at(bar.x + bar.w + 50, bar, 6762), 6762u);
-    const uint32_t middle = WindowFrontend::refresh_at(bar.x + bar.w / 2, bar, 6762);
-    EXPECT_NEAR(static_cast<double>(middle), 3381.0, 8.0);
-
-    const SDL_Rect grid = WindowFrontend::inspector_grid({0, 0, 960, 720});
-    EXPECT_EQ(grid.w, grid.h);
-    EXPECT_LE(grid.x + grid.w, 960);
+// The overlays never cover each other, at any window size: the display and
+// the inspector side by side or one above the other, both above the timeline
+// when it shows, every stage named on it, the swatches mapping to entries.
+TEST(HostWindow, OverlaysNeverCoverEachOtherAtAnySize) {
+    Host::Player& p = player_with_overlays();
+    for (const auto& [w, h] : {std::pair{320, 240}, {400, 300}, {640, 480}, {960, 720}, {1280, 720}, {1920, 1080},
+                               {3840, 2160}, {500, 900}}) {
+        const Host::OverlayLayout l = Host::WindowOverlays::layout(w, h, p, true);
+        const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        EXPECT_FALSE(SDL_HasIntersection(&l.osd, &l.inspector)) << size;
+        EXPECT_FALSE(SDL_HasIntersection(&l.osd, &l.timeline)) << size;
+        EXPECT_FALSE(SDL_HasIntersection(&l.inspector, &l.timeline)) << size;
+        const SDL_Rect window = {0, 0, w, h};
+        for (const SDL_Rect& r : {l.osd, l.inspector, l.timeline}) {
+            SDL_Rect inside;
+            SDL_IntersectRect(&r, &window, &inside);
+            EXPECT_TRUE(SDL_RectEquals(&r, &inside)) << size << ": an overlay leaves the window";
+        }
+        EXPECT_GE(l.swatches.w, 16 * 3) << size;
+        EXPECT_EQ(l.swatches.w, l.swatches.h);
+        // Every stage of the show is named on the timeline, shortened where
+        // its stretch is short.
+        const Host::Timeline& t = p.timeline();
+        for (size_t i = 0; i + 1 < t.chapters.size(); ++i) {
+            const Show::Stage s = t.chapters[i].stage;
+            if (s == Show::Stage::StartUp) continue;
+            const double share = double(t.chapters[i + 1].first - t.chapters[i].first) / (t.refreshes - 1);
+            const int chars = static_cast<int>(share * l.timeline_bar.w - 2) / (6 * std::max(1, l.timeline_bar.h / 10));
+            EXPECT_FALSE(Host::stage_label(s, chars).empty()) << size << ": " << Host::stage_name(s);
+        }
+    }
+    const Host::OverlayLayout l = Host::WindowOverlays::layout(960, 720, p, false);
+    const SDL_Rect& grid = l.swatches;
     const int swatch = grid.w / 16;
-    EXPECT_EQ(WindowFrontend::entry_at(grid.x, grid.y, grid), 0);
-    EXPECT_EQ(WindowFrontend::entry_at(grid.x + 3 * swatch + 1, grid.y + 2 * swatch + 1, grid), 35);
-    EXPECT_EQ(WindowFrontend::entry_at(grid.x + grid.w - 1, grid.y + grid.h - 1, grid), 255);
-    EXPECT_EQ(WindowFrontend::entry_at(grid.x - 1, grid.y, grid), -1);
+    EXPECT_EQ(Host::WindowOverlays::entry_at(grid.x, grid.y, grid), 0);
+    EXPECT_EQ(Host::WindowOverlays::entry_at(grid.x + 3 * swatch + 1, grid.y + 2 * swatch + 1, grid), 35);
+    EXPECT_EQ(Host::WindowOverlays::entry_at(grid.x + grid.w - 1, grid.y + grid.h - 1, grid), 255);
+    EXPECT_EQ(Host::WindowOverlays::entry_at(grid.x - 1, grid.y, grid), -1);
+    const SDL_Rect bar = Host::WindowOverlays::layout(960, 720, p, true).timeline_bar;
+    EXPECT_EQ(Host::WindowOverlays::timeline_fraction(bar.x - 50, bar), 0.0); // held to the bar's ends
+    EXPECT_EQ(Host::WindowOverlays::timeline_fraction(bar.x + bar.w + 50, bar), 1.0);
 }
 
 TEST(HostWindow, StartKeysGamepadAndClosingEndTheShow) {
@@ -194,7 +227,7 @@ TEST(HostWindow, PauseAndStepsBothWaysShowTheStraightPlaysRefreshes) {
     window->viewer().seek(3100); // in the flight
     push_key(SDLK_p);
     window->tick();
-    EXPECT_TRUE(window->paused());
+    EXPECT_TRUE(window->player().paused());
     for (int i = 0; i < 3; ++i) window->tick();
     expect_showing(*window, 3100); // held while paused
     push_key(SDLK_PERIOD);
@@ -206,16 +239,18 @@ TEST(HostWindow, PauseAndStepsBothWaysShowTheStraightPlaysRefreshes) {
     expect_showing(*window, 3099);
     push_key(SDLK_k);
     window->tick();
-    EXPECT_FALSE(window->paused());
+    EXPECT_FALSE(window->player().paused());
     expect_showing(*window, 3100);
     // A step while playing pauses.
     push_key(SDLK_COMMA);
     window->tick();
-    EXPECT_TRUE(window->paused());
+    EXPECT_TRUE(window->player().paused());
     expect_showing(*window, 3099);
 }
 
 TEST(HostWindow, SeeksChaptersHomeAndEnd) {
+    const Host::Timeline& t = Host::built_in_timeline();
+    const uint32_t plasma = t.chapter_start(Show::Stage::Plasma), flight = t.chapter_start(Show::Stage::Flight);
     auto window = offscreen_window();
     push_key(SDLK_p);
     window->tick();
@@ -229,16 +264,16 @@ TEST(HostWindow, SeeksChaptersHomeAndEnd) {
     EXPECT_EQ(after(SDLK_RIGHT, KMOD_LSHIFT), 1261u);
     EXPECT_EQ(after(SDLK_LEFT), 1201u);
     EXPECT_EQ(after(SDLK_j), 601u);
-    EXPECT_EQ(after(SDLK_PAGEDOWN), 642u);  // the plasma
-    EXPECT_EQ(after(SDLK_PAGEDOWN), 3052u); // the flight
-    EXPECT_EQ(after(SDLK_PAGEUP), 642u);    // back to the start of the one before
-    EXPECT_EQ(after(SDLK_RIGHT), 702u);
-    EXPECT_EQ(after(SDLK_PAGEUP), 642u);    // back to the start of this one
-    EXPECT_EQ(after(SDLK_LEFT, KMOD_LSHIFT), 42u);
-    EXPECT_EQ(after(SDLK_j), 1u);           // held to the first refresh
-    EXPECT_EQ(after(SDLK_END), 6762u);
+    EXPECT_EQ(after(SDLK_PAGEDOWN), plasma);
+    EXPECT_EQ(after(SDLK_PAGEDOWN), flight);
+    EXPECT_EQ(after(SDLK_PAGEUP), plasma);    // back to the start of the one before
+    EXPECT_EQ(after(SDLK_RIGHT), plasma + 60);
+    EXPECT_EQ(after(SDLK_PAGEUP), plasma);    // back to the start of this one
+    EXPECT_EQ(after(SDLK_LEFT, KMOD_LSHIFT), plasma - 600);
+    EXPECT_EQ(after(SDLK_j), 1u);             // held to the first refresh
+    EXPECT_EQ(after(SDLK_END), t.refreshes);
     EXPECT_TRUE(window->viewer().at_end());
-    expect_showing(*window, 6762);
+    expect_showing(*window, t.refreshes);
     EXPECT_TRUE(window->tick()); // paused on the end: the run goes on
     EXPECT_EQ(after(SDLK_HOME), 1u);
     expect_showing(*window, 1);
@@ -247,47 +282,50 @@ TEST(HostWindow, SeeksChaptersHomeAndEnd) {
 TEST(HostWindow, SpeedsComputeEveryRefresh) {
     auto window = offscreen_window();
     window->viewer().seek(2000);
-    EXPECT_EQ(window->speed(), WindowFrontend::kNormalSpeed);
+    EXPECT_EQ(window->player().speed(), Host::Player::kNormalSpeed);
     window->tick();
     EXPECT_EQ(window->viewer().position(), 2001u);
     for (int i = 0; i < 5; ++i) push_key(SDLK_RIGHTBRACKET);
     window->tick(); // the events are seen at the start of the tick
-    EXPECT_EQ(window->speed(), 5);
+    EXPECT_EQ(window->player().speed(), 5);
     const uint32_t at = window->viewer().position();
     window->tick();
     expect_showing(*window, at + 8);
     push_key(SDLK_BACKSPACE);
     for (int i = 0; i < 2; ++i) push_key(SDLK_LEFTBRACKET);
     window->tick();
-    EXPECT_EQ(window->speed(), 0); // a quarter
+    EXPECT_EQ(window->player().speed(), 0); // a quarter
     const uint32_t slow = window->viewer().position();
     for (int i = 0; i < 8; ++i) window->tick();
     expect_showing(*window, slow + 2);
 }
 
-TEST(HostWindow, ALoopReplaysItsStretch) {
+// The A key sets A, then B; the loop shows B for its period, then A.
+TEST(HostWindow, ALoopShowsItsEndBAndThenA) {
     auto window = offscreen_window();
     window->viewer().seek(100);
     push_key(SDLK_a);
     window->tick();
-    EXPECT_EQ(window->loop_start(), 100u);
+    EXPECT_EQ(window->player().loop_a(), 100u);
     for (int i = 0; i < 8; ++i) window->tick();
     push_key(SDLK_a);
     window->tick();
-    EXPECT_EQ(window->loop_end(), 109u);
-    uint32_t lowest = 100000, highest = 0;
-    for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(window->player().loop_b(), 109u);
+    std::vector<uint32_t> shown;
+    for (int i = 0; i < 12; ++i) {
         window->tick();
-        lowest = std::min(lowest, window->viewer().position());
-        highest = std::max(highest, window->viewer().position());
+        shown.push_back(window->viewer().position());
+        expect_showing(*window, shown.back());
     }
-    EXPECT_EQ(lowest, 100u);
-    EXPECT_EQ(highest, 108u);
-    expect_showing(*window, window->viewer().position());
+    const auto b = std::find(shown.begin(), shown.end(), 109u);
+    ASSERT_NE(b, shown.end()) << "B is shown";
+    ASSERT_NE(b + 1, shown.end());
+    EXPECT_EQ(*(b + 1), 100u) << "then A";
+    EXPECT_EQ(*std::min_element(shown.begin(), shown.end()), 100u);
     push_key(SDLK_a);
     window->tick();
-    EXPECT_EQ(window->loop_start(), 0u);
-    EXPECT_EQ(window->loop_end(), 0u);
+    EXPECT_EQ(window->player().loop_a(), 0u);
+    EXPECT_EQ(window->player().loop_b(), 0u);
 }
 
 TEST(HostWindow, TimelineShowsOnMouseMoveAndSeeksOnClickAndDrag) {
@@ -295,29 +333,33 @@ TEST(HostWindow, TimelineShowsOnMouseMoveAndSeeksOnClickAndDrag) {
     push_key(SDLK_p);
     window->tick();
     EXPECT_FALSE(window->timeline_shown());
-    const SDL_Rect bar = WindowFrontend::timeline_bar(960, 720);
     push_mouse(SDL_MOUSEMOTION, 400, 300); // where the pointer is: not yet a move
     window->tick();
     EXPECT_FALSE(window->timeline_shown());
     push_mouse(SDL_MOUSEMOTION, 410, 300);
     window->tick();
     EXPECT_TRUE(window->timeline_shown());
+    const SDL_Rect bar = window->layout().timeline_bar;
+    auto refresh_at = [&](int x) {
+        return window->player().refresh_at(Host::WindowOverlays::timeline_fraction(x, bar));
+    };
+    EXPECT_EQ(refresh_at(bar.x), 1u);
+    EXPECT_EQ(refresh_at(bar.x + bar.w - 1), Host::built_in_timeline().refreshes);
     const int x = bar.x + bar.w / 4, y = bar.y + bar.h / 2;
     push_mouse(SDL_MOUSEBUTTONDOWN, x, y);
     window->tick();
-    const uint32_t clicked = WindowFrontend::refresh_at(x, bar, 6762);
-    expect_showing(*window, clicked);
+    expect_showing(*window, refresh_at(x));
     push_mouse(SDL_MOUSEMOTION, x + bar.w / 4, y);
     window->tick();
-    expect_showing(*window, WindowFrontend::refresh_at(x + bar.w / 4, bar, 6762));
+    expect_showing(*window, refresh_at(x + bar.w / 4));
     push_mouse(SDL_MOUSEBUTTONUP, x + bar.w / 4, y);
     push_mouse(SDL_MOUSEMOTION, x, y);
     window->tick();
-    EXPECT_EQ(window->viewer().position(), WindowFrontend::refresh_at(x + bar.w / 4, bar, 6762));
+    EXPECT_EQ(window->viewer().position(), refresh_at(x + bar.w / 4));
     // A click above the bar does not seek.
     push_mouse(SDL_MOUSEBUTTONDOWN, x, bar.y - 40);
     window->tick();
-    EXPECT_EQ(window->viewer().position(), WindowFrontend::refresh_at(x + bar.w / 4, bar, 6762));
+    EXPECT_EQ(window->viewer().position(), refresh_at(x + bar.w / 4));
 }
 
 TEST(HostWindow, OsdAndInspectorAreDrawnOverThePictureOnlyWhileShownAndNeverInScreenshots) {
@@ -331,8 +373,8 @@ TEST(HostWindow, OsdAndInspectorAreDrawnOverThePictureOnlyWhileShownAndNeverInSc
         push_key(SDLK_o);
         push_key(SDLK_i);
         window->tick(); // draws 1499, then plays on to 1500
-        EXPECT_TRUE(window->osd_shown());
-        EXPECT_TRUE(window->inspector_shown());
+        EXPECT_TRUE(window->player().osd_shown());
+        EXPECT_TRUE(window->player().inspector_shown());
         push_key(SDLK_p);
         window->tick(); // draws 1500 with the overlays: the --screenshot-at hook reads it back
         push_key(SDLK_F12);
@@ -342,8 +384,8 @@ TEST(HostWindow, OsdAndInspectorAreDrawnOverThePictureOnlyWhileShownAndNeverInSc
         push_key(SDLK_o);
         push_key(SDLK_i);
         window->tick();
-        EXPECT_FALSE(window->osd_shown());
-        EXPECT_FALSE(window->inspector_shown());
+        EXPECT_FALSE(window->player().osd_shown());
+        EXPECT_FALSE(window->player().inspector_shown());
     }
     fs::current_path(back);
     const std::vector<std::string> shots = pngs_in(folder);
@@ -469,4 +511,42 @@ TEST(HostWindowXvfb, WindowShowsRefreshNScaledAndSaysHowEvenlyTheRefreshesCame) 
     Host::scale_refresh(r.pixels.data(), r.rgb.data(), 2, want.data());
     EXPECT_TRUE(shot.pixels == want) << "the window does not show refresh " << kShotAt << " at 2x";
     fs::remove_all(folder);
+}
+
+// Paused, the window sleeps until an event comes and draws only what changed.
+TEST(HostWindow, APausedWindowWaitsAndDrawsOnlyOnAChange) {
+    auto window = offscreen_window();
+    push_key(SDLK_p);
+    window->tick();
+    ASSERT_TRUE(window->player().paused());
+    const uint64_t draws = window->draws();
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 3; ++i) window->tick();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    getrusage(RUSAGE_SELF, &after);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+                       seconds(before.ru_stime);
+    EXPECT_EQ(window->draws(), draws) << "nothing changed, nothing drawn";
+    EXPECT_GE(wall, 3 * 0.9 * WindowFrontend::kIdleWait.count() / 1000.0) << "each tick waited for an event";
+    EXPECT_LT(cpu, 0.1 * wall) << "cpu " << cpu << " s in " << wall << " s";
+    push_key(SDLK_PERIOD);
+    window->tick();
+    EXPECT_EQ(window->draws(), draws + 1) << "a step is drawn at once";
+}
+
+// A display named but not answering is said in one line, as no display is.
+TEST(HostWindow, ADisplayThatDoesNotAnswerIsSaidInOneLine) {
+    unsetenv("SDL_VIDEODRIVER");
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("DISPLAY", ":197", 1);
+    WindowFrontend window({3, false, -1, -1});
+    std::string error;
+    EXPECT_FALSE(window.open(error));
+    EXPECT_EQ(error.rfind("no display", 0), 0u) << error;
+    EXPECT_NE(error.find(":197"), std::string::npos) << error;
+    EXPECT_NE(error.find("--record show.mp4"), std::string::npos) << error;
+    unsetenv("DISPLAY");
 }
