@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,7 @@
 
 #include "host/png_file.h"
 #include "host/show_runner.h"
+#include "host/viewer.h"
 #include "support/test_support.h"
 
 namespace {
@@ -120,6 +122,21 @@ struct Sample {
         return b;
     }
     uint32_t refresh() const { return static_cast<uint32_t>(number("refresh")); }
+    // The boxes of the display's cue labels.
+    std::vector<Box> labels() const {
+        std::vector<Box> boxes;
+        std::smatch m;
+        if (!std::regex_search(json, m, std::regex("\"labels\":\\[(.*?\\])\\]"))) return boxes;
+        const std::string list = m[1].str();
+        static const std::regex one("\\[([^\\]]*)\\]");
+        for (std::sregex_iterator it(list.begin(), list.end(), one), end; it != end; ++it) {
+            std::stringstream in((*it)[1].str());
+            Box b;
+            for (std::string v; std::getline(in, v, ',');) b.push_back(std::stod(v));
+            boxes.push_back(b);
+        }
+        return boxes;
+    }
     // The inspector's entry: index and colour.
     std::pair<std::string, std::string> entry() const {
         std::smatch m;
@@ -468,7 +485,9 @@ TEST_F(WebPage, TheDisplayAndTheInspectorShowTheRefreshAndItsPalette) {
       {"key": "o"}, {"key": "i"},                           {"sample": "off"}
     ])");
     const Sample& osd = s.at("osd");
-    EXPECT_EQ(osd.text("osd"), "refresh 2000 / 6762   0:33.31   plasma   1x   paused");
+    const Host::Timeline& t = Host::built_in_timeline();
+    EXPECT_EQ(osd.text("osd"), "refresh 2000 / " + std::to_string(t.refreshes) + "   0:33.31 / " +
+                                   Host::time_text(t.refreshes) + "   stage plasma   speed 1x  paused");
     EXPECT_FALSE(overlap(osd.box("osdBox"), osd.box("screen"))) << "room above the picture: " << osd.json;
 
     const PcPlay pc(-1, {2000});
@@ -483,6 +502,12 @@ TEST_F(WebPage, TheDisplayAndTheInspectorShowTheRefreshAndItsPalette) {
     const int index = r.pixels[50 * 320 + 100];
     EXPECT_EQ(s.at("pixel").entry(), std::make_pair(std::to_string(index), colour(index)));
     EXPECT_FALSE(overlap(s.at("swatch").box("inspector"), s.at("swatch").box("screen"))) << "room beside it";
+
+    // The cue labels never cover each other.
+    const std::vector<Box> labels = osd.labels();
+    EXPECT_GE(labels.size(), 4u) << osd.json;
+    for (size_t i = 0; i < labels.size(); ++i)
+        for (size_t j = i + 1; j < labels.size(); ++j) EXPECT_FALSE(overlap(labels[i], labels[j])) << osd.json;
 
     const Sample& playing = s.at("playing");
     EXPECT_NE(playing.text("osd").find("loop 2000 - ?"), std::string::npos) << playing.json;
@@ -534,4 +559,25 @@ TEST_F(WebPage, ThePictureFitsDesktopsAndPhonesAndIsNotCoveredWhilePlaying) {
     EXPECT_FALSE(s.at("portrait").flag("controlsHidden"));
     EXPECT_NEAR(s.at("landscape").box("screen")[3], 390, 0.5);
     EXPECT_TRUE(s.at("landscape").flag("controlsHidden"));
+}
+
+// The A key sets A, then B; playing, the loop shows B for its period and then A.
+TEST_F(WebPage, ALoopShowsItsEndBAndThenA) {
+    DRIVE(s, R"([
+      {"open": "?refresh=1000&pause", "fakeClock": true},
+      {"key": "a"}, {"key": "Period", "times": 20}, {"key": "a"}, {"sample": "set"},
+      {"key": "Comma", "times": 3},                         {"sample": "before B"},
+      {"key": "k"},                                         {"sample": "k"},
+      {"tick": 60, "frames": 1},                            {"sample": "1"},
+      {"tick": 60, "frames": 1},                            {"sample": "2"},
+      {"tick": 60, "frames": 1},                            {"sample": "3"},
+      {"tick": 60, "frames": 1},                            {"sample": "4"}
+    ])");
+    EXPECT_EQ(s.at("set").text("loop"), "A-B 1000-1020");
+    std::vector<uint32_t> shown;
+    for (const char* name : {"before B", "k", "1", "2", "3", "4"}) shown.push_back(expect_pc_picture(s, name));
+    const auto b = std::find(shown.begin(), shown.end(), 1020u);
+    ASSERT_NE(b, shown.end()) << "B is shown";
+    ASSERT_NE(b + 1, shown.end());
+    EXPECT_EQ(*(b + 1), 1000u) << "then A";
 }

@@ -1,78 +1,114 @@
-// The browser page's side of the show: the viewer (host/viewer.h) behind a
-// few plain calls. The page's script paces it from its animation frames,
-// one call per refresh, and draws the picture this file converts to RGBA.
+// The browser page's side of the show: the player (host/player.h) behind a
+// few plain calls. The page's script keeps the page itself (the canvas, the
+// layout, the pointer, the pacing from animation frames) and asks the
+// player for everything else: what a key or a button does, how far a
+// display period moves the play, and the texts it shows.
 #include <emscripten.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
-#include "host/viewer.h"
+#include "host/player.h"
+#include "platform/host/display_controller.h"
 
 namespace {
 
-Host::Viewer* viewer = nullptr;
+Host::Player* player = nullptr;
 uint8_t rgba[320 * 240 * 4];
-std::string timeline_json;
+std::string text; // the last string handed to the script
 
-const char* cue_name(Cue c) {
-    switch (c) {
-    case Cue::FadeIn: return "fade in";
-    case Cue::FadeOut: return "fade out";
-    case Cue::Rewind: return "rewind";
-    case Cue::End: return "end";
-    case Cue::Pause: return "pause";
-    case Cue::None: break;
+std::string quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
     }
-    return "cue";
+    return out + "\"";
 }
 
-// The timeline as the page's script reads it:
-// {"refreshes":N,"chapters":[["title",2],...],"cues":[["fade in",40],...]}
+std::string hex(Host::Rgb c) {
+    char t[8];
+    std::snprintf(t, sizeof t, "#%02x%02x%02x", c.r, c.g, c.b);
+    return t;
+}
+
+// The timeline and the key list as the page's script reads them:
+// {"refreshes":N,"chapters":[["title",2],...],"cues":[["fade in",40,"#50dc5a"],...],
+//  "keys":[["P, K","pause / play"],...]}
 std::string describe(const Host::Timeline& t) {
     std::string out = "{\"refreshes\":" + std::to_string(t.refreshes) + ",\"chapters\":[";
-    for (size_t i = 0; i < t.chapters.size(); ++i) {
-        out += (i ? ",[\"" : "[\"") + std::string(Host::stage_name(t.chapters[i].stage)) + "\"," +
+    for (size_t i = 0; i < t.chapters.size(); ++i)
+        out += std::string(i ? "," : "") + "[" + quoted(Host::stage_name(t.chapters[i].stage)) + "," +
                std::to_string(t.chapters[i].first) + "]";
-    }
     out += "],\"cues\":[";
-    for (size_t i = 0; i < t.cues.size(); ++i) {
-        out += (i ? ",[\"" : "[\"") + std::string(cue_name(t.cues[i].cue)) + "\"," +
-               std::to_string(t.cues[i].refresh) + "]";
+    for (size_t i = 0; i < t.cues.size(); ++i)
+        out += std::string(i ? "," : "") + "[" + quoted(Host::cue_name(t.cues[i].cue)) + "," +
+               std::to_string(t.cues[i].refresh) + "," + quoted(hex(Host::cue_colour(t.cues[i].cue))) + "]";
+    out += "],\"keys\":[";
+    bool first = true;
+    for (const Host::KeyHelp& k : Host::key_help()) {
+        out += std::string(first ? "" : ",") + "[" + quoted(k.keys) + "," + quoted(k.what) + "]";
+        first = false;
     }
     return out + "]}";
 }
+
+const char* flag(bool b) { return b ? "true" : "false"; }
 
 } // namespace
 
 extern "C" {
 
-// Learns the show's timeline and stands at refresh 1; the timeline as JSON.
+// Learns the show and stands at refresh 1, playing; the timeline as JSON.
 EMSCRIPTEN_KEEPALIVE const char* nyra1_open() {
-    if (!viewer) {
-        viewer = new Host::Viewer();
-        timeline_json = describe(viewer->timeline());
-    }
-    return timeline_json.c_str();
+    if (!player) player = new Host::Player();
+    text = describe(player->timeline());
+    return text.c_str();
 }
 
-EMSCRIPTEN_KEEPALIVE void nyra1_seek(uint32_t n) { viewer->seek(n); }
-// The next refresh; 0 at the end of the show.
-EMSCRIPTEN_KEEPALIVE int nyra1_advance() { return viewer->advance() ? 1 : 0; }
-EMSCRIPTEN_KEEPALIVE uint32_t nyra1_position() { return viewer->position(); }
-EMSCRIPTEN_KEEPALIVE int nyra1_at_end() { return viewer->at_end() ? 1 : 0; }
-// 1 when the show ended by START, 0 otherwise.
-EMSCRIPTEN_KEEPALIVE int nyra1_stopped() {
-    return DisplayController::ending() == DisplayController::Ending::StoppedByStart ? 1 : 0;
+// A key as the browser names it: the action's name ("" when unbound), done
+// by the player unless it is the page's own (fullscreen, screenshot).
+EMSCRIPTEN_KEEPALIVE const char* nyra1_key(const char* key, int shift, int alt, int repeat) {
+    return Host::info(player->press(key, shift != 0, alt != 0, repeat != 0)).name;
 }
-EMSCRIPTEN_KEEPALIVE const char* nyra1_stage() { return Host::stage_name(viewer->stage()); }
-EMSCRIPTEN_KEEPALIVE void nyra1_press_start() { viewer->press_start(); }
+
+// A button's action by name; 0 when it is the page's own or unknown.
+EMSCRIPTEN_KEEPALIVE int nyra1_act(const char* name) { return player->perform(Host::action_named(name)) ? 1 : 0; }
+
+// One display period has passed; 1 when the picture changed.
+EMSCRIPTEN_KEEPALIVE int nyra1_tick() { return player->tick() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int nyra1_playing() { return player->playing() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE uint32_t nyra1_changes() { return static_cast<uint32_t>(player->changes()); }
+
+EMSCRIPTEN_KEEPALIVE void nyra1_seek(uint32_t n) { player->seek(n); }
+// The refresh at a point of the timeline, 0 at its start and 1 at its end.
+EMSCRIPTEN_KEEPALIVE void nyra1_seek_fraction(double f) {
+    const uint32_t n = player->refresh_at(f);
+    if (n != player->position()) player->seek(n);
+}
+
+// What the page shows besides the picture, as JSON.
+EMSCRIPTEN_KEEPALIVE const char* nyra1_state() {
+    const Host::Player& p = *player;
+    std::string osd;
+    for (const std::string& line : p.osd_lines()) osd += (osd.empty() ? "" : "   ") + line;
+    text = "{\"refresh\":" + std::to_string(p.position()) + ",\"paused\":" + flag(p.paused()) +
+           ",\"playing\":" + flag(p.playing()) + ",\"atEnd\":" + flag(p.at_end()) + ",\"stopped\":" +
+           flag(p.stopped()) + ",\"speed\":" + quoted(p.speed_text()) + ",\"loop\":" + quoted(p.loop_text()) +
+           ",\"loopA\":" + std::to_string(p.loop_a()) + ",\"loopB\":" + std::to_string(p.loop_b()) +
+           ",\"osd\":" + flag(p.osd_shown()) + ",\"inspector\":" + flag(p.inspector_shown()) +
+           ",\"help\":" + flag(p.help_shown()) + ",\"status\":" + quoted(p.status_text()) +
+           ",\"osdText\":" + quoted(osd) + "}";
+    return text.c_str();
+}
 
 // The refresh on show: 320 x 240 indices, 256 x R, G, B, and as RGBA.
-EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_pixels() { return viewer->pixels(); }
-EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_palette() { return viewer->rgb(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_pixels() { return player->viewer().pixels(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_palette() { return player->viewer().rgb(); }
 EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_rgba() {
-    const uint8_t* pixels = viewer->pixels();
-    const uint8_t* rgb = viewer->rgb();
+    const uint8_t* pixels = player->viewer().pixels();
+    const uint8_t* rgb = player->viewer().rgb();
     for (int i = 0; i < 320 * 240; ++i) {
         const uint8_t* c = rgb + 3 * pixels[i];
         rgba[4 * i] = c[0];

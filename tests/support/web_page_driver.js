@@ -48,6 +48,7 @@ function sample() {
     speed: $('speed').textContent,
     loop: $('loop').textContent,
     osd: $('osd').hidden ? null : $('osd-text').textContent,
+    labels: $('osd').hidden ? [] : JSON.parse($('cues').dataset.labels || '[]'),
     entry: $('inspector').hidden ? null : [$('entry').dataset.index || '', $('entry').dataset.colour || ''],
     controlsHidden: $('controls').classList.contains('hidden'),
     rendering: getComputedStyle(screen).imageRendering,
