@@ -1,10 +1,11 @@
 #include "host/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 
-#include "host/record_frontend.h"
+#include "host/video_format.h"
 
 namespace Host {
 
@@ -74,13 +75,6 @@ struct Reader {
 
 } // namespace
 
-const std::vector<std::string>& option_names() {
-    static const std::vector<std::string> names = {
-        "--help", "-h", "--version", "--frames", "--record", "--bench", "--press-start-at", "--scale",
-        "--fullscreen", "--screenshot-at", "--from", "--to", "--overwrite", "--quality"};
-    return names;
-}
-
 bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, std::string& reason) {
     const size_t colon = text.find(':');
     if (colon == std::string::npos) {
@@ -132,14 +126,168 @@ bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, s
     return true;
 }
 
+namespace {
+
+// What the parse has gathered so far, beyond the options themselves.
+struct Parse {
+    Options& o;
+    bool help = false, version = false, scale_given = false, quality_given = false, start_given = false,
+         shot_given = false, rounds_given = false, overwrite_given = false;
+    std::string error;
+};
+
+enum class Value { None, Text, Number, Point, EndPoint };
+
+// The options the program accepts: the parser's one table, from which
+// option_names() and the --help test derive.
+struct OptionRule {
+    const char* name;
+    const char* alias;
+    Value value;
+    const char* what; // the value, as an error names it
+    bool once;        // given twice is an error
+    long low, high;   // a number's range
+    void (*apply)(Parse& p, const std::string& text, long number);
+};
+
+// A file name that stands for the standard output or error rather than a
+// file or folder of its own.
+bool standard_stream(const std::string& path) {
+    return path == "-" || path.rfind("/dev/std", 0) == 0 || path.rfind("/dev/fd/", 0) == 0 ||
+           path.rfind("/proc/self/fd/", 0) == 0;
+}
+
+constexpr long kLastPoint = static_cast<long>(kLastRefreshNumber);
+
+const OptionRule kOptions[] = {
+    {"--help", "-h", Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.help = true; }},
+    {"--version", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.version = true; }},
+    {"--frames", nullptr, Value::Text, "a folder", true, 0, 0,
+     [](Parse& p, const std::string& text, long) {
+         if (standard_stream(text))
+             p.error = "--frames writes PNG files into a folder; '" + text + "' is the standard output, not a folder";
+         p.o.mode = Mode::Frames;
+         p.o.output = text;
+     }},
+    {"--record", nullptr, Value::Text, "a file name", true, 0, 0,
+     [](Parse& p, const std::string& text, long) {
+         if (standard_stream(text))
+             p.error = "--record writes a video file; it cannot go to the standard output ('" + text + "')";
+         p.o.mode = Mode::Record;
+         p.o.output = text;
+     }},
+    {"--bench", nullptr, Value::None, nullptr, true, 0, 0, [](Parse& p, const std::string&, long) { p.o.mode = Mode::Bench; }},
+    {"--rounds", nullptr, Value::Number, nullptr, true, 1, kMaxRounds,
+     [](Parse& p, const std::string&, long n) {
+         p.o.rounds = static_cast<int>(n);
+         p.rounds_given = true;
+     }},
+    {"--press-start-at", nullptr, Value::Number, nullptr, true, 0, kLastPoint,
+     [](Parse& p, const std::string&, long n) {
+         p.o.press_start_at = n;
+         p.start_given = true;
+     }},
+    {"--from", nullptr, Value::Point, nullptr, true, 0, 0,
+     [](Parse& p, const std::string& text, long n) {
+         p.o.range.first = static_cast<uint32_t>(n);
+         p.o.from_text = text;
+         p.o.range.given = true;
+     }},
+    {"--to", nullptr, Value::EndPoint, nullptr, true, 0, 0,
+     [](Parse& p, const std::string& text, long n) {
+         p.o.range.last = static_cast<uint32_t>(n);
+         p.o.to_text = text;
+         p.o.range.given = true;
+     }},
+    {"--overwrite", nullptr, Value::None, nullptr, true, 0, 0,
+     [](Parse& p, const std::string&, long) {
+         p.o.overwrite = true;
+         p.overwrite_given = true;
+     }},
+    {"--quality", nullptr, Value::Text, "small, good or high", true, 0, 0,
+     [](Parse& p, const std::string& level, long) {
+         p.quality_given = true;
+         if (level == "small") p.o.quality = Quality::Small;
+         else if (level == "good") p.o.quality = Quality::Good;
+         else if (level == "high") p.o.quality = Quality::High;
+         else p.error = "--quality must be small, good or high, not '" + level + "'";
+     }},
+    {"--scale", nullptr, Value::Number, nullptr, true, kMinScale, kMaxScale,
+     [](Parse& p, const std::string&, long n) {
+         p.o.scale = static_cast<int>(n);
+         p.scale_given = true;
+     }},
+    {"--fullscreen", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.o.fullscreen = true; }},
+    {"--timing", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.o.timing = true; }},
+    {"--screenshot-at", nullptr, Value::Number, nullptr, true, 1, kLastPoint,
+     [](Parse& p, const std::string&, long n) {
+         p.o.screenshot_at = n;
+         p.shot_given = true;
+     }},
+};
+
+const OptionRule* rule_named(const std::string& name) {
+    for (const OptionRule& r : kOptions)
+        if (name == r.name || (r.alias && name == r.alias)) return &r;
+    return nullptr;
+}
+
+// The combinations that make no sense, once every option is read.
+std::string check_combination(const Parse& p) {
+    const Options& o = p.o;
+    if (p.rounds_given && o.mode != Mode::Bench) return "--rounds is for --bench";
+    if (o.range.given && o.mode != Mode::Frames && o.mode != Mode::Record)
+        return "--from and --to are for --frames and --record";
+    if (o.range.first > o.range.last)
+        return "--from " + o.from_text + " comes after --to " + o.to_text + ": no refresh is in between";
+    if (p.overwrite_given && o.mode != Mode::Frames)
+        return "--overwrite is for --frames; --record replaces FILE only once the video is complete";
+    if (p.quality_given && o.mode != Mode::Record) return "--quality is for --record";
+    if (o.mode == Mode::Bench) {
+        // The bench times the whole show as it plays by itself, with no output.
+        if (p.start_given) return "--bench plays the whole show; --press-start-at cannot be used with it";
+        if (p.scale_given || o.fullscreen || p.shot_given || o.timing)
+            return "--bench has no picture: --scale, --fullscreen, --screenshot-at and --timing are for the window";
+    }
+    if (o.mode == Mode::Record) {
+        VideoFormat format;
+        if (!video_format_of(o.output, format))
+            return "--record makes .mp4, .webm or .gif videos, not '" + o.output + "'";
+        if (o.fullscreen) return "--fullscreen is for the window, not with --record";
+        if (p.shot_given) return "--screenshot-at is for the window, not with --record";
+        if (o.timing) return "--timing is for the window, not with --record";
+        if (p.quality_given && format == VideoFormat::Gif)
+            return "--quality is for .mp4 and .webm videos; a GIF is always exact";
+    }
+    if (o.mode == Mode::Frames) {
+        if (p.scale_given) return "--scale is for the window and --record; frames are always 320x240";
+        if (o.fullscreen) return "--fullscreen is for the window, not with --frames";
+        if (p.shot_given) return "--screenshot-at is for the window, not with --frames";
+        if (o.timing) return "--timing is for the window, not with --frames";
+    }
+    return "";
+}
+
+} // namespace
+
+const std::vector<std::string>& option_names() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        for (const OptionRule& r : kOptions) {
+            list.push_back(r.name);
+            if (r.alias) list.push_back(r.alias);
+        }
+        return list;
+    }();
+    return names;
+}
+
 ParsedOptions parse_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
-    Options& o = parsed.options;
+    Parse p{parsed.options};
     Reader in{args, 0, {}};
-    bool help = false, version = false, scale_given = false, quality_given = false;
-    bool seen_frames = false, seen_record = false, seen_bench = false, seen_start = false, seen_shot = false;
-    bool seen_rounds = false;
-    bool seen_from = false, seen_to = false, seen_overwrite = false;
+    std::vector<const OptionRule*> seen;
+    bool mode_given = false;
 
     auto fail = [&](std::string message) {
         parsed.error = std::move(message);
@@ -157,126 +305,56 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             inline_text = arg.substr(equals + 1);
             inline_value = &inline_text;
         }
-        auto no_value = [&]() {
-            if (inline_value) in.error = name + " takes no value";
-            return !inline_value;
-        };
-        auto once = [&](bool& seen) {
-            if (seen) in.error = name + " is given twice";
-            seen = true;
-            return in.error.empty();
-        };
-        auto point = [&](bool& seen, bool end, std::string& text, uint32_t& refresh) {
-            if (!once(seen) || !in.value_of(name, inline_value, "a refresh number or a time", text)) return false;
-            std::string reason;
-            if (!parse_refresh_point(text, end, refresh, reason)) in.error = name + " " + reason;
-            return in.error.empty();
-        };
-
-        if (name == "--help" || name == "-h") {
-            if (!no_value()) return fail(in.error);
-            help = true;
-        } else if (name == "--version") {
-            if (!no_value()) return fail(in.error);
-            version = true;
-        } else if (name == "--frames") {
-            if (!once(seen_frames) || !in.value_of(name, inline_value, "a folder", o.output))
-                return fail(in.error);
-            o.mode = Mode::Frames;
-        } else if (name == "--record") {
-            if (!once(seen_record) || !in.value_of(name, inline_value, "a file name", o.output))
-                return fail(in.error);
-            o.mode = Mode::Record;
-        } else if (name == "--bench") {
-            if (!no_value() || !once(seen_bench)) return fail(in.error);
-            o.mode = Mode::Bench;
-        } else if (name == "--press-start-at") {
-            if (!once(seen_start) ||
-                !in.number_of(name, inline_value, 0, kLastRefreshNumber, o.press_start_at))
-                return fail(in.error);
-        } else if (name == "--scale") {
-            long scale = 0;
-            if (!once(scale_given) || !in.number_of(name, inline_value, kMinScale, kMaxScale, scale))
-                return fail(in.error);
-            o.scale = static_cast<int>(scale);
-        } else if (name == "--rounds") {
-            long rounds = 0;
-            if (!once(seen_rounds) || !in.number_of(name, inline_value, 1, kMaxRounds, rounds))
-                return fail(in.error);
-            o.rounds = static_cast<int>(rounds);
-        } else if (name == "--timing") {
-            if (!no_value()) return fail(in.error);
-            o.timing = true;
-        } else if (name == "--fullscreen") {
-            if (!no_value()) return fail(in.error);
-            o.fullscreen = true;
-        } else if (name == "--screenshot-at") {
-            if (!once(seen_shot) || !in.number_of(name, inline_value, 1, kLastRefreshNumber, o.screenshot_at))
-                return fail(in.error);
-        } else if (name == "--from") {
-            if (!point(seen_from, false, o.from_text, o.range.first)) return fail(in.error);
-        } else if (name == "--to") {
-            if (!point(seen_to, true, o.to_text, o.range.last)) return fail(in.error);
-        } else if (name == "--overwrite") {
-            if (!no_value() || !once(seen_overwrite)) return fail(in.error);
-            o.overwrite = true;
-        } else if (name == "--quality") {
-            std::string level;
-            if (!once(quality_given) || !in.value_of(name, inline_value, "small, good or high", level))
-                return fail(in.error);
-            if (level == "small") o.quality = Quality::Small;
-            else if (level == "good") o.quality = Quality::Good;
-            else if (level == "high") o.quality = Quality::High;
-            else return fail("--quality must be small, good or high, not '" + level + "'");
-        } else if (!arg.empty() && arg[0] == '-') {
-            return fail("unknown option '" + arg + "' (see nyra1 --help)");
-        } else {
+        const OptionRule* rule = rule_named(name);
+        if (!rule) {
+            if (!arg.empty() && arg[0] == '-') return fail("unknown option '" + arg + "' (see nyra1 --help)");
             return fail("unexpected argument '" + arg + "' (see nyra1 --help)");
         }
+        if (rule->value == Value::None && inline_value) return fail(name + " takes no value");
+        if (rule->once && std::find(seen.begin(), seen.end(), rule) != seen.end()) return fail(name + " is given twice");
+        seen.push_back(rule);
+
+        std::string text;
+        long number = 0;
+        switch (rule->value) {
+        case Value::None:
+            break;
+        case Value::Text:
+            if (!in.value_of(name, inline_value, rule->what, text)) return fail(in.error);
+            break;
+        case Value::Number:
+            if (!in.number_of(name, inline_value, rule->low, rule->high, number)) return fail(in.error);
+            break;
+        case Value::Point:
+        case Value::EndPoint: {
+            if (!in.value_of(name, inline_value, "a refresh number or a time", text)) return fail(in.error);
+            uint32_t refresh = 0;
+            std::string reason;
+            if (!parse_refresh_point(text, rule->value == Value::EndPoint, refresh, reason))
+                return fail(name + " " + reason);
+            number = refresh;
+            break;
+        }
+        }
+        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench";
+        if (sets_mode && mode_given) return fail("--frames, --record and --bench cannot be used together");
+        mode_given = mode_given || sets_mode;
+        rule->apply(p, text, number);
+        if (!p.error.empty()) return fail(p.error);
     }
 
-    if (help) {
+    Options& o = parsed.options;
+    if (p.help) {
         o.mode = Mode::Help;
         return parsed;
     }
-    if (version) {
+    if (p.version) {
         o.mode = Mode::Version;
         return parsed;
     }
-    o.range.given = seen_from || seen_to;
-    if (seen_frames + seen_record + seen_bench > 1)
-        return fail("--frames, --record and --bench cannot be used together");
-    if (seen_rounds && o.mode != Mode::Bench) return fail("--rounds is for --bench");
-    if (o.range.given && o.mode != Mode::Frames && o.mode != Mode::Record)
-        return fail("--from and --to are for --frames and --record");
-    if (o.range.first > o.range.last)
-        return fail("--from " + o.from_text + " comes after --to " + o.to_text + ": no refresh is in between");
-    if (seen_overwrite && o.mode != Mode::Frames)
-        return fail("--overwrite is for --frames; --record replaces FILE only once the video is complete");
-    if (quality_given && o.mode != Mode::Record) return fail("--quality is for --record");
-    if (o.mode == Mode::Bench) {
-        // The bench times the whole show as it plays by itself, with no output.
-        if (seen_start) return fail("--bench plays the whole show; --press-start-at cannot be used with it");
-        if (scale_given || o.fullscreen || seen_shot || o.timing)
-            return fail("--bench has no picture: --scale, --fullscreen, --screenshot-at and --timing are for the window");
-    }
-    if (o.mode == Mode::Record) {
-        VideoFormat format;
-        if (!video_format_of(o.output, format))
-            return fail("--record makes .mp4, .webm or .gif videos, not '" + o.output + "'");
-        if (o.fullscreen) return fail("--fullscreen is for the window, not with --record");
-        if (seen_shot) return fail("--screenshot-at is for the window, not with --record");
-        if (o.timing) return fail("--timing is for the window, not with --record");
-        if (quality_given && format == VideoFormat::Gif)
-            return fail("--quality is for .mp4 and .webm videos; a GIF is always exact");
-        if (!scale_given) o.scale = kRecordScale;
-    }
-    if (o.mode == Mode::Frames) {
-        if (scale_given) return fail("--scale is for the window and --record; frames are always 320x240");
-        if (o.fullscreen) return fail("--fullscreen is for the window, not with --frames");
-        if (seen_shot) return fail("--screenshot-at is for the window, not with --frames");
-        if (o.timing) return fail("--timing is for the window, not with --frames");
-    }
+    const std::string wrong = check_combination(p);
+    if (!wrong.empty()) return fail(wrong);
+    if (o.mode == Mode::Record && !p.scale_given) o.scale = kRecordScale;
     return parsed;
 }
 
@@ -345,6 +423,6 @@ std::string usage_text() {
            "cannot be written or a missing or failing ffmpeg.\n";
 }
 
-std::string version_text() { return "nyra1 1.0.0\n"; }
+std::string version_text() { return std::string("nyra1 ") + NYRA1_VERSION + "\n"; }
 
 } // namespace Host

@@ -166,7 +166,7 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
 
 #if NYRA1_WINDOW
 int run_window(const Options& o, std::FILE* out, std::FILE* err) {
-    WindowFrontend window({o.scale, o.fullscreen, o.press_start_at, o.screenshot_at, o.timing});
+    WindowFrontend window({o.scale, o.fullscreen, o.press_start_at, o.screenshot_at, o.timing, out, err});
     std::string error;
     if (!window.open(error)) return fail(err, error);
     const ShowResult result = window.run();

@@ -25,22 +25,6 @@ std::string lower(std::string text) {
 
 } // namespace
 
-bool video_format_of(const std::string& file, VideoFormat& format) {
-    const std::string extension = lower(fs::path(file).extension().string());
-    if (fs::path(file).stem().empty()) return false;
-    if (extension == ".mp4") format = VideoFormat::Mp4;
-    else if (extension == ".webm") format = VideoFormat::Webm;
-    else if (extension == ".gif") format = VideoFormat::Gif;
-    else return false;
-    return true;
-}
-
-int video_frame_rate(VideoFormat format) { return format == VideoFormat::Gif ? 50 : 60; }
-
-bool video_keeps_refresh(VideoFormat format, uint32_t number, bool final) {
-    return format != VideoFormat::Gif || final || number % 6 != 0;
-}
-
 std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int height, Quality quality,
                                           const std::string& output) {
     // GIF takes the pictures as they are, indices and palette; a picture
@@ -299,7 +283,9 @@ bool RecordFrontend::start(std::string& error) {
 
 void RecordFrontend::refresh(const DisplayController::Refresh& r) {
     if (!capture_.take(r.number) || failed()) return;
-    if (frames_ == 0 || video_keeps_refresh(format_, r.number, r.final)) {
+    // The clip's first and last refreshes are always in it.
+    const bool last = r.final || r.number == capture_.range().last;
+    if (frames_ == 0 || video_keeps_refresh(format_, r.number, last)) {
         if (format_ == VideoFormat::Gif)
             gif_.convert(r.pixels, r.rgb, scale_, frame_.data());
         else

@@ -9,24 +9,11 @@
 #include "host/ffmpeg.h"
 #include "host/options.h"
 #include "host/progress.h"
+#include "host/video_format.h"
 #include "host/show_runner.h"
 #include "platform/host/display_controller.h"
 
 namespace Host {
-
-enum class VideoFormat { Mp4, Webm, Gif };
-
-// By the file name's extension (any letter case); false for others.
-bool video_format_of(const std::string& file, VideoFormat& format);
-
-// Frames a second in the file: 60, but 50 for GIF, whose delays count in
-// hundredths of a second and whose players slow down delays under 2/100 s.
-int video_frame_rate(VideoFormat format);
-
-// Whether refresh number n goes into a file of this format: all of them at
-// 60 frames a second; at 50, five of every six (every sixth is left out),
-// and the final refresh always.
-bool video_keeps_refresh(VideoFormat format, uint32_t number, bool final);
 
 // The ffmpeg arguments for raw frames of width x height on standard input
 // (yuv420p, or pal8 for GIF), written to output.
