@@ -20,13 +20,13 @@ function(list_presets kind out)
 endfunction()
 
 list_presets(build listed)
-foreach(name default debug asan fuzz gp2x gp2x-sd web package)
+foreach(name default debug asan fuzz gp2x gp2x-sd web package libretro-arm64 libretro-armhf)
   if(NOT listed MATCHES "\"${name}\"")
     message(FATAL_ERROR "no build preset ${name}:\n${listed}")
   endif()
 endforeach()
 list_presets(test listed)
-foreach(name default gp2x package debug asan)
+foreach(name default gp2x package debug asan libretro)
   if(NOT listed MATCHES "\"${name}\"")
     message(FATAL_ERROR "no test preset ${name}:\n${listed}")
   endif()
@@ -34,7 +34,7 @@ endforeach()
 list_presets(configure listed)
 string(REGEX MATCHALL "\n  \"[a-z0-9-]+\"" names "${listed}")
 list(TRANSFORM names REPLACE "[\n \"]" "")
-expect_same_names("configure presets" "default;debug;asan;fuzz;gp2x;web" "${names}")
+expect_same_names("configure presets" "default;debug;asan;fuzz;gp2x;web;libretro-arm64;libretro-armhf" "${names}")
 
 # What each configure preset must set: "VARIABLE=regex" pairs, checked in
 # the cache it makes; presets whose tools are missing are skipped.
@@ -44,9 +44,15 @@ set(promise_asan "CMAKE_CXX_FLAGS=-fsanitize=address,undefined" "CMAKE_EXE_LINKE
 set(promise_fuzz "CMAKE_CXX_COMPILER=clang\\+\\+" "NYRA1_HARNESS=^fuzz$")
 set(promise_gp2x "CMAKE_TOOLCHAIN_FILE=/cmake/gp2x\\.cmake$" "NYRA1_PLATFORM=^gp2x$")
 set(promise_web "CMAKE_TOOLCHAIN_FILE=Emscripten\\.cmake$" "NYRA1_PLATFORM=^web$")
+set(promise_libretro-arm64 "CMAKE_TOOLCHAIN_FILE=/cmake/libretro-arm64\\.cmake$" "NYRA1_PLATFORM=^libretro$"
+    "NYRA1_LIBRETRO_STATIC_RUNTIME=^ON$")
+set(promise_libretro-armhf "CMAKE_TOOLCHAIN_FILE=/cmake/libretro-armhf\\.cmake$" "NYRA1_PLATFORM=^libretro$"
+    "NYRA1_LIBRETRO_STATIC_RUNTIME=^ON$")
 set(needs_fuzz clang++ "clang")
 set(needs_gp2x arm-linux-gnueabi-g++ "g++-arm-linux-gnueabi")
 set(needs_web emcc "emscripten")
+set(needs_libretro-arm64 aarch64-linux-gnu-g++ "g++-aarch64-linux-gnu")
+set(needs_libretro-armhf arm-linux-gnueabihf-g++ "g++-arm-linux-gnueabihf")
 
 set(checked)
 set(skipped)
