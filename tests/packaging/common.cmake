@@ -50,10 +50,12 @@ function(expect_same_file expected actual)
 endfunction()
 
 # The files a PC install puts below its prefix, with the manual page's name
-# (it is compressed in the Debian package).
+# (it is compressed in the Debian package). LIBRETRO_DIR: the libretro
+# core's folder below the prefix (lib/<multiarch>/libretro).
 function(installed_files out man_page)
   set(files bin/nyra1 share/applications/nyra1.desktop share/man/man6/${man_page}
-            share/doc/nyra1/README.md share/doc/nyra1/copyright)
+            share/doc/nyra1/README.md share/doc/nyra1/copyright
+            ${LIBRETRO_DIR}/nyra1_libretro.so share/libretro/info/nyra1_libretro.info)
   foreach(size 16 24 32 48 64 128 256)
     list(APPEND files share/icons/hicolor/${size}x${size}/apps/nyra1.png)
   endforeach()
@@ -71,6 +73,17 @@ function(expect_same_pictures what expected_dir actual_dir count)
   endforeach()
   list(LENGTH actual n)
   set(${count} ${n} PARENT_SCOPE)
+endfunction()
+
+# The libretro core at `core` answers the project's test frontend as it
+# should (name, version, picture, sound, states); the frontend's line lands
+# in `said`.
+function(check_libretro_core core said)
+  if(NOT EXISTS ${core})
+    message(FATAL_ERROR "no libretro core ${core}")
+  endif()
+  run_checked(out ${FRONTEND} ${core} info ${VERSION})
+  set(${said} "${out}" PARENT_SCOPE)
 endfunction()
 
 # Plays the show headless into DIR with START held from refresh 40 on; the

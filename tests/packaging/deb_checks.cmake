@@ -26,7 +26,7 @@ if(CHECK STREQUAL "package")
 
   # The control fields: the runtime packages of the libraries the program
   # links, ffmpeg only recommended.
-  foreach(field Package Version Architecture Section Depends Recommends)
+  foreach(field Package Version Architecture Section Depends Recommends Suggests)
     run_checked(value ${dpkg_deb} --field ${deb} ${field})
     string(STRIP "${value}" ${field})
   endforeach()
@@ -49,6 +49,10 @@ if(CHECK STREQUAL "package")
   endif()
   if(NOT Recommends STREQUAL "ffmpeg")
     message(FATAL_ERROR "Recommends must be ffmpeg, not '${Recommends}'")
+  endif()
+  # The libretro core needs a frontend, which is only suggested.
+  if(NOT Suggests STREQUAL "retroarch")
+    message(FATAL_ERROR "Suggests must be retroarch, not '${Suggests}'")
   endif()
 
   # The files of a PC install below /usr, the manual page compressed, and the
@@ -73,6 +77,9 @@ if(CHECK STREQUAL "package")
   if(n LESS 40)
     message(FATAL_ERROR "only ${n} frames")
   endif()
+  # The packaged libretro core (stripped) works as the build's does.
+  check_libretro_core(${root}/usr/${LIBRETRO_DIR}/nyra1_libretro.so said_core)
+  message("packaged libretro core: ${said_core}")
   message("${deb}: Depends: ${Depends}; Recommends: ${Recommends}; ${n} frames as the build's")
 
 elseif(CHECK STREQUAL "lintian")

@@ -1,6 +1,7 @@
 # What `cmake --install` puts into a prefix, and that it works from there.
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DVERSION=... -DWINDOW=ON|OFF -DPREFIX=...
-#         -DCHECK=tree|desktop_entry|window_from_menu|man_page|man_page_lists_every_option
+#         -DLIBRETRO_DIR=lib/<multiarch>/libretro -DFRONTEND=test_frontend
+#         -DCHECK=tree|desktop_entry|window_from_menu|man_page|man_page_lists_every_option|libretro_core
 #         -P install_checks.cmake
 # `tree` installs into PREFIX; the other checks look at what it installed.
 cmake_minimum_required(VERSION 3.22)
@@ -147,6 +148,42 @@ elseif(CHECK STREQUAL "man_page_lists_every_option")
   endif()
   message("manual page: describes all ${n} options of --help: ${options}")
 
+elseif(CHECK STREQUAL "libretro_core")
+  # The core where Debian's RetroArch looks for it (lib/<multiarch>/libretro,
+  # as /etc/retroarch.cfg has it), working from there, and its info file with
+  # what RetroArch reads before loading it.
+  if(NOT LIBRETRO_DIR MATCHES "^lib/[a-z0-9_]+-linux-gnu[a-z]*/libretro$")
+    message(FATAL_ERROR "the libretro core goes to ${LIBRETRO_DIR}, not lib/<multiarch>/libretro")
+  endif()
+  check_libretro_core(${PREFIX}/${LIBRETRO_DIR}/nyra1_libretro.so said)
+  # Where Debian's RetroArch, where it is installed, looks with the prefix /usr.
+  if(EXISTS /etc/retroarch.cfg)
+    file(STRINGS /etc/retroarch.cfg folders REGEX "^(libretro_directory|libretro_info_path) = ")
+    foreach(expected "libretro_directory = \"/usr/${LIBRETRO_DIR}/\"" "libretro_info_path = \"/usr/share/libretro/info/\"")
+      if(NOT expected IN_LIST folders)
+        message(FATAL_ERROR "/etc/retroarch.cfg has ${folders}, not ${expected}")
+      endif()
+    endforeach()
+    string(APPEND said "; the folders are those of /etc/retroarch.cfg")
+  endif()
+  set(info ${PREFIX}/share/libretro/info/nyra1_libretro.info)
+  file(STRINGS ${info} lines)
+  foreach(pair "display_name=Nyra 1" "display_version=${VERSION}" "supports_no_game=true" "supported_extensions="
+               "authors=QUILLOX" "license=All rights reserved" "savestate=true")
+    string(REPLACE "=" ";" pair "${pair}")
+    list(GET pair 0 key)
+    list(LENGTH pair n)
+    set(want "")
+    if(n GREATER 1)
+      list(GET pair 1 want)
+    endif()
+    if(NOT "${lines}" MATCHES "(^|;)${key} = \"${want}\"(;|$)")
+      message(FATAL_ERROR "${info} lacks ${key} = \"${want}\"")
+    endif()
+  endforeach()
+  message("libretro core: ${said}")
+
 else()
-  message(FATAL_ERROR "CHECK must be tree, desktop_entry, window_from_menu, man_page or man_page_lists_every_option")
+  message(FATAL_ERROR "CHECK must be tree, desktop_entry, window_from_menu, man_page, man_page_lists_every_option "
+                      "or libretro_core")
 endif()
