@@ -15,7 +15,8 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libsdl2-dev libpng-dev zlib1g-dev ffmpeg)
 test_packages=(xvfb xauth tesseract-ocr g++-arm-linux-gnueabi binutils-arm-linux-gnueabi
                qemu-user python3 emscripten chromium clang libclang-rt-14-dev nodejs
-               dpkg-dev lintian desktop-file-utils man-db groff-base)
+               dpkg-dev lintian desktop-file-utils man-db groff-base
+               g++-aarch64-linux-gnu g++-arm-linux-gnueabihf retroarch dbus)
 
 # Installs the missing packages quietly: one line a step, apt's whole output
 # in build/apt.log, shown only when a step fails.
