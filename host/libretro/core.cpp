@@ -122,8 +122,10 @@ void retro_set_environment(retro_environment_t callback) {
     environment = callback;
     bool no_game = true;
     environment(RETRO_ENVIRONMENT_SET_SUPPORT_NO_GAME, &no_game);
+    // RetroArch calls this again while the core runs, with an environment
+    // that offers no log interface: the one offered before stays.
     retro_log_callback log{};
-    frontend_log = environment(RETRO_ENVIRONMENT_GET_LOG_INTERFACE, &log) ? log.log : nullptr;
+    if (environment(RETRO_ENVIRONMENT_GET_LOG_INTERFACE, &log) && log.log) frontend_log = log.log;
 }
 
 void retro_set_video_refresh(retro_video_refresh_t callback) { video_refresh = callback; }

@@ -93,6 +93,7 @@ struct Seen {
     long start_at = -1;
     unsigned shown = 0;
     bool markers = false;
+    bool offer_log = true;
 };
 Seen seen;
 
@@ -128,6 +129,7 @@ bool environment(unsigned cmd, void* data) {
         seen.no_game = *static_cast<const bool*>(data);
         return true;
     case RETRO_ENVIRONMENT_GET_LOG_INTERFACE:
+        if (!seen.offer_log) return false;
         static_cast<retro_log_callback*>(data)->log = log_line;
         return true;
     case RETRO_ENVIRONMENT_SET_PIXEL_FORMAT:
@@ -324,6 +326,12 @@ int info(const char* path, const std::string& version) {
     if (!core.retro_serialize(state.data(), size)) fail("retro_serialize failed");
     if (core.retro_serialize(state.data(), size - 1)) fail("retro_serialize wrote into a buffer too small");
     if (!logged(RETRO_LOG_INFO, version)) fail("the core logged nothing through the log interface");
+    // RetroArch sets the environment again while the core runs, without a
+    // log interface; the core logs on through the one it had.
+    seen.offer_log = false;
+    core.retro_set_environment(environment);
+    core.retro_reset();
+    if (!logged(RETRO_LOG_INFO, "starts again")) fail("a second environment without a log interface silenced the core");
     core.retro_unload_game();
     core.retro_deinit();
     std::printf("info: %s %s, no extensions, 320 x 240 (4:3) at 60 Hz, 44100 Hz silence; XRGB8888; "
