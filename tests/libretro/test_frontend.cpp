@@ -510,7 +510,7 @@ int counts(const std::string& log_path) {
     static const char* const kStages[] = {"start-up", "title", "plasma", "flight", "hand-over", "rotozoomer", "final"};
     struct Sum {
         unsigned refreshes = 0;
-        unsigned long long total = 0, worst = 0;
+        unsigned long long total = 0, worst = 0, worst_at = 0;
     } stages[7], all;
     unsigned long long run_at = 0, cost = 0;
     for (std::string line; std::getline(in, line);) {
@@ -524,17 +524,19 @@ int counts(const std::string& log_path) {
             for (Sum* s : {&stages[w[2]], &all}) {
                 ++s->refreshes;
                 s->total += cost;
-                s->worst = std::max(s->worst, cost);
+                if (cost > s->worst) s->worst = cost, s->worst_at = w[1];
             }
         }
     }
     if (all.refreshes == 0) fail(log_path + " holds no refreshes");
-    std::printf("| stage | refreshes | instructions per refresh, mean | worst |\n| --- | ---: | ---: | ---: |\n");
+    std::printf("| stage | refreshes | instructions per refresh, mean | worst (refresh) |\n"
+                "| --- | ---: | ---: | ---: |\n");
     for (int i = 0; i < 7; ++i)
         if (stages[i].refreshes)
-            std::printf("| %s | %u | %llu | %llu |\n", kStages[i], stages[i].refreshes,
-                        stages[i].total / stages[i].refreshes, stages[i].worst);
-    std::printf("| **whole show** | %u | %llu | %llu |\n", all.refreshes, all.total / all.refreshes, all.worst);
+            std::printf("| %s | %u | %llu | %llu (%llu) |\n", kStages[i], stages[i].refreshes,
+                        stages[i].total / stages[i].refreshes, stages[i].worst, stages[i].worst_at);
+    std::printf("| **whole show** | %u | %llu | %llu (%llu) |\n", all.refreshes, all.total / all.refreshes, all.worst,
+                all.worst_at);
     return 0;
 }
 
