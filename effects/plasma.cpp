@@ -160,6 +160,11 @@ Display::Result run() { return Display::play(frame); }
 
 int32_t fade_in_level() { return state.fade_in_level; }
 int32_t fade_out_level() { return state.fade_out_level; }
+bool fade_in_started() { return state.fade_in_started != 0; }
+
+Phases phases() {
+    return {state.column_phase_a, state.column_phase_b, state.row_phase_a, state.row_phase_b};
+}
 
 void reset() { state = {}; }
 

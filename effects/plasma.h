@@ -22,6 +22,19 @@ void draw_field(int32_t column_a, int32_t column_b, int32_t row_a, int32_t row_b
 // fade-out counts down from 255 by 4 once started, 256 while none runs.
 int32_t fade_in_level();
 int32_t fade_out_level();
+// True once the fade-in cue has come.
+bool fade_in_started();
+
+// The field's phases (0..1023) as a frame leaves them: column phase B as
+// that frame drew the field with, row phase A already 21 on, for the next
+// frame. Column phase A and row phase B stay 0.
+struct Phases {
+    uint32_t column_a;
+    uint32_t column_b;
+    uint32_t row_a;
+    uint32_t row_b;
+};
+Phases phases();
 
 // The state the program starts with: no fade-in started, no fade-out running.
 void reset();

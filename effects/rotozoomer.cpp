@@ -13,7 +13,6 @@ namespace {
 
 constexpr uint8_t kTextFill = 16;
 constexpr uint8_t kTextOutline = 17;
-constexpr int32_t kModeFrames = 200; // a mode lasts kModeFrames + 1 frames
 
 struct State {
     int32_t time = 1;        // drives the zoom

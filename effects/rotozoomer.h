@@ -16,6 +16,10 @@ Display::Result run();
 
 // The frame counter that drives the zoom: 1 at init, one more every frame.
 int32_t time();
+// The turn alternates between two modes, each kModeFrames + 1 frames long:
+// spin (the angle runs on by 5 a frame) and swing (the angle follows a sine
+// whose phase runs on by 7 a frame), each starting where the last one left.
+inline constexpr int32_t kModeFrames = 200;
 // The picture of one frame: the tiled logo turned by angle (1024 to the
 // turn) and scaled by zoom (256: one texel a pixel) about the middle.
 void draw(int32_t angle, int32_t zoom);

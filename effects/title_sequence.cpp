@@ -29,22 +29,6 @@ constexpr int32_t kTitleY = 110;
 
 constexpr int32_t kLast = PaletteEngine::kFadeSteps - 1; // the last step of a 64-step fade
 
-// The phases in the order they are shown.
-enum Phase : int32_t {
-    kCheck,       // START before anything
-    kCredits,     // logo and credits drawn in the background's colour
-    kLogoFadeIn,  // from black to the logo on grey
-    kFirstLine,   // "QUILLOX" fades in
-    kSecondLine,  // "PRESENTS" fades in
-    kToGrey,      // everything sinks into the grey
-    kTitle,       // the title replaces the picture, still grey
-    kTitleFadeIn, // the title fades in
-    kWave,        // 256 frames of a growing wave; the last 128 fade to grey
-    kToBlack,     // the grey fades to black
-    kBlackScreen, // a cleared picture on screen
-    kDone,
-};
-
 struct State {
     Palette a;     // target of the cross-fades
     Palette b;     // their source
@@ -186,6 +170,10 @@ Display::Result run() { return Display::play(frame); }
 
 Palette& palette_a() { return state.a; }
 Palette& palette_b() { return state.b; }
+
+int32_t phase() { return state.phase; }
+int32_t step() { return state.step; }
+uint32_t fade() { return state.fade; }
 
 void reset() { state = {}; }
 

@@ -26,13 +26,6 @@ struct State {
 };
 State state;
 
-constexpr int32_t kSkyRows = 26;
-constexpr int32_t kFirstRow = 201;      // each column is drawn upward from here
-constexpr int32_t kBudget = kRows;      // pixels per column at most
-constexpr int32_t kStep = 8192;         // dist per sample
-constexpr int32_t kSamples = 400;
-constexpr int32_t kStartThreshold = 8192 * 10000; // eye height 312.5
-
 // Column x looks along angle a - 15 (x + 1), a = heading + 5460, but a ray's
 // direction is one of the sine table's 1024 steps of 64 units: four or five
 // neighbouring columns share a ray and so their whole picture. Each ray is
@@ -185,9 +178,9 @@ void copy_out(uint8_t* canvas, const uint8_t* ray_of) {
 void cast(uint8_t* canvas, const Course& c) {
     // Column 0 looks 5445 units left of the heading, each column 15 less;
     // ray j looks along direction step k0 - j.
-    const uint32_t angle0 = c.heading + 5460u - 15u;
+    const uint32_t angle0 = c.heading + kColumnAngle0 - kColumnAngleStep;
     const uint32_t k0 = direction(angle0);
-    const uint32_t rays = ((k0 - direction(angle0 - 15u * (Display::kWidth - 1))) & 1023) + 1;
+    const uint32_t rays = ((k0 - direction(angle0 - kColumnAngleStep * (Display::kWidth - 1))) & 1023) + 1;
     uint8_t* out = ray_rows + kFirstRow * kRayPitch;
     for (uint32_t j = 0; j < rays; ++j, ++out) {
         const uint32_t k = (k0 - j) & 1023;
@@ -197,7 +190,7 @@ void cast(uint8_t* canvas, const Course& c) {
     }
     uint8_t ray_of[Display::kWidth];
     uint32_t angle = angle0;
-    for (int32_t x = 0; x < Display::kWidth; ++x, angle -= 15) {
+    for (int32_t x = 0; x < Display::kWidth; ++x, angle -= kColumnAngleStep) {
         ray_of[x] = static_cast<uint8_t>((k0 - direction(angle)) & 1023);
     }
     copy_out(canvas, ray_of);
@@ -275,6 +268,7 @@ Display::Frame frame() {
 
 Display::Result run() { return Display::play(frame); }
 
+int32_t fade_in_level() { return state.fade_in_level; }
 int32_t fade_out_level() { return state.fade_out_level; }
 
 void reset() { state = {}; }

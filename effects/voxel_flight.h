@@ -11,6 +11,20 @@ namespace VoxelFlight {
 // The landscape's rows: the bottom 40 rows of the screen stay black.
 inline constexpr int32_t kRows = 200;
 
+// The caster's geometry. Column x looks along the angle
+// heading + kColumnAngle0 - kColumnAngleStep * (x + 1) (65536 to the turn).
+// A ray takes samples s = 0..kSamples-1, each a step of 2 cells along its
+// direction, and draws its column upward from canvas row kFirstRow, at most
+// kBudget pixels; rows 0..kSkyRows-1 start as sky.
+inline constexpr uint32_t kColumnAngle0 = 5460;
+inline constexpr uint32_t kColumnAngleStep = 15;
+inline constexpr int32_t kSkyRows = 26;
+inline constexpr int32_t kFirstRow = 201;      // each column is drawn upward from here
+inline constexpr int32_t kBudget = kRows;      // pixels per column at most
+inline constexpr int32_t kStep = 8192;         // dist per sample
+inline constexpr int32_t kSamples = 400;
+inline constexpr int32_t kStartThreshold = 8192 * 10000; // eye height 312.5
+
 void init();
 // The next frame: black set-up frames first, then the landscape with the
 // fade step; none once the fade-out has run down.
@@ -36,7 +50,9 @@ Course advance(const Course& c, uint32_t frame);
 // The picture of one frame: sky, course step, ray cast, into the canvas.
 void draw_frame(uint32_t frame);
 
-// The fade-out level: 256 while none runs, then 255 down by 8.
+// The fade levels: the fade-in counts 0, 4, .. 256 (done); the fade-out
+// 256 while none runs, then 255 down by 8.
+int32_t fade_in_level();
 int32_t fade_out_level();
 // The palette writes after a frame's sync: one step of the fade in or out.
 void fade_step();

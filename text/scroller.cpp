@@ -10,9 +10,7 @@ namespace Scroller {
 
 namespace {
 
-constexpr int32_t kStep = 2;      // pixels per step
 constexpr int32_t kTextRow = 100; // top row of the letters
-constexpr int32_t kPauseSteps = 300;
 
 struct State {
     int32_t text_index = 0;  // first character, the leftmost one still drawn
@@ -104,6 +102,9 @@ uint32_t steps() { return state.steps; }
 Cue last_cue() { return state.last_cue; }
 bool paused() { return state.pause > 0; }
 bool at_end() { return char_at(state.text_index) == 0; }
+Position position() { return {state.text_index, state.scroll_x, state.pause}; }
+const uint8_t* font() { return source.font; }
+const char* text() { return source.text; }
 
 void reset() {
     state = {};

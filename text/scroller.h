@@ -21,6 +21,25 @@ void set_colours(uint8_t fill, uint8_t outline);
 // Follow it with restart.
 void use_text(const uint8_t* font, const char* text);
 
+// A step moves the text kStep pixels; a pause stands it still for
+// kPauseSteps steps.
+inline constexpr int32_t kStep = 2;
+inline constexpr int32_t kPauseSteps = 300;
+
+// Where the text stands: its first character (the leftmost one still
+// drawn, an index into text()), that character's pen x on the screen (0 or
+// less), and the pause counter (0 while scrolling, 1..kPauseSteps while
+// paused).
+struct Position {
+    int32_t index;
+    int32_t pen;
+    int32_t pause;
+};
+Position position();
+// The font and zero-terminated text walked.
+const uint8_t* font();
+const char* text();
+
 // Steps taken since the show began, and the cue the latest step acted on:
 // what it reported, but Pause for the code that starts the pause.
 uint32_t steps();
