@@ -1,29 +1,74 @@
-// The viewer's seeks on the PC (Google Benchmark): the worst seek (to the
-// refresh before a snapshot, in the flight, the dearest stage), seeks to
-// random refreshes (both with none of the snapshots earlier seeks keep), one
-// refresh back in the flight, and learning the timeline.
+// The viewer's costs on the PC (Google Benchmark): standing at the first
+// refresh (what a frontend waits for before its first picture), learning
+// the snapshots whole and by slices, the worst seek (to the refresh before
+// a snapshot, in the flight, the dearest stage), seeks to random refreshes
+// (both with none of the snapshots earlier seeks keep), one refresh back in
+// the flight, and the states a snapshot is made of.
 #include <benchmark/benchmark.h>
 
 #include <random>
 
+#include "host/save_state.h"
 #include "host/viewer.h"
 
 namespace {
 
 Host::Viewer& viewer() {
     static Host::Viewer v;
+    if (!v.learned_all()) v.learn_all();
     return v;
 }
 
 // The flight's last refresh before a snapshot: a seek there replays the most
 // flight frames there are to replay.
 uint32_t worst_target() {
-    const Host::Timeline& t = viewer().timeline();
-    uint32_t flight_end = 0;
-    for (size_t i = 0; i + 1 < t.chapters.size(); ++i)
-        if (t.chapters[i].stage == Show::Stage::Flight) flight_end = t.chapters[i + 1].first - 1;
+    const Host::Timeline& t = Host::built_in_timeline();
+    const uint32_t flight_end = t.chapter_start(Show::Stage::Flight) + t.chapter_length(Show::Stage::Flight) - 1;
     return flight_end / Host::Viewer::kSnapshotEvery * Host::Viewer::kSnapshotEvery - 1;
 }
+
+void BM_FirstRefresh(benchmark::State& state) {
+    for (auto _ : state) Host::Viewer v;
+}
+BENCHMARK(BM_FirstRefresh)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_LearnAll(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        Host::Viewer v;
+        state.ResumeTiming();
+        v.learn_all();
+    }
+}
+BENCHMARK(BM_LearnAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// One slice that steps a single refresh: what switching from the watcher's
+// show to learning's and back costs (two saves and two loads).
+void BM_LearnSliceOverhead(benchmark::State& state) {
+    Host::Viewer v;
+    for (auto _ : state) {
+        if (!v.learn(std::chrono::nanoseconds(0))) v.forget_learning();
+    }
+}
+BENCHMARK(BM_LearnSliceOverhead)->Unit(benchmark::kMicrosecond);
+
+void BM_SaveState(benchmark::State& state) {
+    viewer().seek(3200);
+    std::vector<uint8_t> bytes(Host::state_size());
+    for (auto _ : state) Host::save_state(bytes.data());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_SaveState)->Unit(benchmark::kMicrosecond);
+
+void BM_LoadState(benchmark::State& state) {
+    viewer().seek(3200);
+    const std::vector<uint8_t> bytes = Host::save_state();
+    std::string reason;
+    for (auto _ : state) Host::load_state(bytes.data(), bytes.size(), reason);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+    viewer().seek(1); // the viewer takes the core back
+}
+BENCHMARK(BM_LoadState)->Unit(benchmark::kMicrosecond);
 
 void BM_SeekWorst(benchmark::State& state) {
     const uint32_t target = worst_target();
@@ -61,7 +106,7 @@ void BM_StepBackInTheFlight(benchmark::State& state) {
 BENCHMARK(BM_StepBackInTheFlight)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_LearnTheTimeline(benchmark::State& state) {
-    for (auto _ : state) Host::Viewer v;
+    for (auto _ : state) benchmark::DoNotOptimize(Host::learn_timeline());
 }
 BENCHMARK(BM_LearnTheTimeline)->Unit(benchmark::kMillisecond)->Iterations(3);
 

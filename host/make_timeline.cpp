@@ -5,22 +5,21 @@
 #include <cstdio>
 #include <string>
 
-#include "host/viewer.h"
+#include "host/timeline.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_timeline OUTPUT.cpp\n");
         return 2;
     }
-    const Host::Viewer viewer;
-    const Host::Timeline& t = viewer.timeline();
+    const Host::Timeline t = Host::learn_timeline();
     std::FILE* out = std::fopen(argv[1], "w");
     if (!out) {
         std::fprintf(stderr, "make_timeline: cannot write %s\n", argv[1]);
         return 2;
     }
     std::fprintf(out, "// Made by make_timeline from a play of the show at build time.\n"
-                      "#include \"host/viewer.h\"\n\nnamespace Host {\n\n"
+                      "#include \"host/timeline.h\"\n\nnamespace Host {\n\n"
                       "const Timeline& built_in_timeline() {\n    static const Timeline timeline = [] {\n"
                       "        Timeline t;\n        t.refreshes = %u;\n", t.refreshes);
     for (const auto& c : t.chapters)

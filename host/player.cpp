@@ -335,6 +335,11 @@ bool Player::tick() {
     return moved;
 }
 
+bool Player::learn(std::chrono::steady_clock::duration budget) {
+    if (viewer_->learned_all()) return false;
+    return viewer_->learn(budget);
+}
+
 std::string Player::speed_text() const {
     const int quarters = kSpeeds[speed_];
     return quarters >= 4 ? std::to_string(quarters / 4) + "x" : "1/" + std::to_string(4 / quarters) + "x";

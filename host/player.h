@@ -5,6 +5,7 @@
 // below, so that a key does the same everywhere), calls tick() once per
 // display period, and draws what the player says. No SDL, no DOM.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -115,6 +116,13 @@ public:
     bool tick();
     // The run is over: its last refresh has had its period while playing.
     bool over() const { return over_; }
+
+    // Learns the show's snapshots for about `budget`, between two display
+    // periods (see Viewer::learn); false once all is learned. Until then a
+    // seek past learned() learns on its way, and takes longer.
+    bool learn(std::chrono::steady_clock::duration budget);
+    uint32_t learned() const { return viewer_->learned(); }
+    bool learned_all() const { return viewer_->learned_all(); }
 
     uint32_t position() const { return viewer_->position(); }
     bool paused() const { return paused_; }

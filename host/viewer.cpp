@@ -1,10 +1,7 @@
 #include "host/viewer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-
-#include "text/scroller.h"
 
 namespace Host {
 
@@ -14,83 +11,19 @@ constexpr size_t kPixels = DisplayController::kWidth * DisplayController::kHeigh
 
 } // namespace
 
-std::string time_text(uint32_t refresh) {
-    const uint32_t n = refresh > 0 ? refresh - 1 : 0;
-    char text[24];
-    std::snprintf(text, sizeof text, "%u:%02u.%02u", n / (60 * kRefreshRate), n / kRefreshRate % 60,
-                  n % kRefreshRate * 100 / kRefreshRate);
-    return text;
-}
-
-const Timeline::Chapter& Timeline::chapter_at(uint32_t n) const {
-    auto after = std::upper_bound(chapters.begin(), chapters.end(), n,
-                                  [](uint32_t refresh, const Chapter& c) { return refresh < c.first; });
-    return after == chapters.begin() ? chapters.front() : *(after - 1);
-}
-
-uint32_t Timeline::chapter_start(Show::Stage s) const {
-    for (const Chapter& c : chapters)
-        if (c.stage == s) return c.first;
-    return 0;
-}
-
-uint32_t Timeline::chapter_length(Show::Stage s) const {
-    for (size_t i = 0; i < chapters.size(); ++i)
-        if (chapters[i].stage == s) return (i + 1 < chapters.size() ? chapters[i + 1].first : refreshes + 1) - chapters[i].first;
-    return 0;
-}
-
-uint32_t Timeline::refreshes_with_start_at(long k) const {
-    if (k < 0) return refreshes;
-    // START ends the show at the first poll that sees it, with one refresh
-    // more: the picture left on display.
-    auto poll = std::lower_bound(polls.begin(), polls.end(), static_cast<uint32_t>(k));
-    return poll == polls.end() ? refreshes : *poll + 1;
-}
-
-const char* stage_name(Show::Stage s) {
-    switch (s) {
-    case Show::Stage::StartUp: return "start-up";
-    case Show::Stage::Title: return "title";
-    case Show::Stage::Plasma: return "plasma";
-    case Show::Stage::Flight: return "flight";
-    case Show::Stage::HandOver: return "hand-over";
-    case Show::Stage::Rotozoomer: return "rotozoomer";
-    case Show::Stage::Ended: return "final";
-    }
-    return "?";
-}
-
-Viewer::Viewer(long press_start_at) : rule_(press_start_at), pixels_(kPixels, 0), rgb_(256 * 3, 0) {
-    learn();
-    seek(1);
+Viewer::Viewer(long press_start_at)
+    : timeline_(built_in_timeline().with_start_at(press_start_at)), rule_(press_start_at), pixels_(kPixels, 0),
+      rgb_(256 * 3, 0) {
+    restart_show();
+    DisplayController::attach(this);
+    Show::begin(nullptr);
+    Show::step();
+    snapshots_.push_back(Snapshot::take());
+    position_ = 1;
 }
 
 Viewer::~Viewer() {
     if (DisplayController::attached() == this) DisplayController::attach(nullptr);
-}
-
-void Viewer::learn() {
-    restart_show();
-    DisplayController::attach(this);
-    learning_ = true;
-    Show::begin(nullptr);
-    uint32_t steps = 0;
-    bool going = true;
-    while (going) {
-        going = Show::step();
-        const uint32_t n = DisplayController::refreshes();
-        const Show::Stage stage = going ? Show::stage() : Show::Stage::Ended;
-        if (timeline_.chapters.empty() || timeline_.chapters.back().stage != stage)
-            timeline_.chapters.push_back({stage, n});
-        if (Scroller::steps() != steps) {
-            steps = Scroller::steps();
-            if (Scroller::last_cue() != Cue::None) timeline_.cues.push_back({n, Scroller::last_cue()});
-        }
-        if (going && (n == 1 || n % kSnapshotEvery == 0)) snapshots_.emplace_back(n, Snapshot::take());
-    }
-    timeline_.refreshes = DisplayController::refreshes();
-    learning_ = false;
 }
 
 void Viewer::take_picture() {
@@ -102,23 +35,34 @@ Show::Stage Viewer::stage() const {
     return ended_ ? Show::Stage::Ended : timeline_.chapter_at(position_).stage;
 }
 
+bool Viewer::holds_the_show() {
+    if (DisplayController::attached() == this && !stale_) return true;
+    // Another player of the show (a test, another viewer) has had it since:
+    // the next seek goes back to a snapshot.
+    DisplayController::attach(this);
+    stale_ = true;
+    return false;
+}
+
+void Viewer::keep_learned(uint32_t n) {
+    if (all_learned_ || n != next_snapshot()) return;
+    snapshots_.push_back(Snapshot::take());
+    if (ahead_ && ahead_->first <= n) ahead_.reset();
+}
+
 bool Viewer::advance() {
     if (ended_) return false;
     if (!holds_the_show()) {
         seek(position_ + 1);
         return true;
     }
+    const bool pressed = start_pressed_;
     if (!Show::step()) ended_ = true;
+    // Until START has been seen the play is the straight one: what it passes,
+    // learning need not.
+    if (!ended_ || !pressed) keep_learned(position_);
+    if (ended_ && !pressed) all_learned_ = true;
     return true;
-}
-
-bool Viewer::holds_the_show() {
-    if (DisplayController::attached() == this) return true;
-    // Another player of the show (a test, another viewer) has had it since:
-    // the next seek goes back to a snapshot.
-    DisplayController::attach(this);
-    stale_ = true;
-    return false;
 }
 
 void Viewer::seek(uint32_t n) {
@@ -131,13 +75,15 @@ void Viewer::seek(uint32_t n) {
     }
     if (!stale_ && !ended_ && n == position_) return;
 
-    // From the latest point at or before n: a snapshot, or where the play
-    // stands now.
-    auto at = std::upper_bound(snapshots_.begin(), snapshots_.end(), n,
-                               [](uint32_t refresh, const auto& s) { return refresh < s.first; });
-    --at; // the first snapshot is refresh 1
-    uint32_t from = at->first;
-    const Snapshot* snapshot = &at->second;
+    // From the latest point at or before n: a snapshot, learning's place, a
+    // seek's snapshot, or where the play stands now.
+    const size_t index = std::min<size_t>(n / kSnapshotEvery, snapshots_.size() - 1);
+    uint32_t from = index == 0 ? 1 : static_cast<uint32_t>(index) * kSnapshotEvery;
+    const Snapshot* snapshot = &snapshots_[index];
+    if (ahead_ && ahead_->first <= n && ahead_->first > from) {
+        from = ahead_->first;
+        snapshot = &ahead_->second;
+    }
     auto near = near_.upper_bound(n);
     if (near != near_.begin() && std::prev(near)->first > from) {
         --near;
@@ -156,7 +102,51 @@ void Viewer::seek(uint32_t n) {
     }
 }
 
+bool Viewer::learn(std::chrono::steady_clock::duration budget) {
+    if (all_learned_) return false;
+    const auto until = std::chrono::steady_clock::now() + budget;
+    // The watcher's show is put aside and comes back as it was.
+    const bool held = holds_the_show();
+    std::optional<Snapshot> live;
+    if (held) live = Snapshot::take();
+    learning_ = true;
+    uint32_t at = ahead_ ? ahead_->first : next_snapshot() - kSnapshotEvery;
+    (ahead_ ? ahead_->second : snapshots_.back()).restore();
+    if (at == 0) at = 1;
+    do {
+        if (!Show::step()) {
+            all_learned_ = true;
+            break;
+        }
+        at = DisplayController::refreshes();
+        keep_learned(at);
+    } while (std::chrono::steady_clock::now() < until);
+    if (!all_learned_ && at + kSnapshotEvery != next_snapshot()) ahead_.emplace(at, Snapshot::take());
+    else ahead_.reset();
+    learning_ = false;
+    if (live) live->restore();
+    else stale_ = true;
+    return !all_learned_;
+}
+
+void Viewer::learn_all() {
+    while (learn(std::chrono::hours(1))) {
+    }
+}
+
+uint32_t Viewer::learned() const {
+    if (all_learned_) return timeline_.refreshes;
+    return std::max(ahead_ ? ahead_->first : 0u, std::max(1u, next_snapshot() - kSnapshotEvery));
+}
+
 void Viewer::forget_seeks() { near_.clear(); }
+
+void Viewer::forget_learning() {
+    snapshots_.resize(1);
+    ahead_.reset();
+    all_learned_ = false;
+    near_.clear();
+}
 
 void Viewer::keep_near(uint32_t n) {
     if (near_.count(position_) || position_ % kSnapshotEvery == 0) return;
@@ -170,17 +160,14 @@ void Viewer::keep_near(uint32_t n) {
 }
 
 void Viewer::refresh(const DisplayController::Refresh& r) {
-    position_ = r.number;
     if (learning_) return;
+    position_ = r.number;
     std::memcpy(pixels_.data(), r.pixels, kPixels);
     std::memcpy(rgb_.data(), r.rgb, rgb_.size());
 }
 
 bool Viewer::start_held() {
-    const uint32_t handed_over = DisplayController::refreshes();
-    if (learning_ && (timeline_.polls.empty() || timeline_.polls.back() != handed_over))
-        timeline_.polls.push_back(handed_over);
-    return rule_.held(handed_over) || (!learning_ && start_pressed_);
+    return rule_.held(DisplayController::refreshes()) || (!learning_ && start_pressed_);
 }
 
 } // namespace Host

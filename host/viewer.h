@@ -1,59 +1,26 @@
 // The show as a viewer sees it: any refresh at will, exactly as a straight
-// play shows it. One play in virtual time learns the timeline (stages, cues,
-// START polls) and keeps a snapshot of the show every few seconds; a seek
-// goes back to the nearest snapshot and plays on from there. The window and
-// the web page are both built on it.
+// play shows it. What is known of the show comes compiled in (timeline.h),
+// so the viewer stands at refresh 1 at once. The snapshots a seek goes back
+// to, one every few seconds of the straight play, are learned as the show
+// is watched: a slice at a time between refreshes (learn), as the play
+// passes them, and on the way of a seek that goes further than learning
+// has come. The player (player.h), and through it every frontend, is built
+// on it.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "host/show_runner.h"
 #include "host/save_state.h"
+#include "host/show_runner.h"
+#include "host/timeline.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
-#include "text/cue.h"
 
 namespace Host {
-
-// Time in the show: 60 refreshes a second, the handheld's display rate;
-// refresh n is on display from (n - 1) / 60 s on.
-inline constexpr int kRefreshRate = 60;
-// m:ss.ff of refresh n: refresh 1 at 0:00.00.
-std::string time_text(uint32_t refresh);
-
-struct Timeline {
-    struct Chapter {
-        Show::Stage stage;
-        uint32_t first; // its first refresh
-    };
-    struct Mark {
-        uint32_t refresh; // the refresh whose frame the cue fired in
-        Cue cue;
-    };
-
-    uint32_t refreshes = 0; // the whole show, its final refresh included
-    std::vector<Chapter> chapters;
-    std::vector<Mark> cues;
-    // Refreshes handed over at each START poll, ascending, each once.
-    std::vector<uint32_t> polls;
-
-    // The chapter that refresh n belongs to (the final refresh: Ended).
-    const Chapter& chapter_at(uint32_t n) const;
-    // The first refresh of a stage and its number of refreshes (0, 0: the
-    // show never reaches it).
-    uint32_t chapter_start(Show::Stage s) const;
-    uint32_t chapter_length(Show::Stage s) const;
-    // The refreshes of a play with START held from the poll after refresh k.
-    uint32_t refreshes_with_start_at(long k) const;
-};
-
-const char* stage_name(Show::Stage s);
-
-// The timeline of the show this program was built with, learned by the build
-// (make_timeline): known without playing the show.
-const Timeline& built_in_timeline();
 
 class Viewer : public DisplayController::Frontend {
 public:
@@ -63,9 +30,8 @@ public:
     static constexpr uint32_t kNearEvery = 16;
     static constexpr size_t kNearKept = 48;
 
-    // Learns the timeline (about a third of a second), then stands at
-    // refresh 1. START is held from the poll after refresh `press_start_at`
-    // on (negative: never) in the straight play.
+    // Stands at refresh 1. START is held from the poll after refresh
+    // `press_start_at` on (negative: never) in the straight play.
     explicit Viewer(long press_start_at = -1);
     ~Viewer() override;
     Viewer(const Viewer&) = delete;
@@ -85,28 +51,44 @@ public:
     bool advance();
     // Exactly refresh n of a straight play, n limited to the show.
     void seek(uint32_t n);
-    // Drops the snapshots seeks have kept: the next seek is as slow as the
-    // first (for measurements).
-    void forget_seeks();
     // START held from the next poll on, until the next seek.
     void press_start() { start_pressed_ = true; }
+
+    // Learns on for about `budget` (a refresh at least) from where learning
+    // stands, and leaves the show as it was; false once all is learned.
+    bool learn(std::chrono::steady_clock::duration budget);
+    // Everything learned, however long it takes (a quarter of a second).
+    void learn_all();
+    // The refresh up to which a seek has a snapshot no further back than
+    // kSnapshotEvery; the whole show once all is learned.
+    uint32_t learned() const;
+    bool learned_all() const { return all_learned_; }
+    // Drops the snapshots seeks have kept, or everything learned: the next
+    // seek is as slow as the first (for measurements).
+    void forget_seeks();
+    void forget_learning();
 
     // Frontend: keeps the refresh handed over.
     void refresh(const DisplayController::Refresh& r) override;
     bool start_held() override;
 
 private:
-    void learn();
     void take_picture();
     // True when the show in the core is this viewer's; otherwise it takes
     // the core back and marks its position for a return to a snapshot.
     bool holds_the_show();
+    // The straight play has just handed over refresh n: the next snapshot,
+    // when n is its refresh.
+    void keep_learned(uint32_t n);
     void keep_near(uint32_t n);
+    uint32_t next_snapshot() const { return static_cast<uint32_t>(snapshots_.size()) * kSnapshotEvery; }
 
     Timeline timeline_;
     StartRule rule_;
-    std::vector<std::pair<uint32_t, Snapshot>> snapshots_; // refresh, the show right after it
-    std::map<uint32_t, Snapshot> near_;                     // the same, taken by seeks
+    std::vector<Snapshot> snapshots_; // refresh 1, then every kSnapshotEvery, the show right after it
+    std::optional<std::pair<uint32_t, Snapshot>> ahead_; // learning's place past the last of them
+    bool all_learned_ = false;
+    std::map<uint32_t, Snapshot> near_; // the same, taken by seeks
     std::vector<uint8_t> pixels_;
     std::vector<uint8_t> rgb_;
     uint32_t position_ = 0;

@@ -181,10 +181,25 @@ bool WindowFrontend::tick() {
         return false;
     }
     if (!idle || needs_drawing()) draw();
-    if (p.playing()) wait_for_next_period();
-    else clock_started_ = false; // a pause is not a late refresh
+    if (p.playing()) {
+        // What is left of the period before the next refresh is due goes to
+        // learning, never the time of a refresh.
+        const auto due = vsync_ || !clock_started_ ? Clock::now() + kPeriod / 2 : next_tick_;
+        learn_until(std::min(due - std::chrono::milliseconds(2), Clock::now() + kLearnSlice));
+        wait_for_next_period();
+    } else {
+        clock_started_ = false; // a pause is not a late refresh
+        learn_until(Clock::now() + kLearnSlice);
+    }
     p.tick();
     return !p.over();
+}
+
+void WindowFrontend::learn_until(Clock::time_point deadline) {
+    Player& p = player();
+    const auto now = Clock::now();
+    if (p.learned_all() || deadline <= now) return;
+    p.learn(deadline - now);
 }
 
 void WindowFrontend::wait_for_next_period() {
@@ -234,6 +249,8 @@ void WindowFrontend::pump_events(bool idle) {
             wait = std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(timeline_until_ - Clock::now()) +
                                   std::chrono::milliseconds(1),
                               std::chrono::milliseconds(1), kIdleWait);
+        // Learning goes on in slices, with a look at the events between them.
+        if (!player().learned_all()) wait = std::chrono::milliseconds(0);
         if (!needs_drawing() && SDL_WaitEventTimeout(&e, static_cast<int>(wait.count()))) handle(e);
     }
     while (SDL_PollEvent(&e)) handle(e);
@@ -329,7 +346,8 @@ OverlayLayout WindowFrontend::layout() const {
 }
 
 bool WindowFrontend::needs_drawing() const {
-    return dirty_ || !player_ || player_->changes() != drawn_changes_ || timeline_shown() != drawn_timeline_;
+    return dirty_ || !player_ || player_->changes() != drawn_changes_ || timeline_shown() != drawn_timeline_ ||
+           (timeline_shown() && player_->learned() != drawn_learned_);
 }
 
 void WindowFrontend::draw() {
@@ -360,6 +378,7 @@ void WindowFrontend::draw() {
     SDL_RenderPresent(renderer_);
     drawn_changes_ = p.changes();
     drawn_timeline_ = timeline_shown();
+    drawn_learned_ = p.learned();
     dirty_ = false;
     ++draws_;
 }

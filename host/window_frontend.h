@@ -66,6 +66,9 @@ public:
 
     static constexpr std::chrono::nanoseconds kPeriod{1'000'000'000 / kRefreshRate};
     static constexpr std::chrono::milliseconds kIdleWait{500};
+    // Learning the show's snapshots takes what is left of a display period
+    // after the picture, up to this much, and slices of this much while paused.
+    static constexpr std::chrono::milliseconds kLearnSlice{6};
 
     // The timing line of --timing for the given display periods, in seconds.
     static std::string timing_line(const std::vector<double>& periods, bool vsync);
@@ -79,6 +82,7 @@ private:
     bool needs_drawing() const;
     void draw();
     void wait_for_next_period();
+    void learn_until(Clock::time_point deadline);
     void toggle_fullscreen();
     void screenshot(const uint8_t* rgb, int width, int height);
 
@@ -101,6 +105,7 @@ private:
     // What the last picture drawn showed, to tell whether to draw again.
     uint64_t drawn_changes_ = UINT64_MAX;
     bool drawn_timeline_ = false;
+    uint32_t drawn_learned_ = 0; // how far learning had come, shown on the timeline
     bool dirty_ = true;
     uint64_t draws_ = 0;
 

@@ -271,6 +271,14 @@ void WindowOverlays::draw_timeline(const OverlayLayout& l, const Player& p) {
         const std::string label = stage_label(stage, chars(lu));
         text(from + u, bar.y + (bar.h - OsdFont::kHeight * lu) / 2, lu, label);
     }
+    if (!p.learned_all()) {
+        // Beyond where learning has come a seek takes a moment longer.
+        const int from = x_of(p.learned(), t.refreshes, bar);
+        fill(renderer_, {from, bar.y, bar.x + bar.w - from, bar.h}, {0, 0, 0, 110});
+        const std::string note = "learning...";
+        if (bar.x + bar.w - from > text_width(note, u) + 2 * u)
+            text(bar.x + bar.w - text_width(note, u) - u, bar.y + bar.h - OsdFont::kHeight * u - u / 2, u, note);
+    }
     if (p.loop_a()) {
         const int a = x_of(p.loop_a(), t.refreshes, bar), b = p.loop_b() ? x_of(p.loop_b(), t.refreshes, bar) : a + u;
         fill(renderer_, {a, bar.y + bar.h - 2 * u, std::max(u, b - a), 2 * u}, {240, 230, 60, 255});

@@ -519,6 +519,9 @@ TEST(HostWindow, APausedWindowWaitsAndDrawsOnlyOnAChange) {
     push_key(SDLK_p);
     window->tick();
     ASSERT_TRUE(window->player().paused());
+    // Paused, the window learns the show in slices, then rests.
+    for (int i = 0; i < 1000 && !window->player().learned_all(); ++i) window->tick();
+    ASSERT_TRUE(window->player().learned_all());
     const uint64_t draws = window->draws();
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);

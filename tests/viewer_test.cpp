@@ -33,92 +33,132 @@ Viewer& viewer() {
 
 } // namespace
 
-TEST(ViewerTimeline, ChaptersCuesAndLengthComeFromTheShow) {
-    const Host::Timeline& t = viewer().timeline();
-    EXPECT_EQ(t.refreshes, 6762u);
-    std::vector<std::pair<S, uint32_t>> chapters;
-    for (const auto& c : t.chapters) chapters.emplace_back(c.stage, c.first);
-    const std::vector<std::pair<S, uint32_t>> expected = {
-        {S::StartUp, 1},     {S::Title, 2},          {S::Plasma, 642}, {S::Flight, 3052},
-        {S::HandOver, 3383}, {S::Rotozoomer, 4022}, {S::Ended, 6762}};
-    EXPECT_EQ(chapters, expected);
-    EXPECT_EQ(t.chapter_at(641).stage, S::Title);
-    EXPECT_EQ(t.chapter_at(642).stage, S::Plasma);
-    EXPECT_EQ(t.chapter_at(6761).stage, S::Rotozoomer);
-
-    // The scroll text's cues in the frames that met them: the plasma's frame
-    // n waits at refresh 641 + n, and so on.
-    std::vector<std::pair<uint32_t, Cue>> cues;
-    for (const auto& m : t.cues) cues.emplace_back(m.refresh, m.cue);
-    const std::vector<std::pair<uint32_t, Cue>> wanted = {
-        {641 + 945, Cue::FadeIn}, {641 + 2245, Cue::FadeOut}, {641 + 2410, Cue::Pause},
-        {3051 + 300, Cue::FadeOut}, {4022, Cue::End},         {6761, Cue::End}};
-    EXPECT_EQ(cues, wanted);
-}
-
+// The timeline compiled in is the one a play of the show shows: its length
+// that of the stored list, its stages the show's own, each cue at the
+// Scroller step that reports it.
 TEST(ViewerTimeline, TheBuiltInTimelineIsTheOneThePlayShows) {
-    const Host::Timeline& learned = viewer().timeline();
+    const Host::Timeline learned = Host::learn_timeline();
     const Host::Timeline& built = Host::built_in_timeline();
+    EXPECT_EQ(built.refreshes, stored_list().crcs.size());
     EXPECT_EQ(built.refreshes, learned.refreshes);
     ASSERT_EQ(built.chapters.size(), learned.chapters.size());
+    std::vector<S> stages;
     for (size_t i = 0; i < built.chapters.size(); ++i) {
         EXPECT_EQ(built.chapters[i].stage, learned.chapters[i].stage);
         EXPECT_EQ(built.chapters[i].first, learned.chapters[i].first);
+        stages.push_back(built.chapters[i].stage);
     }
+    EXPECT_EQ(stages, (std::vector<S>{S::StartUp, S::Title, S::Plasma, S::Flight, S::HandOver, S::Rotozoomer, S::Ended}));
+    EXPECT_EQ(built.chapters.back().first, built.refreshes) << "the final refresh is a chapter of its own";
     ASSERT_EQ(built.cues.size(), learned.cues.size());
     for (size_t i = 0; i < built.cues.size(); ++i) {
         EXPECT_EQ(built.cues[i].refresh, learned.cues[i].refresh);
         EXPECT_EQ(built.cues[i].cue, learned.cues[i].cue);
     }
     EXPECT_EQ(built.polls, learned.polls);
+
+    // The Scroller's steps count from the plasma's first frame, which waits
+    // at the plasma's first refresh: step n's cue shows at refresh
+    // plasma + n - 1 (the pause's 300 steps show no picture of their own
+    // until the flight's).
+    const uint32_t plasma = built.chapter_start(S::Plasma);
+    EXPECT_EQ(built.cues.front().refresh, plasma + 945 - 1);
+    EXPECT_EQ(built.cues.front().cue, Cue::FadeIn);
+    EXPECT_EQ(built.cues[1].refresh, plasma + 2245 - 1);
+    EXPECT_EQ(built.cues.back().cue, Cue::End);
+    EXPECT_EQ(built.cues.back().refresh, built.refreshes - 1) << "the show's last cue ends it";
 }
 
 TEST(ViewerTimeline, KnowsTheLengthOfEveryStoredStartRun) {
-    const Host::Timeline& t = viewer().timeline();
+    const Host::Timeline& t = Host::built_in_timeline();
     ASSERT_FALSE(stored_list().start_runs.empty());
-    for (const auto& [k, refreshes] : stored_list().start_runs) EXPECT_EQ(t.refreshes_with_start_at(k), refreshes) << k;
-    EXPECT_EQ(t.refreshes_with_start_at(-1), 6762u);
-    EXPECT_EQ(t.refreshes_with_start_at(6762), 6762u);
-    EXPECT_EQ(t.refreshes_with_start_at(100000), 6762u);
+    for (const auto& [k, refreshes] : stored_list().start_runs) {
+        EXPECT_EQ(t.refreshes_with_start_at(k), refreshes) << k;
+        const Host::Timeline cut = t.with_start_at(k);
+        EXPECT_EQ(cut.refreshes, refreshes) << k;
+        EXPECT_EQ(cut.chapters.back().stage, S::Ended) << k;
+        EXPECT_EQ(cut.chapters.back().first, refreshes) << k;
+    }
+    EXPECT_EQ(t.refreshes_with_start_at(-1), t.refreshes);
+    EXPECT_EQ(t.refreshes_with_start_at(t.refreshes), t.refreshes);
+    EXPECT_EQ(t.refreshes_with_start_at(100000), t.refreshes);
 }
 
 TEST(Viewer, PlaysStraightThroughTheStoredShow) {
     Viewer& v = viewer();
     v.seek(1);
     expect_at(v, 1, "start");
-    for (uint32_t n = 2; n <= 6762; ++n) {
+    const uint32_t last = v.timeline().refreshes;
+    for (uint32_t n = 2; n <= last; ++n) {
         ASSERT_TRUE(v.advance());
         expect_at(v, n, "playing");
     }
     EXPECT_TRUE(v.at_end());
     EXPECT_FALSE(v.advance());
-    EXPECT_EQ(v.position(), 6762u);
+    EXPECT_EQ(v.position(), last);
+    EXPECT_TRUE(v.learned_all()) << "a straight play learns what it passes";
+}
+
+// A viewer knows the show at once and learns its snapshots afterwards: a
+// seek made before learning has come that far lands exactly, learning in
+// slices between refreshes leaves the watcher's picture alone, and once all
+// is learned every seek has a snapshot near.
+TEST(Viewer, SeeksBeforeLearningHasEndedLandExactly) {
+    Viewer v;
+    expect_at(v, 1, "at once");
+    EXPECT_EQ(v.learned(), 1u);
+    const uint32_t last = v.timeline().refreshes;
+    v.seek(last - 700);
+    expect_at(v, last - 700, "far ahead at once");
+    EXPECT_GE(v.learned(), last - 700 - Viewer::kSnapshotEvery) << "the seek learned on its way";
+    v.forget_learning();
+    v.seek(1000);
+    expect_at(v, 1000, "from the start again");
+    for (int slice = 0; v.learn(std::chrono::milliseconds(2)); ++slice) {
+        expect_at(v, 1000, "the watcher's picture while learning");
+        if (slice % 7 == 3) {
+            const uint32_t n = 1 + (slice * 997u) % last;
+            v.seek(n);
+            expect_at(v, n, "a seek while learning");
+            v.seek(1000);
+        }
+        ASSERT_LT(slice, 10000);
+    }
+    EXPECT_TRUE(v.learned_all());
+    EXPECT_EQ(v.learned(), last);
+    v.advance();
+    expect_at(v, 1001, "the play goes on where it was");
 }
 
 TEST(Viewer, RandomSeeksStepsAndRestartsShowTheStraightPlaysRefreshes) {
     Viewer& v = viewer();
+    const Host::Timeline& t = v.timeline();
+    const uint32_t last = t.refreshes;
+    // Around the snapshots and the stage changes.
+    std::vector<uint32_t> near = {Viewer::kSnapshotEvery - 1, Viewer::kSnapshotEvery, Viewer::kSnapshotEvery + 1};
+    for (const auto& c : t.chapters)
+        for (uint32_t n : {c.first - 1, c.first})
+            if (n >= 1) near.push_back(n);
     std::mt19937 random(20261208);
     uint32_t n = 1;
     v.seek(1);
     for (int i = 0; i < 300; ++i) {
         const int what = static_cast<int>(random() % 6);
         if (what == 0) {
-            n = 1 + random() % 6762; // anywhere
+            n = 1 + random() % last; // anywhere
         } else if (what == 1) {
             n = n > 1 ? n - 1 : 1; // one back
         } else if (what == 2) {
-            n = std::min<uint32_t>(n + 1 + random() % 20, 6762); // a little on, step by step
+            n = std::min<uint32_t>(n + 1 + random() % 20, last); // a little on, step by step
             while (v.position() < n) v.advance();
             expect_at(v, n, "stepping on");
             continue;
         } else if (what == 3) {
             n = 1; // play again
         } else if (what == 4) {
-            // Around a snapshot and the stage changes.
-            const uint32_t near[] = {255, 256, 257, 641, 642, 3051, 3052, 3382, 3383, 4021, 4022, 6761, 6762};
-            n = near[random() % 13];
+            n = near[random() % near.size()];
         } else {
-            n = std::min<uint32_t>(n + 600, 6762); // ten seconds on
+            n = std::min<uint32_t>(n + 600, last); // ten seconds on
         }
         v.seek(n);
         expect_at(v, n, "seek " + std::to_string(i));
@@ -141,9 +181,12 @@ TEST(Viewer, StartEndsThePlayAndASeekComesBackToTheStraightPlay) {
 }
 
 TEST(Viewer, PressStartAtIsPartOfThePlayItViews) {
+    const uint32_t end = Host::built_in_timeline().refreshes_with_start_at(600);
     Viewer v(600);
-    EXPECT_EQ(v.timeline().refreshes, 643u);
-    v.seek(643);
-    EXPECT_TRUE(v.at_end() || v.position() == 643u);
-    EXPECT_EQ(v.position(), 643u);
+    EXPECT_EQ(v.timeline().refreshes, end);
+    v.seek(end);
+    EXPECT_EQ(v.position(), end);
+    EXPECT_TRUE(v.at_end());
+    v.learn_all();
+    EXPECT_TRUE(v.learned_all());
 }

@@ -5,6 +5,7 @@
 // display period moves the play, and the texts it shows.
 #include <emscripten.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -76,6 +77,11 @@ EMSCRIPTEN_KEEPALIVE const char* nyra1_key(const char* key, int shift, int alt, 
 // A button's action by name; 0 when it is the page's own or unknown.
 EMSCRIPTEN_KEEPALIVE int nyra1_act(const char* name) { return player->perform(Host::action_named(name)) ? 1 : 0; }
 
+// Learns the show's snapshots for about `ms` milliseconds; 0 once all is learned.
+EMSCRIPTEN_KEEPALIVE int nyra1_learn(double ms) {
+    return player->learn(std::chrono::microseconds(static_cast<long>(ms * 1000))) ? 1 : 0;
+}
+
 // One display period has passed; 1 when the picture changed.
 EMSCRIPTEN_KEEPALIVE int nyra1_tick() { return player->tick() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE int nyra1_playing() { return player->playing() ? 1 : 0; }
@@ -99,7 +105,8 @@ EMSCRIPTEN_KEEPALIVE const char* nyra1_state() {
            ",\"loopA\":" + std::to_string(p.loop_a()) + ",\"loopB\":" + std::to_string(p.loop_b()) +
            ",\"osd\":" + flag(p.osd_shown()) + ",\"inspector\":" + flag(p.inspector_shown()) +
            ",\"help\":" + flag(p.help_shown()) + ",\"status\":" + quoted(p.status_text()) +
-           ",\"osdText\":" + quoted(osd) + "}";
+           ",\"osdText\":" + quoted(osd) + ",\"learned\":" + std::to_string(p.learned()) +
+           ",\"learnedAll\":" + flag(p.learned_all()) + "}";
     return text.c_str();
 }
 
