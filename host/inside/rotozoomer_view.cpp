@@ -96,32 +96,35 @@ Image render_rotozoomer(const Context& context) {
         qx[i] = kCentreX + (r.u[i] / kTexel - 32) * scale;
         qy[i] = kCentreY + (r.t[i] / kTexel - 32) * scale;
     }
-    auto inside = [&](double x, double y) {
-        bool pos = false, neg = false;
-        for (int i = 0; i < 4; ++i) {
-            const int j = (i + 1) % 4;
-            const double cross = (qx[j] - qx[i]) * (y - qy[i]) - (qy[j] - qy[i]) * (x - qx[i]);
-            pos = pos || cross > 0;
-            neg = neg || cross < 0;
-        }
-        return !(pos && neg);
-    };
-
-    // The texture, dimmed outside what the picture samples.
+    // The texture, dimmed outside what the picture samples. A view column
+    // reads one texel column and a view row one texel row; whether a pixel
+    // is inside the quadrilateral is four edge functions, each linear in x.
+    int texel_column[kArea];
+    for (int vx = 0; vx < kArea; ++vx)
+        texel_column[vx] = static_cast<int>(static_cast<int64_t>(std::floor(32 + (vx + 0.5 - kArea / 2.0) / scale)) & 63);
     for (int vy = 0; vy < kArea; ++vy) {
         uint8_t* out = c.row(kAreaTop + vy);
-        const double ty = 32 + (vy + 0.5 - kArea / 2.0) / scale;
-        const uint32_t row = static_cast<uint32_t>(static_cast<int64_t>(std::floor(ty))) & 63;
+        const int texel_row = static_cast<int>(static_cast<int64_t>(std::floor(32 + (vy + 0.5 - kArea / 2.0) / scale)) & 63);
+        const uint8_t* texels = Buffers::logo_pixels + texel_row * 64;
+        const double y = kAreaTop + vy + 0.5;
+        double edge[4], step[4];
+        for (int i = 0; i < 4; ++i) {
+            const int j = (i + 1) % 4;
+            edge[i] = (qx[j] - qx[i]) * (y - qy[i]) - (qy[j] - qy[i]) * (0.5 - qx[i]);
+            step[i] = -(qy[j] - qy[i]);
+        }
         for (int vx = 0; vx < kArea; ++vx, out += 4) {
-            const double tx = 32 + (vx + 0.5 - kArea / 2.0) / scale;
-            const uint32_t column = static_cast<uint32_t>(static_cast<int64_t>(std::floor(tx))) & 63;
-            const PaletteEntry& e = Logo::palette[Buffers::logo_pixels[row * 64 + column] & 15];
-            const bool lit = !r.drawn || inside(vx + 0.5, kAreaTop + vy + 0.5);
+            const PaletteEntry& e = Logo::palette[texels[texel_column[vx]] & 15];
+            const bool all_pos = edge[0] >= 0 && edge[1] >= 0 && edge[2] >= 0 && edge[3] >= 0;
+            const bool all_neg = edge[0] <= 0 && edge[1] <= 0 && edge[2] <= 0 && edge[3] <= 0;
+            const bool lit = !r.drawn || all_pos || all_neg;
             out[0] = lit ? e.red : e.red / 3;
             out[1] = lit ? e.green : e.green / 3;
             out[2] = lit ? e.blue : e.blue / 3 + 12;
+            for (int i = 0; i < 4; ++i) edge[i] += step[i];
         }
     }
+
     // The tiles' edges: texel 64 k lies at view x (or y) half + (64 k - 32) * scale.
     const double half = kArea / 2.0;
     for (int k = static_cast<int>(std::ceil((32 - half / scale) / 64)); ; ++k) {

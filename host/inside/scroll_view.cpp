@@ -55,6 +55,25 @@ std::string meaning(const History::Report& r, const Viewer& viewer) {
     return "";
 }
 
+// The whole strip's ink, summed into the view's columns: made once for a
+// font and text.
+const std::vector<int>& strip_ink(const uint8_t* font, const char* text, const ScrollModel& m) {
+    static const uint8_t* made_font = nullptr;
+    static const char* made_text = nullptr;
+    static std::vector<int> ink;
+    if (made_font == font && made_text == text) return ink;
+    const double scale = static_cast<double>(kViewWidth) / std::max(m.strip_width, 1);
+    ink.assign(kViewWidth, 0);
+    for (size_t i = 0; i + 1 < m.x.size(); ++i)
+        glyph_ink(font, static_cast<uint8_t>(text[i]), [&](int j, int) {
+            const int x = static_cast<int>((m.x[i] + j) * scale);
+            if (x >= 0 && x < kViewWidth) ++ink[x];
+        });
+    made_font = font;
+    made_text = text;
+    return ink;
+}
+
 } // namespace
 
 ScrollModel scroll_model(const Context& context) {
@@ -180,12 +199,7 @@ Image render_scroll_text(const Context& context) {
 
     // The whole strip: ink per column, the screen's window, the codes.
     const double scale = static_cast<double>(kViewWidth) / std::max(m.strip_width, 1);
-    std::vector<int> ink(kViewWidth, 0);
-    for (size_t i = 0; i + 1 < m.x.size(); ++i)
-        glyph_ink(font, static_cast<uint8_t>(text[i]), [&](int j, int) {
-            const int x = static_cast<int>((m.x[i] + j) * scale);
-            if (x >= 0 && x < kViewWidth) ++ink[x];
-        });
+    const std::vector<int>& ink = strip_ink(font, text, m);
     for (int x = 0; x < kViewWidth; ++x) {
         const int v = std::min(255, ink[x] / 2);
         c.vline(x, overview_top, overview_top + 9, {static_cast<uint8_t>(v), static_cast<uint8_t>(v), static_cast<uint8_t>(v)});
