@@ -19,6 +19,7 @@
 #include "host/program.h"
 #include "host/record_frontend.h"
 #include "host/show_runner.h"
+#include "host/timeline.h"
 #include "support/host_support.h"
 #include "support/test_support.h"
 
@@ -550,14 +551,18 @@ TEST(HostRecordVideo, ClipHoldsExactlyTheRefreshesInRange) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
     const std::string folder = temp_folder("nyra1-record");
     const std::string file = folder + "/clip.mp4";
-    const Outcome o = run({"--record", file, "--from", "642", "--to", "1000", "--scale", "1"});
+    // Six seconds from the plasma's first refresh on.
+    const uint32_t first = Host::built_in_timeline().chapter_start(Show::Stage::Plasma), last = first + 359;
+    const Outcome o = run({"--record", file, "--from", std::to_string(first), "--to", std::to_string(last), "--scale", "1"});
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out.rfind("nyra1: refreshes 642 to 1000 of the show; video in " + file + " (0:06.0 at 60 fps", 0),
+    EXPECT_EQ(o.out.rfind("nyra1: refreshes " + std::to_string(first) + " to " + std::to_string(last) +
+                              " of the show; video in " + file + " (0:06.0 at 60 fps",
+                          0),
               0u)
         << o.out;
-    EXPECT_EQ(decode(file).size(), 359u * kW * kH * 3);
+    EXPECT_EQ(decode(file).size(), 360u * kW * kH * 3);
     // The run stopped soon after the range instead of playing on.
-    EXPECT_LT(DisplayController::refreshes(), 1010u);
+    EXPECT_LT(DisplayController::refreshes(), last + 10);
     fs::remove_all(folder);
 }
 

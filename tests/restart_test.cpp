@@ -11,6 +11,7 @@
 
 #include "host/save_state.h"
 #include "host/show_runner.h"
+#include "host/timeline.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 #include "support/test_support.h"
@@ -44,7 +45,6 @@ std::vector<uint32_t> rest_of_show(RecordingFrontend& rec) {
 } // namespace
 
 TEST(Restart, EveryPlayInOneProcessIsTheStoredShow) {
-    ASSERT_EQ(stored_show().size(), 6762u);
     for (int play = 1; play <= 3; ++play) {
         RecordingFrontend rec(false);
         const Host::ShowResult result = Host::play_show(rec);
@@ -54,9 +54,12 @@ TEST(Restart, EveryPlayInOneProcessIsTheStoredShow) {
 }
 
 TEST(Restart, ARestartInTheMiddleOfEachStageStartsAfresh) {
-    // Start-up, a title fade, the plasma, the flight, the hand-over, the
-    // rotozoomer, and the end of the show itself.
-    for (uint32_t k : {1u, 30u, 1500u, 3200u, 3700u, 5400u, 6762u}) {
+    // Start-up, the middle of every stage, and the end of the show itself.
+    const Host::Timeline& t = Host::built_in_timeline();
+    std::vector<uint32_t> points = {1};
+    for (const auto& c : t.chapters)
+        if (c.stage != Show::Stage::StartUp) points.push_back(c.first + t.chapter_length(c.stage) / 2);
+    for (uint32_t k : points) {
         begin_at(k);
         auto& rec = begin_at(0);
         EXPECT_EQ(rest_of_show(rec), stored_show()) << "restarted at refresh " << k;
@@ -66,14 +69,18 @@ TEST(Restart, ARestartInTheMiddleOfEachStageStartsAfresh) {
 
 TEST(Restart, ASnapshotComesBackToTheSameShow) {
     // Inside fades and set-up frames too: the logo's fade-in, the wave, the
-    // plasma's fade-in, the flight's first frames and its fade-out, the
-    // rotozoomer's first frame.
-    for (uint32_t k : {1u, 2u, 40u, 500u, 1000u, 3052u, 3053u, 3370u, 4022u, 6761u}) {
+    // plasma, the flight's first frames and its fade-out, the rotozoomer's
+    // first frame, the show's last.
+    const Host::Timeline& t = Host::built_in_timeline();
+    const uint32_t title = t.chapter_start(Show::Stage::Title), flight = t.chapter_start(Show::Stage::Flight);
+    for (uint32_t k : {1u, 2u, title + 38, title + 498, t.chapter_start(Show::Stage::Plasma) + 358, flight, flight + 1,
+                       flight + t.chapter_length(Show::Stage::Flight) - 13, t.chapter_start(Show::Stage::Rotozoomer),
+                       t.refreshes - 1}) {
         auto& rec = begin_at(k);
         const Show::Stage stage = Show::stage();
         const Host::Snapshot snapshot = Host::Snapshot::take();
         const std::vector<uint32_t> first = rest_of_show(rec);
-        ASSERT_EQ(first.size(), 6762u - k) << k;
+        ASSERT_EQ(first.size(), t.refreshes - k) << k;
         EXPECT_TRUE(std::equal(first.begin(), first.end(), stored_show().begin() + k)) << "from refresh " << k;
 
         // Wherever the show went meanwhile, the snapshot brings it back.
@@ -93,10 +100,13 @@ TEST(Restart, StagesFollowTheShow) {
         if (Show::stage() != last) firsts.emplace_back(Show::stage(), rec.count);
         last = Show::stage();
     }
-    using S = Show::Stage;
-    const std::vector<std::pair<S, uint32_t>> expected = {{S::StartUp, 1},  {S::Title, 2},     {S::Plasma, 642},
-                                                          {S::Flight, 3052}, {S::HandOver, 3383}, {S::Rotozoomer, 4022}};
+    // As the timeline compiled in has them, and as many refreshes as the
+    // stored list.
+    const Host::Timeline& t = Host::built_in_timeline();
+    std::vector<std::pair<Show::Stage, uint32_t>> expected;
+    for (const auto& c : t.chapters)
+        if (c.stage != Show::Stage::Ended) expected.emplace_back(c.stage, c.first);
     EXPECT_EQ(firsts, expected);
-    EXPECT_EQ(Show::stage(), S::Ended);
-    EXPECT_EQ(rec.count, 6762u);
+    EXPECT_EQ(Show::stage(), Show::Stage::Ended);
+    EXPECT_EQ(rec.count, stored_show().size());
 }

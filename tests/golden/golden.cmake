@@ -1,11 +1,7 @@
 # add_golden_tests(PREFIX PICTURES_ONLY LABELS program args...): one test of the whole
 # show and one per stored START point, each comparing the program's lines
 # with the stored list.
-set(NYRA1_GOLDEN_DIR ${CMAKE_CURRENT_LIST_DIR})
-# START points of the stored runs: the first and last refresh of every stage
-# and one in between (start-up 1, title 2..641, plasma 642..3051, flight
-# 3052..3382, hand-over 3383..4021, rotozoomer 4022..6761, final 6762).
-set(NYRA1_GOLDEN_STARTS 0 1 2 320 600 641 642 1500 3051 3052 3200 3382 3383 3700 4021 4022 5400 6760 6761)
+include(${CMAKE_CURRENT_LIST_DIR}/points.cmake)
 
 function(add_golden_tests prefix pictures_only labels)
   set(golden ${NYRA1_GOLDEN_DIR}/show_checksum.txt)

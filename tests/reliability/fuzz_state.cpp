@@ -33,16 +33,14 @@ void put32(uint8_t* b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> 8 * i);
 }
 
-// States at the start, in the title's fades, the plasma, the flight's
-// set-up and fade, the hand-over, the rotozoomer and its end.
+// States all through the show: its first refreshes, then every 577th, so
+// that they fall at every kind of frame (fades, set-up frames, pauses).
 void make_base_states() {
-    const uint32_t points[] = {1, 2, 70, 600, 700, 3051, 3053, 3300, 3500, 4022, 4023, 6761};
     Host::restart_show();
     Show::begin(nullptr);
-    for (uint32_t p : points) {
-        while (DisplayController::refreshes() < p && Show::step()) {
-        }
-        base_states.push_back(Host::save_state());
+    while (Show::step()) {
+        const uint32_t n = DisplayController::refreshes();
+        if (n <= 2 || n % 577 == 0) base_states.push_back(Host::save_state());
     }
     const std::vector<uint8_t>& s = base_states.front();
     for (size_t at = Host::kStateHeaderSize; at + 8 <= s.size();) {
