@@ -138,16 +138,17 @@ Image render_flight(const Context& context) {
     Canvas c(kViewWidth, height, Colours::kBackground);
     heading(c, "flight: the map from above", "refresh " + number(s.refresh));
 
-    // The map.
+    // The map, dimmed: the ground the picture sees is lit in its own
+    // colours.
     const std::vector<uint8_t>& map = map_picture();
     if (!map.empty()) {
         for (int y = 0; y < kMapSize; ++y) {
             uint8_t* out = c.row(kMapTop + y);
             const uint8_t* in = &map[3 * y * kMapSize];
             for (int x = 0; x < kMapSize; ++x, out += 4, in += 3) {
-                out[0] = in[0];
-                out[1] = in[1];
-                out[2] = in[2];
+                out[0] = in[0] * 2 / 5;
+                out[1] = in[1] * 2 / 5;
+                out[2] = in[2] * 2 / 5;
             }
         }
     }
@@ -158,6 +159,12 @@ Image render_flight(const Context& context) {
         } else {
             c.blend(p.x, p.y, colour, alpha);
         }
+    };
+    auto light = [&](uint32_t x, uint32_t y) {
+        const Point p = flight_map_point(cell(x), cell(y));
+        if (map.empty()) return;
+        const uint8_t* in = &map[3 * ((p.y - kMapTop) * kMapSize + p.x)];
+        c.pixel(p.x, p.y, {in[0], in[1], in[2]});
     };
 
     // The whole flight's course, in the flight: from the first frame's
@@ -182,20 +189,25 @@ Image render_flight(const Context& context) {
     const int pointer_ray = context.pointer_column >= 0 && context.pointer_column < Display::kWidth
                                 ? f.ray_of[context.pointer_column]
                                 : -1;
-    auto draw_ray = [&](const FlightModel::Ray& r, Rgb seen, int alpha, int hidden_alpha) {
+    // seen: the colour of the ground the ray sees (nothing: its own).
+    auto draw_ray = [&](const FlightModel::Ray& r, const Rgb* seen, int hidden_alpha) {
         const uint32_t dx = static_cast<uint32_t>(2 * SineTable::table[(r.direction + 256) & 1023]);
         const uint32_t dy = static_cast<uint32_t>(2 * SineTable::table[r.direction]);
         cast_ray(f.camera, r.direction, [&](int32_t sample, int32_t pixels) {
             const uint32_t x = f.camera.x + static_cast<uint32_t>(sample) * dx, y = f.camera.y + static_cast<uint32_t>(sample) * dy;
             if (pixels > 0) {
-                plot(x, y, seen, alpha);
+                if (seen) {
+                    plot(x, y, *seen, 256);
+                } else {
+                    light(x, y);
+                }
             } else if (hidden_alpha > 0) {
-                plot(x, y, Colours::kBlack, hidden_alpha);
+                plot(x, y, *seen, hidden_alpha);
             }
         });
     };
     for (size_t j = 0; j < f.rays.size(); ++j)
-        if (static_cast<int>(j) != pointer_ray) draw_ray(f.rays[j], Colours::kCool, 200, 0);
+        if (static_cast<int>(j) != pointer_ray) draw_ray(f.rays[j], nullptr, 0);
 
     // The cone's edges as far as a ray goes (800 cells), and the camera:
     // its cell ringed, its heading (where it flies) as a stroke. Lines run
@@ -211,7 +223,7 @@ Image render_flight(const Context& context) {
     };
     stroke(f.cone_left, 2.0 * VoxelFlight::kSamples, Colours::kAccent);
     stroke(f.cone_right, 2.0 * VoxelFlight::kSamples, Colours::kAccent);
-    if (pointer_ray >= 0) draw_ray(f.rays[pointer_ray], Colours::kHighlight, 256, 160);
+    if (pointer_ray >= 0) draw_ray(f.rays[pointer_ray], &Colours::kHighlight, 90);
     stroke(f.camera.heading, 64, Colours::kBlack);
     const Point eye = flight_map_point(f.cell_column, f.cell_row);
     for (int dy = -3; dy <= 3; ++dy)
@@ -238,10 +250,13 @@ Image render_flight(const Context& context) {
         c.text(kLegendX + 11, y, what, Colours::kText);
         y += kLine;
     };
-    key(Colours::kAccent, "cone");
-    key(Colours::kCool, "seen");
-    key(Colours::kHighlight, "pointer");
+    key(Colours::kAccent, "view");
     key({150, 150, 150}, "course");
+    key(Colours::kHighlight, "pointer");
+    y += 2;
+    c.text(kLegendX, y, "lit: the", Colours::kDim);
+    c.text(kLegendX, y + kLine, "ground in", Colours::kDim);
+    c.text(kLegendX, y + 2 * kLine, "the picture", Colours::kDim);
 
     // The numbers.
     int ty = kMapTop + kMapSize + 4;
@@ -251,18 +266,17 @@ Image render_flight(const Context& context) {
     ty += kLine;
     const uint32_t off_left = (f.cone_left - f.camera.heading) & 0xFFFF;
     const uint32_t off_right = (f.cone_right - f.camera.heading) & 0xFFFF;
-    c.text(3, ty, "columns 319..0 look " + degrees(off_right) + " to " + degrees(off_left) + " deg left", Colours::kText);
+    c.text(3, ty, "view: " + degrees(off_right) + " to " + degrees(off_left) + " deg left of the heading", Colours::kText);
     ty += kLine;
-    int full = 0;
-    for (const FlightModel::Ray& r : f.rays) full += r.pixels >= VoxelFlight::kBudget;
-    c.text(3, ty, number(static_cast<long>(f.rays.size())) + " rays, " + number(VoxelFlight::kSamples) +
-                      " samples of 2 cells; " + number(full) + " filled a column",
+    c.text(3, ty, number(static_cast<long>(f.rays.size())) + " rays for 320 columns, " + number(VoxelFlight::kSamples) +
+                      " samples 2 cells apart",
            Colours::kText);
     ty += kLine;
     if (pointer_ray >= 0) {
         const FlightModel::Ray& r = f.rays[pointer_ray];
         c.text(3, ty, "column " + number(context.pointer_column) + ": ray " + number(pointer_ray) + ", " +
-                          number(r.samples) + " samples, " + number(r.pixels) + " pixels",
+                          number(r.samples) + " samples, " + number(r.pixels) + " pixels" +
+                          (r.pixels >= VoxelFlight::kBudget ? " (full)" : ""),
                Colours::kHighlight);
     } else {
         c.text(3, ty, "point at the picture for a column's ray", Colours::kDim);

@@ -12,7 +12,7 @@ namespace Host::Inside {
 
 namespace {
 
-constexpr int kBand = 12;                        // thickness of the terms' bands
+constexpr int kBand = 14;                        // thickness of the terms' bands
 constexpr int kFieldX = 6 + kBand + 2;           // the field at half size
 constexpr int kFieldY = 14 + kBand + 2;
 constexpr int kFieldW = Display::kWidth / 2;
@@ -111,6 +111,9 @@ Image render_plasma(const Context& context) {
     line("(col+row)/1024+128", Colours::kText);
     line("at least 2: 0 and 1", Colours::kDim);
     line("are the text's", Colours::kDim);
+    ty += 4;
+    line("sin: 1024 to a turn", Colours::kDim);
+    line("from -32767 to 32767", Colours::kDim);
 
     // The ramps: the palette at full strength, and on screen.
     int y = kFieldY + kFieldH + 6;

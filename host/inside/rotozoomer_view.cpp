@@ -138,6 +138,24 @@ Image render_rotozoomer(const Context& context) {
     }
 
     if (r.drawn) {
+        // Every 80th column and 60th row of the screen: straight lines in
+        // the texture, evenly spaced.
+        auto at = [&](double sx, double sy, double& vx, double& vy) {
+            const double a = sx / (Display::kWidth - 1), b = sy / (Display::kHeight - 1);
+            vx = qx[0] + a * (qx[1] - qx[0]) + b * (qx[3] - qx[0]);
+            vy = qy[0] + a * (qy[1] - qy[0]) + b * (qy[3] - qy[0]);
+        };
+        for (int k = 1; k < 4; ++k) {
+            double x0, y0, x1, y1;
+            at(80.0 * k, 0, x0, y0);
+            at(80.0 * k, Display::kHeight - 1, x1, y1);
+            c.line(static_cast<int>(std::lround(x0)), static_cast<int>(std::lround(y0)), static_cast<int>(std::lround(x1)),
+                   static_cast<int>(std::lround(y1)), Colours::kWhite, 120);
+            at(0, 60.0 * k, x0, y0);
+            at(Display::kWidth - 1, 60.0 * k, x1, y1);
+            c.line(static_cast<int>(std::lround(x0)), static_cast<int>(std::lround(y0)), static_cast<int>(std::lround(x1)),
+                   static_cast<int>(std::lround(y1)), Colours::kWhite, 120);
+        }
         for (int i = 0; i < 4; ++i) {
             const int j = (i + 1) % 4;
             c.line(static_cast<int>(std::lround(qx[i])), static_cast<int>(std::lround(qy[i])),
@@ -183,7 +201,7 @@ Image render_rotozoomer(const Context& context) {
     // The numbers.
     int ty = kAreaTop + kArea + 4;
     char text[96];
-    std::snprintf(text, sizeof text, "angle %d of 1024 (%s deg)  %s, frame %d of %d", r.angle,
+    std::snprintf(text, sizeof text, "angle %d of 1024 (%s deg), %s %d of %d", r.angle,
                   degrees(static_cast<uint32_t>(r.angle) * 64).c_str(), r.mode == 0 ? "spin" : "swing", r.mode_frame,
                   Rotozoomer::kModeFrames + 1);
     c.text(3, ty, text, Colours::kText);
@@ -191,9 +209,11 @@ Image render_rotozoomer(const Context& context) {
     std::snprintf(text, sizeof text, "zoom %d of 256: %.2f texels a pixel", r.zoom, std::abs(r.zoom) * 255.0 / 65536.0);
     c.text(3, ty, text, Colours::kText);
     ty += kLine;
-    c.text(3, ty, "corners " + texel(r.u[0]) + "," + texel(r.t[0]) + "  " + texel(r.u[1]) + "," + texel(r.t[1]), Colours::kAccent);
+    c.text(3, ty, "top left " + texel(r.u[0]) + "," + texel(r.t[0]), Colours::kAccent);
+    c.text(160, ty, "top right " + texel(r.u[1]) + "," + texel(r.t[1]), Colours::kText);
     ty += kLine;
-    c.text(3, ty, "        " + texel(r.u[3]) + "," + texel(r.t[3]) + "  " + texel(r.u[2]) + "," + texel(r.t[2]), Colours::kText);
+    c.text(3, ty, "bottom left " + texel(r.u[3]) + "," + texel(r.t[3]), Colours::kText);
+    c.text(160, ty, "bottom right " + texel(r.u[2]) + "," + texel(r.t[2]), Colours::kText);
     return c.take();
 }
 

@@ -41,9 +41,15 @@ bool has_glyph(const uint8_t* font, uint8_t ch) {
     return ch == ' ' || (ch < 128 && (font[2 * ch] | font[2 * ch + 1] << 8) != 0);
 }
 
-// What a cue did, from the stage whose frame took its step.
+// What a cue did, from the stage whose frame took its step. A stage that
+// ends on the text's end cue without waiting for a sync hands over its
+// refresh already as the next stage's.
 std::string meaning(const History::Report& r, const Viewer& viewer) {
-    const std::string stage = stage_name(viewer.timeline().chapter_at(r.refresh).stage);
+    const Timeline& t = viewer.timeline();
+    Show::Stage took = t.chapter_at(r.refresh).stage;
+    if ((r.cue == Cue::End || r.cue == Cue::Pause) && t.chapter_start(took) == r.refresh && r.refresh > 1)
+        took = t.chapter_at(r.refresh - 1).stage;
+    const std::string stage = stage_name(took);
     switch (r.cue) {
     case Cue::FadeIn: return stage + " fades in";
     case Cue::FadeOut: return stage + " fades out";

@@ -55,7 +55,7 @@ const char* what(int32_t phase) {
     case kWave: return "the title waves";
     case kToBlack: return "the grey fades to black";
     case kCredits: return "logo and credits drawn, still black";
-    default: return "";
+    default: return "the title has ended";
     }
 }
 
@@ -121,7 +121,7 @@ TitleModel title_model(const Context& context) {
 Image render_title(const Context& context) {
     const Shown s = shown(context.viewer);
     const TitleModel t = title_model(context);
-    const int wave_top = 14 + 3 * 14 + 30 + 2 * kLine;
+    const int wave_top = 14 + 3 * 14 + 4 * kLine + 18; // under the swatches, their labels, the bar and two lines
     Canvas c(kViewWidth, wave_top + 74 + 2 * kLine, Colours::kBackground);
     heading(c, "title: palettes a and b", "refresh " + number(s.refresh));
 
@@ -146,25 +146,22 @@ Image render_title(const Context& context) {
     c.text(kSwatchX + 16 * kSwatch, y + kLine, "text", Colours::kDim);
     y += 2 * kLine + 3;
 
-    // The weight (or level) as a bar.
-    std::string line;
+    // The weight (or level) as a bar, and what the phase does.
+    std::string level;
     if (t.cross_fade || t.fade) {
         const int full = t.fade ? 256 : 255;
-        const int w = 256 * t.level / full;
         c.rect(kSwatchX, y, 256, 8, Colours::kPanel);
-        c.rect(kSwatchX, y, w, 8, Colours::kAccent);
-        c.text(3, y, t.fade ? "level" : "a", Colours::kDim);
+        c.rect(kSwatchX, y, 256 * t.level / full, 8, Colours::kAccent);
+        c.text(3, y, t.fade ? "level" : "weight", Colours::kDim);
         if (t.fade)
-            line = std::string(t.phase == kLogoFadeIn ? "a" : "b") + " at level " + number(t.level) + " of 256";
+            level = std::string(t.phase == kLogoFadeIn ? "a" : "b") + " at level " + number(t.level) + " of 256, from black";
         else
-            line = "a " + number(t.level) + ", b " + number(255 - t.level) + " of 255";
-    } else if (t.phase >= 0) {
-        line = "the palette stands";
+            level = "a " + number(t.level) + " and b " + number(255 - t.level) + " of 255";
     }
     y += 11;
-    c.text(3, y, t.phase >= 0 ? std::string(what(t.phase)) : "the title has ended", Colours::kText);
-    c.text(kViewWidth - 3 - text_width(line), y, line, Colours::kAccent);
+    c.text(kSwatchX, y, level, Colours::kAccent);
     y += kLine;
+    c.text(3, y, what(t.phase), Colours::kText);
 
     // The wave: one offset per column, rows down.
     y = wave_top;
@@ -180,11 +177,12 @@ Image render_title(const Context& context) {
         }
     }
     y += 76;
-    c.text(3, y, t.waving ? "wave " + number(t.wave_step) + ": each column's letters move down by" : "no wave: the letters stand straight",
+    c.text(3, y, t.waving ? "wave " + number(t.wave_step) + ": the letters of column x move down" : "no wave: the letters stand straight",
            Colours::kText);
     if (t.waving)
-        c.text(3, y + kLine, "sin(col + " + number(t.wave_step) + ") x " + number(t.wave_step) + " / 256 rows (half size)",
+        c.text(3, y + kLine, "32 sin((x+" + number(t.wave_step) + ")/128 turn) x " + number(t.wave_step) + "/256 rows",
                Colours::kDim);
+    if (t.waving) c.text(kViewWidth - 3 - text_width("half size"), wave_top + 2, "half size", Colours::kDim);
     return c.take();
 }
 
