@@ -13,10 +13,13 @@
 #include "effects/title_sequence.h"
 #include "effects/voxel_flight.h"
 #include "host/inside/inside.h"
+#include "host/inside/inside_png.h"
+#include "host/png_file.h"
 #include "host/save_state.h"
 #include "host/viewer.h"
 #include "platform/palette.h"
 #include "show/show.h"
+#include "support/host_support.h"
 #include "support/test_support.h"
 #include "text/scroller.h"
 
@@ -359,4 +362,37 @@ TEST(Inside, AViewOfAShowTheCoreNoLongerHoldsSaysSo) {
     viewer().seek(2000);
     const Image fresh = render(Kind::Plasma, context());
     EXPECT_LT(stale.height, fresh.height);
+}
+
+TEST(InsidePng, WritesTheRefreshsPictureAndItsStagesViewsOrRefuses) {
+    const std::string folder = temp_folder("nyra1-inside");
+    std::string error;
+    ASSERT_TRUE(write_views_png(3250, folder + "/flight.png", error)) << error;
+    Host::PngPicture png;
+    ASSERT_TRUE(Host::read_png(folder + "/flight.png", png, error)) << error;
+    EXPECT_FALSE(png.indexed);
+    // The picture, then the flight's views, side by side with 8 pixels
+    // between and around them.
+    viewer().seek(3250);
+    int width = 8 + kW + 8, height = 12 + Display::kHeight;
+    for (Kind k : views_for(S::Flight)) {
+        const Image view = render(k, context());
+        width += view.width + 8;
+        height = std::max(height, view.height);
+    }
+    EXPECT_EQ(png.width, width);
+    EXPECT_EQ(png.height, height + 16);
+    for (int y = 0; y < Display::kHeight; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const uint8_t* want = viewer().rgb() + 3 * shown_pixel(x, y);
+            ASSERT_EQ(0, std::memcmp(&png.pixels[(static_cast<size_t>(8 + 12 + y) * png.width + 8 + x) * 3], want, 3))
+                << "(" << x << ", " << y << ")";
+        }
+
+    for (uint32_t outside : {0u, 6763u}) {
+        EXPECT_FALSE(write_views_png(outside, folder + "/outside.png", error));
+        EXPECT_EQ(error, "refresh " + std::to_string(outside) + " is outside the show (1 to 6762)");
+    }
+    EXPECT_FALSE(write_views_png(100, folder + "/no/such/folder.png", error));
+    EXPECT_EQ(names_in(folder), (std::set<std::string>{"flight.png"}));
 }
