@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # One command for everything on a Debian machine:
-#   ./build.sh play    install what is missing, build, and play the show
-#   ./build.sh test    install what is missing, build, and run every test
-#   ./build.sh build   install what is missing and build
+#   ./build.sh play    install what playing needs, build the program, play the show
+#   ./build.sh test    install what the tests need, build everything, run every test
+#   ./build.sh build   install what building everything needs and build it
 #   ./build.sh setup   install what building and every test need, nothing else
-# The builds use the presets of CMakePresets.json (default: build/).
+# The builds use the presets of CMakePresets.json (build/).
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# What building and playing needs; the tests need more (the handheld's
-# cross compiler and emulator, the browser build and a browser, OCR, fuzzing,
-# the package checks).
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsdl2-dev libpng-dev zlib1g-dev ffmpeg)
-test_packages=(xvfb xauth tesseract-ocr g++-arm-linux-gnueabi binutils-arm-linux-gnueabi
+# Playing needs the compiler, SDL2 for the window, libpng and zlib for the
+# PNG files and ffmpeg for videos; building everything needs the test and
+# benchmark libraries too; the tests need more (the handheld's cross
+# compiler and emulator, the ARM cross compilers and RetroArch for the
+# libretro core, the browser build and two browsers, OCR, fuzzing, the
+# package checks).
+packages=(cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev ffmpeg)
+build_packages=(libgtest-dev libgmock-dev libbenchmark-dev)
+test_packages=(xvfb xauth tesseract-ocr firefox-esr g++-arm-linux-gnueabi binutils-arm-linux-gnueabi
                qemu-user python3 emscripten chromium clang libclang-rt-14-dev nodejs
                dpkg-dev lintian desktop-file-utils man-db groff-base
                g++-aarch64-linux-gnu g++-arm-linux-gnueabihf retroarch dbus)
@@ -64,30 +67,59 @@ build() {
     cmake --build --preset default -j"$(nproc)"
 }
 
+# Where a video goes when there is no display: the Videos folder, never the
+# source tree.
+video_target() {
+    local folder=${XDG_VIDEOS_DIR:-${HOME:+$HOME/Videos}}
+    [ -n "$folder" ] || folder=$PWD/build
+    mkdir -p "$folder"
+    echo "$folder/nyra1.mp4"
+}
+
 case "${1:-play}" in
 play)
     install_missing
-    build
+    # The program alone: no tests, no benchmarks, no cross builds.
+    cmake --preset default > /dev/null
+    cmake --build --preset play -j"$(nproc)"
     shift || true
+    program=./build/host/nyra1
+    for arg in "$@"; do
+        # A mode of the user's own needs no display.
+        case "$arg" in --record*|--frames*|--bench|--help|-h|--version) exec "$program" "$@" ;; esac
+    done
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-        exec ./build/host/nyra1 "$@"
+        # The window's errors are shown as they come and kept, to tell a
+        # display that does not answer from any other failure.
+        errors=$(mktemp)
+        set +e
+        { "$program" "$@" 2>&1 1>&3 | tee "$errors" >&2; } 3>&1
+        status=${PIPESTATUS[0]}
+        set -e
+        if [ "$status" -ne 2 ] || ! grep -q "no display" "$errors"; then
+            rm -f "$errors"
+            exit "$status"
+        fi
+        rm -f "$errors"
     fi
-    echo "No display here: recording the show to nyra1.mp4 instead."
-    exec ./build/host/nyra1 --record nyra1.mp4 "$@"
+    target=$(video_target)
+    echo "No display here: recording the show to $target instead (./build.sh play --record FILE chooses another)."
+    exec "$program" --record "$target" "$@"
     ;;
 test)
-    packages+=("${test_packages[@]}")
+    packages+=("${build_packages[@]}" "${test_packages[@]}")
     install_missing
     install_npm_packages
     build
     ctest --preset default -j"$(nproc)"
     ;;
 build)
+    packages+=("${build_packages[@]}")
     install_missing
     build
     ;;
 setup)
-    packages+=("${test_packages[@]}")
+    packages+=("${build_packages[@]}" "${test_packages[@]}")
     install_missing
     ;;
 *)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "host/timeline.h"
 #include "host/video_format.h"
 
 namespace Host {
@@ -116,7 +117,7 @@ bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, s
         ms += std::stoull(fraction);
     }
     // Refresh n is on display from (n - 1) / 60 s to n / 60 s.
-    const uint64_t sixtieths = ms * 60;
+    const uint64_t sixtieths = ms * kRefreshRate;
     const uint64_t number = end ? (sixtieths + 999) / 1000 : sixtieths / 1000 + 1;
     if (number < 1) {
         reason = text + " ends before the first refresh";

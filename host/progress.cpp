@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/timeline.h"
+
 namespace Host {
 
 namespace {
 
-constexpr double kRefreshRate = 60.0;
+// Before this much work the speed says little: ffmpeg is still starting and
+// the first refreshes are the show's quickest, so nothing is estimated yet.
+constexpr double kEstimateAfter = 2.0; // seconds
 
 std::string clock_text(double seconds) {
     const long s = std::lround(std::max(0.0, seconds));
@@ -25,8 +29,8 @@ std::string clock_text(double seconds) {
 // How many times real time: show seconds made per second of work.
 std::string speed_text(uint32_t done, double seconds) {
     char text[32];
-    if (seconds <= 0.0 || done == 0) return "";
-    std::snprintf(text, sizeof text, "%.1fx real time", done / kRefreshRate / seconds);
+    if (seconds < kEstimateAfter || done == 0) return "";
+    std::snprintf(text, sizeof text, "%.1fx real time", done / double(kRefreshRate) / seconds);
     return text;
 }
 
@@ -57,7 +61,7 @@ std::string Progress::bar_line(uint32_t done, uint32_t total, double seconds, in
     tail += " refreshes";
     const std::string speed = speed_text(done, seconds);
     if (!speed.empty()) tail += "  " + speed;
-    if (total >= done && total > 0 && done > 0 && seconds > 0.0)
+    if (total >= done && total > 0 && done > 0 && seconds >= kEstimateAfter)
         tail += "  " + clock_text(seconds * (total - done) / done) + " left";
 
     const std::string head = "recording ";
@@ -70,7 +74,7 @@ std::string Progress::bar_line(uint32_t done, uint32_t total, double seconds, in
 std::string Progress::plain_line(uint32_t done, uint32_t total, double seconds) {
     std::string line = "nyra1: recorded " + std::to_string(done);
     if (total >= done && total > 0) line += " of " + std::to_string(total);
-    line += " refreshes (" + clock_text(done / kRefreshRate) + " of show) in " + clock_text(seconds);
+    line += " refreshes (" + clock_text(done / double(kRefreshRate)) + " of show) in " + clock_text(seconds);
     const std::string speed = speed_text(done, seconds);
     if (!speed.empty()) line += ", " + speed;
     return line;

@@ -328,6 +328,13 @@ TEST(HostProgress, BarShowsCountTotalSpeedAndTimeLeft) {
     EXPECT_NE(open_ended.find("0.5x real time"), std::string::npos) << open_ended;
     EXPECT_LT(Host::Progress::bar_line(300, 1200, 10.0, 30).size(), 30u);
 
+    // No speed and no time left until a few seconds of measured work: the
+    // first refreshes and ffmpeg's start say nothing of the rest.
+    const std::string early = Host::Progress::bar_line(7, 6762, 0.3, 100);
+    EXPECT_EQ(early.find("left"), std::string::npos) << early;
+    EXPECT_EQ(early.find("real time"), std::string::npos) << early;
+    EXPECT_NE(Host::Progress::bar_line(200, 6762, 2.5, 100).find("left"), std::string::npos);
+
     EXPECT_EQ(Host::Progress::plain_line(600, 6702, 20.0),
               "nyra1: recorded 600 of 6702 refreshes (0:10 of show) in 0:20, 0.5x real time");
     EXPECT_EQ(Host::Progress::plain_line(1200, 0, 10.0),

@@ -20,7 +20,7 @@ function(list_presets kind out)
 endfunction()
 
 list_presets(build listed)
-foreach(name default debug asan fuzz gp2x gp2x-sd web package libretro-arm64 libretro-armhf)
+foreach(name default play debug asan fuzz gp2x gp2x-sd web package libretro-arm64 libretro-armhf)
   if(NOT listed MATCHES "\"${name}\"")
     message(FATAL_ERROR "no build preset ${name}:\n${listed}")
   endif()
