@@ -106,7 +106,12 @@ void start_show() {
 void deliver_silence() {
     static const int16_t silence[2 * kFramesPerRefresh] = {};
     if (audio_batch) {
-        audio_batch(silence, kFramesPerRefresh);
+        // A frontend may take fewer frames than offered; the rest follow.
+        for (size_t done = 0; done < kFramesPerRefresh;) {
+            const size_t took = audio_batch(silence + 2 * done, kFramesPerRefresh - done);
+            if (took == 0 || took > kFramesPerRefresh - done) break;
+            done += took;
+        }
     } else if (audio_sample) {
         for (unsigned i = 0; i < kFramesPerRefresh; ++i) audio_sample(0, 0);
     }

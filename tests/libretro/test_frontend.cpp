@@ -164,7 +164,10 @@ void video_refresh(const void* data, unsigned width, unsigned height, size_t pit
         std::memcpy(&seen.frame[y * width], static_cast<const uint8_t*>(data) + y * pitch, width * 4);
 }
 
+// Takes at most 512 frames a call, as a frontend with a small buffer may:
+// the rest must come in further calls.
 size_t audio_batch(const int16_t* data, size_t frames) {
+    frames = std::min<size_t>(frames, 512);
     seen.audio_frames += frames;
     for (size_t i = 0; i < 2 * frames; ++i) seen.audio_silent = seen.audio_silent && data[i] == 0;
     return frames;
