@@ -215,9 +215,13 @@ protected:
 
     // Runs the steps (a JSON list, see the driver) in Chromium through
     // Playwright; the samples by name. Skips without Playwright's driver.
-    std::map<std::string, Sample> drive(const std::string& steps) {
+    // In Chromium through Playwright, or in Firefox (firefox-esr) through
+    // Puppeteer over WebDriver BiDi.
+    std::map<std::string, Sample> drive(const std::string& steps, bool in_firefox = false) {
         const std::string modules = NYRA1_SOURCE_DIR "/host/web/node_modules";
-        if (!have("node") || !std::ifstream(modules + "/playwright-core/package.json")) {
+        const std::string driver = in_firefox ? "puppeteer-core" : "playwright-core";
+        if (!have("node") || !std::ifstream(modules + "/" + driver + "/package.json") ||
+            (in_firefox && !have("firefox-esr"))) {
             skipped_ = true;
             return {};
         }
@@ -226,7 +230,8 @@ protected:
         const std::string log = bin + "/web-driver-" + std::to_string(getpid()) + ".log";
         std::ofstream(file) << steps;
         int status = -1;
-        const std::string out = capture("NYRA1_CHROMIUM=$(command -v " + browser_ + ") node " NYRA1_SOURCE_DIR
+        const std::string out = capture(std::string(in_firefox ? "NYRA1_BROWSER=firefox " : "") +
+                                        "NYRA1_CHROMIUM=$(command -v " + browser_ + ") node " NYRA1_SOURCE_DIR
                                         "/tests/support/web_page_driver.js " + modules + " " + url("") + " " +
                                         file + " 2> " + log,
                                         &status);
@@ -249,11 +254,12 @@ protected:
     pid_t server_ = -1;
 };
 
-#define DRIVE(samples, steps)                                                                            \
-    const auto samples = drive(steps);                                                                   \
-    if (skipped_) GTEST_SKIP() << "needs Playwright's driver in host/web/node_modules: ./build.sh test " \
-                                  "installs it (npm ci in host/web)";                                    \
+#define DRIVE_IN(samples, steps, firefox)                                                                  \
+    const auto samples = drive(steps, firefox);                                                             \
+    if (skipped_) GTEST_SKIP() << "needs firefox-esr (apt-get install firefox-esr) and the drivers in "     \
+                                  "host/web/node_modules: ./build.sh test installs them (npm ci in host/web)"; \
     ASSERT_FALSE(HasFailure())
+#define DRIVE(samples, steps) DRIVE_IN(samples, steps, false)
 
 // The page shows exactly refresh n of the PC's straight play.
 void expect_refresh(const std::map<std::string, Sample>& samples, const std::string& name, uint32_t n) {
@@ -278,8 +284,9 @@ TEST_F(WebPage, ThePageFolderIsSelfContained) {
     // Exactly the page's own files, nothing fetched from elsewhere.
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(page_)) names.insert(e.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"icon.png", "index.html", "index.js", "index.wasm"}));
-    for (const char* file : {"index.html", "index.js"}) {
+    EXPECT_EQ(names, (std::set<std::string>{"icon.png", "icon-192.png", "icon-512.png", "index.html", "index.js",
+                                            "index.wasm", "manifest.webmanifest", "sw.js"}));
+    for (const char* file : {"index.html", "index.js", "sw.js", "manifest.webmanifest"}) {
         std::ifstream in(page_ + "/" + file);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
         EXPECT_EQ(text.find("http://"), std::string::npos) << file;
@@ -532,14 +539,16 @@ TEST_F(WebPage, ThePictureFitsDesktopsAndPhonesAndIsNotCoveredWhilePlaying) {
       {"tick": 60, "frames": 200},                          {"sample": "portrait"},
       {"screenshot": ")" + bin + R"(/web-phone-portrait.png"},
       {"open": "?refresh=2000", "viewport": [844, 390], "phone": true, "fakeClock": true},
+      {"sample": "landscape at load"},
       {"tick": 60, "frames": 200},                          {"sample": "landscape"},
-      {"waitFor": "getComputedStyle(document.getElementById('controls')).opacity === '0'"},
+      {"tap": "#speed"},                                    {"sample": "landscape touched"},
+      {"key": "p"},                                         {"sample": "landscape paused"},
       {"screenshot": ")" + bin + R"(/web-phone-landscape.png"}
     ])");
     for (const auto& [name, sample] : s) {
         EXPECT_EQ(sample.text("rendering"), "pixelated") << name;
         EXPECT_TRUE(inside_viewport(sample, sample.box("screen"))) << name << ": " << sample.json;
-        EXPECT_FALSE(sample.flag("paused")) << name;
+        if (name != "landscape paused") EXPECT_FALSE(sample.flag("paused")) << name;
     }
     // A moment after the last move, while it plays, the controls are around
     // the picture or out of sight.
@@ -557,11 +566,21 @@ TEST_F(WebPage, ThePictureFitsDesktopsAndPhonesAndIsNotCoveredWhilePlaying) {
     EXPECT_FALSE(s.at("small desktop").flag("controlsHidden"));
     EXPECT_TRUE(s.at("small desktop idle").flag("controlsHidden")) << "over the picture only on demand";
     EXPECT_FALSE(s.at("small desktop moved").flag("controlsHidden"));
-    // A phone: as wide as it is held upright, as high as it is held across.
-    EXPECT_NEAR(s.at("portrait").box("screen")[2], 390, 0.5);
+    // A phone (three device pixels to a CSS pixel): the largest whole number
+    // of device pixels a show pixel can take, upright by its width (390 x 3
+    // = 1170: 3 device pixels, 320 CSS pixels wide), held across by its
+    // height (1170 / 240: 4 device pixels, 320 CSS pixels high).
+    EXPECT_NEAR(s.at("portrait").box("screen")[2], 320, 0.5);
     EXPECT_FALSE(s.at("portrait").flag("controlsHidden"));
-    EXPECT_NEAR(s.at("landscape").box("screen")[3], 390, 0.5);
-    EXPECT_TRUE(s.at("landscape").flag("controlsHidden"));
+    for (const char* name : {"landscape at load", "landscape", "landscape touched", "landscape paused"}) {
+        const Sample& across = s.at(name);
+        EXPECT_NEAR(across.box("screen")[3], 320, 0.5) << name;
+        EXPECT_TRUE(across.flag("controlsHidden") || !overlap(across.box("controls"), across.box("screen")))
+            << name << ": the controls cover the picture: " << across.json;
+    }
+    EXPECT_FALSE(s.at("landscape touched").flag("controlsHidden")) << "a touch brings the controls";
+    EXPECT_TRUE(s.at("landscape paused").flag("paused"));
+    expect_pc_picture(s, "landscape paused");
 }
 
 // The A key sets A, then B; playing, the loop shows B for its period and then A.
@@ -583,4 +602,49 @@ TEST_F(WebPage, ALoopShowsItsEndBAndThenA) {
     ASSERT_NE(b, shown.end()) << "B is shown";
     ASSERT_NE(b + 1, shown.end());
     EXPECT_EQ(*(b + 1), 1000u) << "then A";
+}
+
+// The page in Firefox as in Chromium: a seek, steps both ways, chapters and
+// the ends, each picture the PC's.
+TEST_F(WebPage, FirefoxShowsThePcRefreshesToo) {
+    DRIVE_IN(s, R"([
+      {"open": "?refresh=3000&pause"},                      {"sample": "open"},
+      {"key": "Comma"},                                     {"sample": "back"},
+      {"key": "ArrowRight"},                                {"sample": "+1s"},
+      {"key": "Period"},                                    {"sample": "step"},
+      {"key": "PageDown"},                                  {"sample": "next"},
+      {"key": "End"},                                       {"sample": "end"},
+      {"key": "Home"},                                      {"sample": "home"}
+    ])", true);
+    const Host::Timeline& t = Host::built_in_timeline();
+    expect_refresh(s, "open", 3000);
+    expect_refresh(s, "back", 2999);
+    expect_refresh(s, "+1s", 3059);
+    expect_refresh(s, "step", 3060);
+    expect_refresh(s, "next", t.chapter_start(Show::Stage::HandOver));
+    expect_refresh(s, "end", t.refreshes);
+    expect_refresh(s, "home", 1);
+}
+
+// After one visit the page plays with no network: its worker keeps its
+// files. And it is an app a browser offers to install.
+TEST_F(WebPage, PlaysOfflineAfterOneVisitAndInstallsAsAnApp) {
+    DRIVE(s, R"([
+      {"open": "?refresh=300&pause"},
+      {"waitFor": "navigator.serviceWorker.controller !== null", "timeout": 30000},
+      {"installable": "installable"},
+      {"offline": true},
+      {"reload": true},                                     {"sample": "offline"},
+      {"key": "ArrowRight"},                                {"sample": "offline seek"},
+      {"offline": false}
+    ])");
+    // Nothing keeps it from being installed but the test's own private
+    // browsing profile.
+    std::string errors = s.at("installable").json;
+    errors = errors.substr(errors.find("\"errors\":"));
+    for (const std::string allowed : {"\"in-incognito\"", ","})
+        for (size_t at; (at = errors.find(allowed)) != std::string::npos;) errors.erase(at, allowed.size());
+    EXPECT_EQ(errors, "\"errors\":[]}") << s.at("installable").json;
+    expect_refresh(s, "offline", 300);
+    expect_refresh(s, "offline seek", 360);
 }

@@ -1,5 +1,6 @@
-// Drives the browser page in Debian's chromium through Playwright, with
-// real key, mouse and touch events:
+// Drives the browser page with real key, mouse and touch events: in
+// Debian's chromium through Playwright, or with NYRA1_BROWSER=firefox in
+// Debian's firefox-esr through Puppeteer over WebDriver BiDi:
 //   node web_page_driver.js NODE_MODULES BASE_URL STEPS.json
 // STEPS is a list of steps (see run()); every "sample" step prints one JSON
 // line of what the page shows at that moment.
@@ -8,7 +9,7 @@ const fs = require('fs');
 const path = require('path');
 
 const [modules, base, stepsFile] = process.argv.slice(2);
-const { chromium } = require(path.resolve(modules, 'playwright-core'));
+const firefox = process.env.NYRA1_BROWSER === 'firefox';
 const steps = JSON.parse(fs.readFileSync(stepsFile, 'utf8'));
 
 // A clock and animation frames the test moves by hand: a screen of any
@@ -66,8 +67,31 @@ async function point(page, s) {
   return [box.x + box.width * fx, box.y + box.height * fy];
 }
 
+// The two drivers behind one small face: a new page of a size, a script
+// that runs before the page's own, and the context to close.
+async function newPage(browser, s) {
+  const [width, height] = s.viewport || [1280, 800];
+  if (firefox) {
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
+    await page.setViewport({ width, height, deviceScaleFactor: s.phone ? 3 : 1, isMobile: !!s.phone,
+                             hasTouch: !!s.phone });
+    return { context, page, initScript: (text) => page.evaluateOnNewDocument(text),
+             tap: (x, y) => page.touchscreen.tap(x, y) };
+  }
+  const context = await browser.newContext({ viewport: { width, height }, deviceScaleFactor: s.phone ? 3 : 1,
+                                             isMobile: !!s.phone, hasTouch: !!s.phone });
+  const page = await context.newPage();
+  return { context, page, initScript: (text) => page.addInitScript(text), tap: (x, y) => page.touchscreen.tap(x, y) };
+}
+
+// Waits until fn (a function or an expression) is true in the page.
+function waitFor(page, fn, options) {
+  return firefox ? page.waitForFunction(fn, options) : page.waitForFunction(fn, null, options);
+}
+
 async function run(browser) {
-  let context = null, page = null, fake = false;
+  let context = null, page = null, fake = false, tap = null;
   // Lets the page draw what the last event did: two animation frames.
   const settle = () => fake ? page.evaluate(() => window.nyraTick(60, 2))
                             : page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
@@ -75,19 +99,17 @@ async function run(browser) {
     if (s.open !== undefined) {
       // {open: "?query", viewport: [w, h], phone: true, fakeClock: true}
       if (context) await context.close();
-      const [width, height] = s.viewport || [1280, 800];
-      context = await browser.newContext({ viewport: { width, height }, deviceScaleFactor: s.phone ? 3 : 1,
-                                           isMobile: !!s.phone, hasTouch: !!s.phone });
-      page = await context.newPage();
+      const opened = await newPage(browser, s);
+      ({ context, page, tap } = opened);
       fake = !!s.fakeClock;
-      if (fake) await page.addInitScript(FAKE_CLOCK);
+      if (fake) await opened.initScript(FAKE_CLOCK);
       page.on('pageerror', (e) => { console.error('page error: ' + e.message); process.exitCode = 1; });
       await page.goto(base + s.open);
       // Loaded once the first refresh is drawn (by hand under the fake clock).
-      await page.waitForFunction(() => {
+      await waitFor(page, () => {
         if (window.nyraTick) window.nyraTick(60, 1);
         return document.getElementById('screen').dataset.refresh;
-      }, null, { timeout: 30000, polling: 50 });
+      }, { timeout: 30000, polling: 50 });
     } else if (s.key) {
       for (let i = 0; i < (s.times || 1); i++) await page.keyboard.press(s.key);
       await settle();
@@ -95,7 +117,7 @@ async function run(browser) {
       // {click|tap|hover: selector, at: [fx, fy]}, at a fraction of its box
       const [x, y] = await point(page, { on: s.click || s.tap || s.hover, at: s.at });
       if (s.click) await page.mouse.click(x, y);
-      else if (s.tap) await page.touchscreen.tap(x, y);
+      else if (s.tap) await tap(x, y);
       else await page.mouse.move(x, y);
       await settle();
     } else if (s.drag) {
@@ -114,7 +136,18 @@ async function run(browser) {
       // {tick: hz, frames: n}: n animation frames of a screen of that rate
       await page.evaluate(([hz, n]) => window.nyraTick(hz, n), [s.tick, s.frames]);
     } else if (s.waitFor) {
-      await page.waitForFunction(s.waitFor, null, { timeout: s.timeout || 15000, polling: 20 });
+      await waitFor(page, s.waitFor, { timeout: s.timeout || 15000, polling: 20 });
+    } else if (s.offline !== undefined) {
+      // {offline: true}: the network gone (or back), for the page's worker
+      await (firefox ? page.setOfflineMode(s.offline) : context.setOffline(s.offline));
+    } else if (s.reload) {
+      await page.reload();
+      await waitFor(page, () => document.getElementById('screen').dataset.refresh, { timeout: 30000, polling: 50 });
+    } else if (s.installable) {
+      // {installable: name}: what keeps Chromium from offering to install the page
+      const client = await context.newCDPSession(page);
+      const found = await client.send('Page.getInstallabilityErrors');
+      console.log(JSON.stringify({ name: s.installable, errors: found.installabilityErrors.map((e) => e.errorId) }));
     } else if (s.sample) {
       const got = await page.evaluate(sample);
       console.log(JSON.stringify({ name: s.sample, ...got }));
@@ -127,12 +160,20 @@ async function run(browser) {
   if (context) await context.close();
 }
 
+async function launch() {
+  const args = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+                '--disable-component-update', '--disable-sync'];
+  if (firefox) {
+    const puppeteer = require(path.resolve(modules, 'puppeteer-core'));
+    return puppeteer.launch({ browser: 'firefox', protocol: 'webDriverBiDi', headless: true,
+                              executablePath: process.env.NYRA1_FIREFOX || '/usr/bin/firefox-esr' });
+  }
+  const { chromium } = require(path.resolve(modules, 'playwright-core'));
+  return chromium.launch({ executablePath: process.env.NYRA1_CHROMIUM || '/usr/bin/chromium', args });
+}
+
 (async () => {
-  const browser = await chromium.launch({
-    executablePath: process.env.NYRA1_CHROMIUM || '/usr/bin/chromium',
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync'],
-  });
+  const browser = await launch();
   try {
     await run(browser);
   } finally {
