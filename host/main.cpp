@@ -1,4 +1,5 @@
-// nyra1: the show on a PC, in a window or written to PNG frames.
+// nyra1: the show on a PC, in a window as a viewer, or headless as PNG
+// frames, a video or a bench (host/program.h).
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -1,6 +1,7 @@
-// The show's only way to the machine. Each platform backend (platform/gp2x,
-// platform/host, platform/web) provides exactly these operations; one backend
-// is linked per program.
+// The show's only way to the machine. Each platform backend provides exactly
+// these operations: platform/gp2x the handheld's own, platform/host a model
+// of its display controller for every other program (the PC program, the
+// page, the libretro core); one backend is linked per program.
 #pragma once
 #include <stdint.h>
 
