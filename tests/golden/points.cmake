@@ -5,7 +5,7 @@
 #                         refresh 0, then the first, last and one middle
 #                         refresh of every stage
 set(NYRA1_GOLDEN_DIR ${CMAKE_CURRENT_LIST_DIR})
-file(STRINGS ${NYRA1_GOLDEN_DIR}/show_checksum.txt whole REGEX "^refreshes [0-9]+ ")
-string(REGEX REPLACE "^refreshes ([0-9]+) .*" "\\1" NYRA1_SHOW_REFRESHES "${whole}")
-file(STRINGS ${NYRA1_GOLDEN_DIR}/start_checksum.txt starts REGEX "^start [0-9]+$")
-list(TRANSFORM starts REPLACE "^start " "" OUTPUT_VARIABLE NYRA1_GOLDEN_STARTS)
+file(STRINGS ${NYRA1_GOLDEN_DIR}/show_checksum.txt nyra1_show_line REGEX "^refreshes [0-9]+ ")
+string(REGEX REPLACE "^refreshes ([0-9]+) .*" "\\1" NYRA1_SHOW_REFRESHES "${nyra1_show_line}")
+file(STRINGS ${NYRA1_GOLDEN_DIR}/start_checksum.txt nyra1_start_lines REGEX "^start [0-9]+$")
+list(TRANSFORM nyra1_start_lines REPLACE "^start " "" OUTPUT_VARIABLE NYRA1_GOLDEN_STARTS)
