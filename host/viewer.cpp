@@ -19,7 +19,7 @@ Viewer::Viewer(long press_start_at)
     Show::begin(nullptr);
     Show::step();
     snapshots_.push_back(Snapshot::take());
-    position_ = 1;
+    position_ = learned_ = 1;
 }
 
 Viewer::~Viewer() {
@@ -45,9 +45,11 @@ bool Viewer::holds_the_show() {
 }
 
 void Viewer::keep_learned(uint32_t n) {
-    if (all_learned_ || n != next_snapshot()) return;
-    snapshots_.push_back(Snapshot::take());
-    if (ahead_ && ahead_->first <= n) ahead_.reset();
+    if (all_learned_ || n != learned_ + 1) return;
+    learned_ = n;
+    if (observer_) observer_->learned(n);
+    if (n == next_snapshot()) snapshots_.push_back(Snapshot::take());
+    if (n == timeline_.refreshes) all_learned_ = true;
 }
 
 bool Viewer::advance() {
@@ -61,7 +63,6 @@ bool Viewer::advance() {
     // Until START has been seen the play is the straight one: what it passes,
     // learning need not.
     if (!ended_ || !pressed) keep_learned(position_);
-    if (ended_ && !pressed) all_learned_ = true;
     return true;
 }
 
@@ -110,19 +111,22 @@ bool Viewer::learn(std::chrono::steady_clock::duration budget) {
     std::optional<Snapshot> live;
     if (held) live = Snapshot::take();
     learning_ = true;
-    uint32_t at = ahead_ ? ahead_->first : next_snapshot() - kSnapshotEvery;
-    (ahead_ ? ahead_->second : snapshots_.back()).restore();
-    if (at == 0) at = 1;
-    do {
-        if (!Show::step()) {
-            all_learned_ = true;
-            break;
-        }
+    // From the latest point learning has kept: where the last slice stopped,
+    // or the last snapshot (the watcher's play may have learned further
+    // since; those refreshes are played again, unseen).
+    const uint32_t last_snapshot = snapshots_.size() == 1 ? 1 : next_snapshot() - kSnapshotEvery;
+    const bool from_ahead = ahead_ && ahead_->first > last_snapshot;
+    (from_ahead ? ahead_->second : snapshots_.back()).restore();
+    uint32_t at = from_ahead ? ahead_->first : last_snapshot;
+    if (learned_ == 0) keep_learned(1);
+    for (bool going = true; going && !all_learned_;) {
+        going = Show::step();
         at = DisplayController::refreshes();
         keep_learned(at);
-    } while (std::chrono::steady_clock::now() < until);
-    if (!all_learned_ && at + kSnapshotEvery != next_snapshot()) ahead_.emplace(at, Snapshot::take());
-    else ahead_.reset();
+        if (std::chrono::steady_clock::now() >= until) break;
+    }
+    ahead_.reset();
+    if (!all_learned_ && at % kSnapshotEvery != 0) ahead_.emplace(at, Snapshot::take());
     learning_ = false;
     if (live) live->restore();
     else stale_ = true;
@@ -134,9 +138,11 @@ void Viewer::learn_all() {
     }
 }
 
-uint32_t Viewer::learned() const {
-    if (all_learned_) return timeline_.refreshes;
-    return std::max(ahead_ ? ahead_->first : 0u, std::max(1u, next_snapshot() - kSnapshotEvery));
+void Viewer::observe_learning(LearningObserver* observer) {
+    observer_ = observer;
+    if (!observer) return;
+    forget_learning();
+    learned_ = 0;
 }
 
 void Viewer::forget_seeks() { near_.clear(); }
@@ -144,6 +150,7 @@ void Viewer::forget_seeks() { near_.clear(); }
 void Viewer::forget_learning() {
     snapshots_.resize(1);
     ahead_.reset();
+    learned_ = 1;
     all_learned_ = false;
     near_.clear();
 }

@@ -22,6 +22,15 @@
 
 namespace Host {
 
+// Sees every refresh of the straight play once, in order, as learning comes
+// to it (a learning slice, the watcher's play, or a seek past what was
+// learned): the show in the core is then right after that refresh.
+class LearningObserver {
+public:
+    virtual ~LearningObserver() = default;
+    virtual void learned(uint32_t refresh) = 0;
+};
+
 class Viewer : public DisplayController::Frontend {
 public:
     static constexpr uint32_t kSnapshotEvery = 256;
@@ -59,10 +68,13 @@ public:
     bool learn(std::chrono::steady_clock::duration budget);
     // Everything learned, however long it takes (a quarter of a second).
     void learn_all();
-    // The refresh up to which a seek has a snapshot no further back than
-    // kSnapshotEvery; the whole show once all is learned.
-    uint32_t learned() const;
+    // The refresh up to which the straight play has been learned: a seek
+    // there has a snapshot no further back than kSnapshotEvery.
+    uint32_t learned() const { return learned_; }
     bool learned_all() const { return all_learned_; }
+    // Learning from the start again, with an observer that sees every
+    // refresh of it (nullptr: the observer goes, learning stays).
+    void observe_learning(LearningObserver* observer);
     // Drops the snapshots seeks have kept, or everything learned: the next
     // seek is as slow as the first (for measurements).
     void forget_seeks();
@@ -77,8 +89,9 @@ private:
     // True when the show in the core is this viewer's; otherwise it takes
     // the core back and marks its position for a return to a snapshot.
     bool holds_the_show();
-    // The straight play has just handed over refresh n: the next snapshot,
-    // when n is its refresh.
+    // The straight play has just handed over refresh n: learning moves on
+    // when it had come as far as the refresh before (the observer sees it,
+    // a snapshot is kept every kSnapshotEvery).
     void keep_learned(uint32_t n);
     void keep_near(uint32_t n);
     uint32_t next_snapshot() const { return static_cast<uint32_t>(snapshots_.size()) * kSnapshotEvery; }
@@ -86,8 +99,10 @@ private:
     Timeline timeline_;
     StartRule rule_;
     std::vector<Snapshot> snapshots_; // refresh 1, then every kSnapshotEvery, the show right after it
-    std::optional<std::pair<uint32_t, Snapshot>> ahead_; // learning's place past the last of them
+    std::optional<std::pair<uint32_t, Snapshot>> ahead_; // where the last learning slice stopped
+    uint32_t learned_ = 0;
     bool all_learned_ = false;
+    LearningObserver* observer_ = nullptr;
     std::map<uint32_t, Snapshot> near_; // the same, taken by seeks
     std::vector<uint8_t> pixels_;
     std::vector<uint8_t> rgb_;

@@ -190,3 +190,30 @@ TEST(Viewer, PressStartAtIsPartOfThePlayItViews) {
     v.learn_all();
     EXPECT_TRUE(v.learned_all());
 }
+
+// Learning's observer sees every refresh of the straight play once and in
+// order, whichever way learning came to it: slices, the watcher's own play,
+// a seek past it; the show in the core is then that refresh's.
+TEST(Viewer, LearningSeesEveryRefreshOnceInOrder) {
+    struct Seen : Host::LearningObserver {
+        std::vector<uint32_t> refreshes;
+        bool right = true;
+        void learned(uint32_t n) override {
+            refreshes.push_back(n);
+            right = right && DisplayController::refreshes() == n;
+        }
+    } seen;
+    Viewer v;
+    v.observe_learning(&seen);
+    const uint32_t last = v.timeline().refreshes;
+    v.learn(std::chrono::milliseconds(3));
+    for (int i = 0; i < 400; ++i) v.advance(); // the watcher's play
+    v.learn(std::chrono::milliseconds(3));
+    v.seek(last / 2);                           // past what is learned
+    v.seek(10);
+    v.learn_all();
+    ASSERT_EQ(seen.refreshes.size(), last);
+    for (uint32_t n = 1; n <= last; ++n) ASSERT_EQ(seen.refreshes[n - 1], n);
+    EXPECT_TRUE(seen.right) << "the show in the core was not the refresh seen";
+    expect_at(v, 10, "the watcher's picture after learning");
+}

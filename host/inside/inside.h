@@ -49,8 +49,8 @@ inline constexpr int kViewWidth = 320;
 // be 5.2 MB) and the scroll text's steps.
 class History {
 public:
-    // Plays the viewer's show from refresh 1 to its end (about 0.3 s) and
-    // puts the viewer back on the refresh it stood on.
+    // Learns the viewer's show from refresh 1 to its end at once (about
+    // 0.3 s); the viewer stays on the refresh it stood on.
     static History learn(Viewer& viewer);
 
     uint32_t refreshes() const { return static_cast<uint32_t>(run_of_.size()); }
@@ -88,12 +88,36 @@ public:
     uint32_t text_on_screen(uint32_t n) const { return shown_.at(n - 1); }
 
 private:
+    friend class HistoryLearner;
     std::vector<uint8_t> runs_;     // 768 bytes a run
     std::vector<uint16_t> run_of_;  // refresh n at n - 1
     std::vector<Report> reports_;
     std::vector<Step> steps_;
     std::vector<uint32_t> steps_at_;
     std::vector<uint32_t> shown_;
+};
+
+// The history learned with the viewer's snapshots, refresh by refresh as
+// learning comes to each (Viewer::learn, the watcher's play, a seek):
+// attaching it starts the viewer's learning from refresh 1 again.
+class HistoryLearner : public LearningObserver {
+public:
+    explicit HistoryLearner(Viewer& viewer);
+    ~HistoryLearner() override;
+    HistoryLearner(const HistoryLearner&) = delete;
+    HistoryLearner& operator=(const HistoryLearner&) = delete;
+
+    // The whole show's history once learning has come to its end.
+    const History* history() const { return done_ ? &h_ : nullptr; }
+    void learned(uint32_t refresh) override;
+
+private:
+    Viewer& viewer_;
+    History h_;
+    bool done_ = false;
+    uint32_t flips_before_ = 0;      // the core's flips when the previous refresh was handed over
+    bool previous_call_drew_ = false; // the Scroller drew, in a frame that went on to the screen
+    Show::Stage stage_before_;
 };
 
 // What a view is drawn from.
