@@ -131,13 +131,14 @@ namespace {
 
 // What the parse has gathered so far, beyond the options themselves.
 struct Parse {
+    explicit Parse(Options& options) : o(options) {}
     Options& o;
     bool help = false, version = false, scale_given = false, quality_given = false, start_given = false,
          shot_given = false, rounds_given = false, overwrite_given = false;
     std::string error;
 };
 
-enum class Value { None, Text, Number, Point, EndPoint };
+enum class Value { None, Text, Number, Point, EndPoint, NumberAndFile };
 
 // The options the program accepts: the parser's one table, from which
 // option_names() and the --help test derive.
@@ -178,6 +179,15 @@ const OptionRule kOptions[] = {
          p.o.output = text;
      }},
     {"--bench", nullptr, Value::None, nullptr, true, 0, 0, [](Parse& p, const std::string&, long) { p.o.mode = Mode::Bench; }},
+    {"--inside-at", nullptr, Value::NumberAndFile, "a PNG file name", true, 1, kLastPoint,
+     [](Parse& p, const std::string& file, long n) {
+         p.o.mode = Mode::Inside;
+         p.o.inside_at = static_cast<uint32_t>(n);
+         p.o.output = file;
+         const std::string png = ".png";
+         if (file.size() <= png.size() || file.compare(file.size() - png.size(), png.size(), png) != 0)
+             p.error = "--inside-at writes a .png picture, not '" + file + "'";
+     }},
     {"--rounds", nullptr, Value::Number, nullptr, true, 1, kMaxRounds,
      [](Parse& p, const std::string&, long n) {
          p.o.rounds = static_cast<int>(n);
@@ -260,6 +270,11 @@ std::string check_combination(const Parse& p) {
         if (p.quality_given && format == VideoFormat::Gif)
             return "--quality is for .mp4 and .webm videos; a GIF is always exact";
     }
+    if (o.mode == Mode::Inside) {
+        if (p.start_given) return "--inside-at shows the straight play; --press-start-at cannot be used with it";
+        if (p.scale_given || o.fullscreen || p.shot_given || o.timing)
+            return "--inside-at writes a picture: --scale, --fullscreen, --screenshot-at and --timing are for the window";
+    }
     if (o.mode == Mode::Frames) {
         if (p.scale_given) return "--scale is for the window and --record; frames are always 320x240";
         if (o.fullscreen) return "--fullscreen is for the window, not with --frames";
@@ -285,7 +300,7 @@ const std::vector<std::string>& option_names() {
 
 ParsedOptions parse_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
-    Parse p{parsed.options};
+    Parse p(parsed.options);
     Reader in{args, 0, {}};
     std::vector<const OptionRule*> seen;
     bool mode_given = false;
@@ -326,6 +341,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         case Value::Number:
             if (!in.number_of(name, inline_value, rule->low, rule->high, number)) return fail(in.error);
             break;
+        case Value::NumberAndFile:
+            if (!in.number_of(name, inline_value, rule->low, rule->high, number) ||
+                !in.value_of(name, nullptr, rule->what, text))
+                return fail(in.error);
+            break;
         case Value::Point:
         case Value::EndPoint: {
             if (!in.value_of(name, inline_value, "a refresh number or a time", text)) return fail(in.error);
@@ -337,8 +357,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             break;
         }
         }
-        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench";
-        if (sets_mode && mode_given) return fail("--frames, --record and --bench cannot be used together");
+        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench" || name == "--inside-at";
+        if (sets_mode && mode_given) return fail("--frames, --record, --bench and --inside-at cannot be used together");
         mode_given = mode_given || sets_mode;
         rule->apply(p, text, number);
         if (!p.error.empty()) return fail(p.error);
@@ -381,6 +401,8 @@ std::string usage_text() {
            "                         complete; a symbolic link is followed, and the file\n"
            "                         it points to replaced\n"
            "  --bench                time the whole show and each stage, headless\n"
+           "  --inside-at K FILE.png write refresh K's picture beside the views that show\n"
+           "                         how its effect makes it (the keys' V), headless\n"
            "  --rounds N             with --bench: play the show N times (1 to 100) in one\n"
            "                         process and report each round and the median\n"
            "\n"
@@ -416,6 +438,8 @@ std::string usage_text() {
            "  A                      loop: start here, end here, no loop\n"
            "  O                      on-screen display: refresh, time, stage, speed, cues\n"
            "  I                      palette inspector (point at a colour)\n"
+           "  V                      look inside: the next view of how the effect works\n"
+           "  H, ?                   the keys\n"
            "  F11, Alt+Enter         toggle fullscreen\n"
            "  F12                    save a screenshot nyra1-YYYYMMDD-HHMMSS.png here\n"
            "The mouse shows the timeline at the bottom; click or drag on it to seek.\n"

@@ -8,6 +8,7 @@
 
 #include "host/bench_mode.h"
 #include "host/frames_frontend.h"
+#include "host/inside/inside_png.h"
 #include "host/progress.h"
 #include "host/record_frontend.h"
 #include "host/options.h"
@@ -164,6 +165,21 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     return kExitOk;
 }
 
+// The views of one refresh, headless, as one PNG.
+int run_inside(const Options& o, std::FILE* out, std::FILE* err) {
+    std::string error;
+    if (!Inside::write_views_png(o.inside_at, o.output, error)) return fail(err, error);
+    std::string views;
+    // The final refresh shows the last stage's picture.
+    const Timeline& t = built_in_timeline();
+    Show::Stage stage = t.chapter_at(o.inside_at).stage;
+    if (stage == Show::Stage::Ended) stage = t.chapter_at(o.inside_at - 1).stage;
+    for (Inside::Kind k : Inside::views_for(stage))
+        views += std::string(views.empty() ? "" : ", ") + Inside::name(k);
+    say(out, "nyra1: refresh " + std::to_string(o.inside_at) + " of the show and its views (" + views + ") in " + o.output);
+    return kExitOk;
+}
+
 #if NYRA1_WINDOW
 int run_window(const Options& o, std::FILE* out, std::FILE* err) {
     WindowFrontend window({o.scale, o.fullscreen, o.press_start_at, o.screenshot_at, o.timing, out, err});
@@ -197,6 +213,8 @@ int run_program(const std::vector<std::string>& args, std::FILE* out, std::FILE*
         return run_frames(o, out, err);
     case Mode::Record:
         return run_record(o, out, err);
+    case Mode::Inside:
+        return run_inside(o, out, err);
     case Mode::Bench: {
         std::ostringstream report;
         const int status = run_bench(report, o.rounds);

@@ -18,11 +18,6 @@ namespace {
 constexpr int kW = DisplayController::kWidth;
 constexpr int kH = DisplayController::kHeight;
 
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 } // namespace
 
 std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int height, Quality quality,

@@ -62,7 +62,9 @@ std::string key_name(const SDL_Keysym& k) {
 WindowFrontend::WindowFrontend(Settings settings) : settings_(settings), rgb_(kW * kH * 3, 0) {}
 
 WindowFrontend::~WindowFrontend() {
+    history_.reset();
     player_.reset();
+    if (view_texture_) SDL_DestroyTexture(view_texture_);
     overlays_.reset();
     for (SDL_GameController* c : controllers_) SDL_GameControllerClose(c);
     if (texture_) SDL_DestroyTexture(texture_);
@@ -157,8 +159,24 @@ bool WindowFrontend::open(std::string& error) {
 }
 
 Player& WindowFrontend::player() {
-    if (!player_) player_ = std::make_unique<Player>(settings_.press_start_at);
+    if (!player_) {
+        player_ = std::make_unique<Player>(settings_.press_start_at);
+        history_ = std::make_unique<Inside::HistoryLearner>(player_->viewer());
+    }
     return *player_;
+}
+
+Inside::Image WindowFrontend::view_image() const {
+    const Player& p = *player_;
+    const std::vector<Inside::Kind> kinds = Inside::views_for(Inside::shown_stage(p.viewer()));
+    if (p.view() < 1 || p.view() > static_cast<int>(kinds.size())) return {};
+    // The picture's column under the pointer, for the flight's map.
+    const SDL_Rect picture = layout().picture;
+    const int column = mouse_x_ >= picture.x && mouse_x_ < picture.x + picture.w && mouse_y_ >= picture.y &&
+                               mouse_y_ < picture.y + picture.h
+                           ? (mouse_x_ - picture.x) * kW / picture.w
+                           : -1;
+    return Inside::render(kinds[p.view() - 1], {p.viewer(), history_->history(), column});
 }
 
 ShowResult WindowFrontend::run() {
@@ -171,6 +189,8 @@ ShowResult WindowFrontend::run() {
 
 bool WindowFrontend::tick() {
     Player& p = player();
+    // How many views the stage on show has, for the V key.
+    p.set_view_count(static_cast<int>(Inside::views_for(Inside::shown_stage(p.viewer())).size()));
     const bool idle = !p.playing();
     pump_events(idle);
     if (closing_) {
@@ -342,7 +362,8 @@ bool WindowFrontend::timeline_shown() const { return dragging_ || Clock::now() <
 OverlayLayout WindowFrontend::layout() const {
     int w = kW, h = kH;
     if (renderer_) SDL_GetRendererOutputSize(renderer_, &w, &h);
-    return WindowOverlays::layout(w, h, *player_, timeline_shown());
+    const bool view = player_ && player_->view() > 0;
+    return WindowOverlays::layout(w, h, *player_, timeline_shown(), view ? view_w_ : 0, view ? view_h_ : 0);
 }
 
 bool WindowFrontend::needs_drawing() const {
@@ -352,7 +373,21 @@ bool WindowFrontend::needs_drawing() const {
 
 void WindowFrontend::draw() {
     if (!renderer_) return;
-    const Player& p = player();
+    Player& p = player();
+    // The view chosen, drawn beside the picture.
+    p.set_view_count(static_cast<int>(Inside::views_for(Inside::shown_stage(p.viewer())).size()));
+    const Inside::Image view = view_image();
+    if (view.width) {
+        if (!view_texture_ || view.width != view_w_ || view.height != view_h_) {
+            if (view_texture_) SDL_DestroyTexture(view_texture_);
+            view_texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STREAMING,
+                                              view.width, view.height);
+            SDL_SetTextureScaleMode(view_texture_, SDL_ScaleModeNearest);
+        }
+        view_w_ = view.width;
+        view_h_ = view.height;
+        SDL_UpdateTexture(view_texture_, nullptr, view.rgba.data(), view.width * 4);
+    }
     const uint8_t* pixels = p.viewer().pixels();
     const uint8_t* colours = p.viewer().rgb();
     for (int i = 0; i < kW * kH; ++i) std::memcpy(&rgb_[3 * i], colours + 3 * pixels[i], 3);
@@ -361,6 +396,7 @@ void WindowFrontend::draw() {
     SDL_RenderClear(renderer_);
     const OverlayLayout l = layout();
     SDL_RenderCopy(renderer_, texture_, nullptr, &l.picture);
+    if (view.width && view_texture_) SDL_RenderCopy(renderer_, view_texture_, nullptr, &l.view);
     overlays_->draw(l, p, mouse_x_, mouse_y_);
 
     const bool shot_due = !shot_taken_ && settings_.screenshot_at >= 0 &&

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host/inside/inside.h"
 #include "host/player.h"
 #include "host/show_runner.h"
 #include "host/window_overlays.h"
@@ -85,9 +86,16 @@ private:
     void learn_until(Clock::time_point deadline);
     void toggle_fullscreen();
     void screenshot(const uint8_t* rgb, int width, int height);
+    // The view the player has chosen at the refresh on show (none: empty).
+    Inside::Image view_image() const;
 
     Settings settings_;
     std::unique_ptr<Player> player_;
+    // The whole show's history, learned with the viewer's snapshots, for the
+    // views of the scroll text and the palettes.
+    std::unique_ptr<Inside::HistoryLearner> history_;
+    SDL_Texture* view_texture_ = nullptr;
+    int view_w_ = 0, view_h_ = 0; // the size of the view drawn last
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;

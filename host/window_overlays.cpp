@@ -97,24 +97,42 @@ int WindowOverlays::entry_at(int x, int y, const SDL_Rect& grid) {
     return std::min((y - grid.y) / swatch, 15) * 16 + std::min((x - grid.x) / swatch, 15);
 }
 
-OverlayLayout WindowOverlays::layout(int w, int h, const Player& player, bool timeline) {
+OverlayLayout WindowOverlays::layout(int w, int h, const Player& player, bool timeline, int view_w, int view_h) {
     OverlayLayout l;
-    l.picture = fit_picture(w, h);
-    const int u = l.unit = std::max(1, (l.picture.w / kW + 1) / 2);
-    // The part of the picture in the window (a window smaller than 1x cuts it).
-    SDL_Rect view;
-    const SDL_Rect window = {0, 0, w, h};
-    SDL_IntersectRect(&l.picture, &window, &view);
-    int bottom = view.y + view.h;
-
+    int timeline_top = h;
     if (timeline) {
         const int bar_h = std::max(16, h / 24), margin = std::max(4, w / 80);
         l.timeline_bar = {margin, h - bar_h - margin, w - 2 * margin, bar_h};
         const int tu = std::max(1, bar_h / 10);
         l.timeline = {l.timeline_bar.x - tu, l.timeline_bar.y - tu, l.timeline_bar.w + 2 * tu, bar_h + 2 * tu};
-        bottom = std::min(bottom, l.timeline.y - u);
+        timeline_top = l.timeline.y;
     }
-    const int top = view.y + 2 * u, left = view.x + 2 * u, right = view.x + view.w - 2 * u;
+    // A view goes beside the picture, at twice its size where that leaves the
+    // picture at 2x, else at its own; where not even a 1x picture has room
+    // beside it, over the picture's left. It never reaches the timeline.
+    int room = w;
+    if (view_w > 0) {
+        const int vs = w - 2 * view_w >= 2 * kW && h >= 2 * kH && 2 * view_h <= timeline_top ? 2 : 1;
+        int vw = view_w * vs, vh = view_h * vs;
+        if (vh > timeline_top) {
+            vw = vw * timeline_top / vh;
+            vh = timeline_top;
+        }
+        const bool beside = w - vw >= kW;
+        if (beside) room = w - vw;
+        l.view = {beside ? room : 0, 0, vw, vh};
+    }
+    l.picture = fit_picture(room, h);
+    const int u = l.unit = std::max(1, (l.picture.w / kW + 1) / 2);
+    // The part of the picture in the window (a window smaller than 1x cuts it).
+    SDL_Rect view;
+    const SDL_Rect window = {0, 0, room, h};
+    SDL_IntersectRect(&l.picture, &window, &view);
+    int bottom = std::min(view.y + view.h, timeline ? l.timeline.y - u : h);
+    // Over the picture, a view takes its left side: the display and the
+    // inspector keep to the rest.
+    const int view_right = l.view.w && l.view.x == 0 ? l.view.w : 0;
+    const int top = view.y + 2 * u, left = std::max(view.x, view_right) + 2 * u, right = view.x + view.w - 2 * u;
 
     if (player.help_shown()) {
         // The key list stands alone, centred in the room above the timeline:
@@ -144,8 +162,8 @@ OverlayLayout WindowOverlays::layout(int w, int h, const Player& player, bool ti
         for (const std::string& s : lines) longest = std::max(longest, text_width(s, u));
         // The legend flows into the room the inspector leaves, never
         // narrower than the longest line.
-        const int room = (player.inspector_shown() ? l.inspector.x - 2 * u : right) - left - 2 * u;
-        const auto rows = legend_rows(std::max(room, longest), u);
+        const int legend_room = (player.inspector_shown() ? l.inspector.x - 2 * u : right) - left - 2 * u;
+        const auto rows = legend_rows(std::max(legend_room, longest), u);
         l.legend_rows = static_cast<int>(rows.size());
         const int width = std::max(longest, widest_row(rows, u)) + 2 * u;
         const int height = u + static_cast<int>(lines.size()) * line_height(u) + 6 * u +

@@ -14,6 +14,7 @@ namespace Host {
 
 struct OverlayLayout {
     SDL_Rect picture;   // the largest whole multiple of 320 x 240 that fits, centred
+    SDL_Rect view{};    // the view inside the show: beside the picture where there is room
     int unit = 1;       // one pixel of the overlays' font
     SDL_Rect osd{};     // empty when not shown
     SDL_Rect inspector{};
@@ -30,8 +31,9 @@ public:
     // The picture's place in a drawing area of width x height (at least 1x).
     static SDL_Rect fit_picture(int width, int height);
     // Where everything goes for what the player shows (and the timeline, when
-    // the pointer has shown it).
-    static OverlayLayout layout(int width, int height, const Player& player, bool timeline);
+    // the pointer has shown it, and a view of view_w x view_h, when one is).
+    static OverlayLayout layout(int width, int height, const Player& player, bool timeline, int view_w = 0,
+                                int view_h = 0);
     // The point of the timeline at x, 0 at its start and 1 at its end.
     static double timeline_fraction(int x, const SDL_Rect& bar);
     // The palette entry at (x, y) of the swatches, or -1.

@@ -163,9 +163,9 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--record", "show"}, "--record makes .mp4, .webm or .gif videos"},
         {{"--record", ".mp4"}, "--record makes .mp4, .webm or .gif videos"},
         {{"--record", "a.mp4", "--record", "b.mp4"}, "--record is given twice"},
-        {{"--frames", "d", "--record", "a.mp4"}, "--frames, --record and --bench cannot be used together"},
-        {{"--record", "a.mp4", "--frames", "d"}, "--frames, --record and --bench cannot be used together"},
-        {{"--bench", "--frames", "d"}, "--frames, --record and --bench cannot be used together"},
+        {{"--frames", "d", "--record", "a.mp4"}, "--frames, --record, --bench and --inside-at cannot be used together"},
+        {{"--record", "a.mp4", "--frames", "d"}, "--frames, --record, --bench and --inside-at cannot be used together"},
+        {{"--bench", "--frames", "d"}, "--frames, --record, --bench and --inside-at cannot be used together"},
         {{"--bench", "--bench"}, "--bench is given twice"},
         {{"--bench=1"}, "--bench takes no value"},
         {{"--bench", "--press-start-at", "5"}, "--bench plays the whole show"},
@@ -179,6 +179,13 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--record", "-"}, "--record writes a video file; it cannot go to the standard output ('-')"},
         {{"--record", "/dev/stdout"}, "--record writes a video file; it cannot go to the standard output"},
         {{"--record", "/dev/fd/1"}, "--record writes a video file; it cannot go to the standard output"},
+        {{"--inside-at", "3200"}, "--inside-at needs a PNG file name"},
+        {{"--inside-at", "x.png"}, "--inside-at needs a whole number, not 'x.png'"},
+        {{"--inside-at", "0", "a.png"}, "--inside-at must be from 1 to 4294967295, not 0"},
+        {{"--inside-at", "3200", "a.jpg"}, "--inside-at writes a .png picture, not 'a.jpg'"},
+        {{"--inside-at", "3200", "a.png", "--frames", "d"}, "--frames, --record, --bench and --inside-at cannot be used together"},
+        {{"--inside-at", "3200", "a.png", "--scale", "2"}, "--inside-at writes a picture"},
+        {{"--inside-at", "3200", "a.png", "--press-start-at", "2"}, "--inside-at shows the straight play"},
     };
     const std::string help = Host::usage_text();
     for (const auto& [args, reason] : cases) {
@@ -238,6 +245,21 @@ TEST(HostOptions, RangesTakeRefreshNumbersOrTimesAtSixtyAsecond) {
     EXPECT_EQ(p.options.range.last, Host::kLastRefreshNumber);
     EXPECT_FALSE(parse_options({"--frames", "d"}).options.range.given);
     EXPECT_TRUE(parse_options({"--frames", "d", "--overwrite"}).options.overwrite);
+}
+
+// --inside-at writes a refresh's picture and its views as one PNG, and says so.
+TEST(HostProgram, InsideAtWritesTheViewsOfARefresh) {
+    const std::string folder = temp_folder("nyra1-cli");
+    const uint32_t n = Host::built_in_timeline().chapter_start(Show::Stage::Flight) + 100;
+    const Outcome o = run({"--inside-at", std::to_string(n), folder + "/views.png"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("refresh " + std::to_string(n)), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("flight"), std::string::npos) << o.out;
+    EXPECT_TRUE(std::filesystem::exists(folder + "/views.png"));
+    const Outcome past = run({"--inside-at", "99999", folder + "/past.png"});
+    expect_one_line_error(past);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/past.png"));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(HostProgram, PressStartPastTheShowsEndIsSaid) {

@@ -24,6 +24,7 @@
 #include "host/png_file.h"
 #include "host/record_frontend.h"
 #include "host/show_runner.h"
+#include "host/inside/inside.h"
 #include "host/window_frontend.h"
 #include "support/host_support.h"
 #include "support/test_support.h"
@@ -552,4 +553,39 @@ TEST(HostWindow, ADisplayThatDoesNotAnswerIsSaidInOneLine) {
     EXPECT_NE(error.find(":197"), std::string::npos) << error;
     EXPECT_NE(error.find("--record show.mp4"), std::string::npos) << error;
     unsetenv("DISPLAY");
+}
+
+// V cycles the views of the stage on show, beside the picture where there
+// is room and never over the other overlays; the picture stays the stored one.
+TEST(HostWindow, ViewsCycleBesideThePicture) {
+    auto window = offscreen_window(-1, 3);
+    const uint32_t n = Host::built_in_timeline().chapter_start(Show::Stage::Flight) + 200;
+    window->viewer().seek(n - 1);
+    push_key(SDLK_p);
+    window->tick();
+    const int views = static_cast<int>(Host::Inside::views_for(Show::Stage::Flight).size());
+    for (int v = 1; v <= views + 1; ++v) {
+        push_key(SDLK_v);
+        window->tick();
+        EXPECT_EQ(window->player().view(), v % (views + 1));
+        expect_showing(*window, window->viewer().position());
+        const Host::OverlayLayout l = window->layout();
+        if (v <= views) {
+            EXPECT_GT(l.view.w, 0) << v;
+            EXPECT_FALSE(SDL_HasIntersection(&l.view, &l.picture)) << "beside at 960 x 720, view " << v;
+        }
+    }
+    // With the display and the inspector on, at every size with room for a
+    // picture beside a view, nothing covers anything.
+    Host::Player& p = player_with_overlays();
+    p.set_view_count(3);
+    if (p.view() == 0) p.perform(Host::Action::Views);
+    for (const auto& [w, h] : {std::pair{640, 480}, {960, 720}, {1280, 720}, {1920, 1080}}) {
+        const Host::OverlayLayout l = Host::WindowOverlays::layout(w, h, p, true, 320, 308);
+        const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        for (const SDL_Rect* a : {&l.view, &l.osd, &l.inspector, &l.timeline})
+            for (const SDL_Rect* b : {&l.osd, &l.inspector, &l.timeline})
+                if (a != b) EXPECT_FALSE(SDL_HasIntersection(a, b)) << size;
+        EXPECT_FALSE(SDL_HasIntersection(&l.view, &l.picture)) << size;
+    }
 }

@@ -51,6 +51,9 @@ uint32_t steps() { return static_cast<uint32_t>(scroller.steps); }
 Cue last_cue() { return Cue::None; }
 bool paused() { return false; }
 bool at_end() { return false; }
+Position position() { return {0, 0, 0}; }
+const uint8_t* font() { return nullptr; }
+const char* text() { return ""; }
 void reset() { scroller = FakeScroller{}; }
 StateBlock state_block() { return block_of(scroller.steps); }
 const char* check_state(const uint8_t*) { return nullptr; }

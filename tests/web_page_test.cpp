@@ -648,3 +648,32 @@ TEST_F(WebPage, PlaysOfflineAfterOneVisitAndInstallsAsAnApp) {
     expect_refresh(s, "offline", 300);
     expect_refresh(s, "offline seek", 360);
 }
+
+// V and the button cycle the views of the stage on show; the picture stays
+// the stored one, and the views go beside it.
+TEST_F(WebPage, ViewsCycleAndLeaveThePictureAlone) {
+    DRIVE(s, R"([
+      {"open": "?refresh=3300&pause", "viewport": [1920, 1080], "fakeClock": true},
+      {"sample": "none"},
+      {"key": "v"},                                         {"sample": "first"},
+      {"key": "v"},                                         {"sample": "second"},
+      {"click": "#views-button"},                           {"sample": "third"},
+      {"key": "v"},                                         {"sample": "off"},
+      {"key": "v"}, {"key": "PageDown"},                    {"sample": "next stage"},
+      {"key": "k"}, {"tick": 60, "frames": 1},              {"sample": "playing"}
+    ])");
+    const Host::Timeline& t = Host::built_in_timeline();
+    for (const char* name : {"none", "first", "second", "third", "off"}) expect_refresh(s, name, 3300);
+    EXPECT_FALSE(s.at("none").shown("view"));
+    EXPECT_FALSE(s.at("off").shown("view")) << "the flight's three views, then none";
+    for (const char* name : {"first", "second", "third"}) {
+        const Sample& v = s.at(name);
+        ASSERT_TRUE(v.shown("view")) << name << ": " << v.json;
+        EXPECT_EQ(v.box("viewSize")[0], 320) << name;
+        EXPECT_FALSE(overlap(v.box("view"), v.box("screen"))) << name << ": " << v.json;
+    }
+    EXPECT_NE(s.at("first").box("viewSize")[1], s.at("second").box("viewSize")[1]) << "the map, then the text";
+    EXPECT_TRUE(s.at("next stage").shown("view"));
+    expect_refresh(s, "next stage", t.chapter_start(Show::Stage::HandOver));
+    expect_pc_picture(s, "playing");
+}

@@ -9,15 +9,26 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "host/inside/inside.h"
 #include "host/player.h"
 #include "platform/host/display_controller.h"
 
 namespace {
 
 Host::Player* player = nullptr;
+Host::Inside::HistoryLearner* history = nullptr; // learned with the viewer's snapshots
 uint8_t rgba[320 * 240 * 4];
 std::string text; // the last string handed to the script
+Host::Inside::Image view;
+
+// The views of the stage on show, for the V key and the button.
+std::vector<Host::Inside::Kind> views() {
+    const std::vector<Host::Inside::Kind> kinds = Host::Inside::views_for(Host::Inside::shown_stage(player->viewer()));
+    player->set_view_count(static_cast<int>(kinds.size()));
+    return kinds;
+}
 
 std::string quoted(const std::string& s) {
     std::string out = "\"";
@@ -63,7 +74,10 @@ extern "C" {
 
 // Learns the show and stands at refresh 1, playing; the timeline as JSON.
 EMSCRIPTEN_KEEPALIVE const char* nyra1_open() {
-    if (!player) player = new Host::Player();
+    if (!player) {
+        player = new Host::Player();
+        history = new Host::Inside::HistoryLearner(player->viewer());
+    }
     text = describe(player->timeline());
     return text.c_str();
 }
@@ -71,11 +85,30 @@ EMSCRIPTEN_KEEPALIVE const char* nyra1_open() {
 // A key as the browser names it: the action's name ("" when unbound), done
 // by the player unless it is the page's own (fullscreen, screenshot).
 EMSCRIPTEN_KEEPALIVE const char* nyra1_key(const char* key, int shift, int alt, int repeat) {
+    views();
     return Host::info(player->press(key, shift != 0, alt != 0, repeat != 0)).name;
 }
 
 // A button's action by name; 0 when it is the page's own or unknown.
-EMSCRIPTEN_KEEPALIVE int nyra1_act(const char* name) { return player->perform(Host::action_named(name)) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int nyra1_act(const char* name) {
+    views();
+    return player->perform(Host::action_named(name)) ? 1 : 0;
+}
+
+// The view chosen at the refresh on show, as RGBA (nullptr: none), with the
+// picture's column under the pointer (-1: none); then its size.
+EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_view(int pointer_column) {
+    const std::vector<Host::Inside::Kind> kinds = views();
+    const int chosen = player->view();
+    if (chosen < 1 || chosen > static_cast<int>(kinds.size())) {
+        view = {};
+        return nullptr;
+    }
+    view = Host::Inside::render(kinds[chosen - 1], {player->viewer(), history->history(), pointer_column});
+    return view.rgba.data();
+}
+EMSCRIPTEN_KEEPALIVE int nyra1_view_width() { return view.width; }
+EMSCRIPTEN_KEEPALIVE int nyra1_view_height() { return view.height; }
 
 // Learns the show's snapshots for about `ms` milliseconds; 0 once all is learned.
 EMSCRIPTEN_KEEPALIVE int nyra1_learn(double ms) {
@@ -106,7 +139,7 @@ EMSCRIPTEN_KEEPALIVE const char* nyra1_state() {
            ",\"osd\":" + flag(p.osd_shown()) + ",\"inspector\":" + flag(p.inspector_shown()) +
            ",\"help\":" + flag(p.help_shown()) + ",\"status\":" + quoted(p.status_text()) +
            ",\"osdText\":" + quoted(osd) + ",\"learned\":" + std::to_string(p.learned()) +
-           ",\"learnedAll\":" + flag(p.learned_all()) + "}";
+           ",\"learnedAll\":" + flag(p.learned_all()) + ",\"view\":" + std::to_string(p.view()) + "}";
     return text.c_str();
 }
 

@@ -57,6 +57,8 @@ function sample() {
     screen: rect('screen'),
     controls: rect('controls'),
     osdBox: rect('osd'),
+    view: rect('view'),
+    viewSize: [$('view').width, $('view').height],
     inspector: rect('inspector'),
   };
 }
