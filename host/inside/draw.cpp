@@ -7,30 +7,6 @@
 
 namespace Host::Inside {
 
-Rgb cue_colour(Cue c) {
-    switch (c) {
-    case Cue::FadeIn: return {80, 220, 90};
-    case Cue::FadeOut: return {240, 150, 40};
-    case Cue::Rewind: return {80, 150, 255};
-    case Cue::Pause: return {240, 230, 60};
-    case Cue::End: return {240, 60, 60};
-    case Cue::None: break;
-    }
-    return {160, 160, 160};
-}
-
-const char* cue_name(Cue c) {
-    switch (c) {
-    case Cue::FadeIn: return "fade in";
-    case Cue::FadeOut: return "fade out";
-    case Cue::Rewind: return "rewind";
-    case Cue::Pause: return "pause";
-    case Cue::End: return "end";
-    case Cue::None: break;
-    }
-    return "none";
-}
-
 Canvas::Canvas(int width, int height, Rgb background) {
     image_.width = width;
     image_.height = height;

@@ -6,15 +6,15 @@
 #include <string>
 
 #include "host/inside/inside.h"
+#include "host/player.h"
 #include "text/cue.h"
 
 namespace Host::Inside {
 
-struct Rgb {
-    uint8_t r;
-    uint8_t g;
-    uint8_t b;
-};
+// The player's colours and names of the cues, as on the viewer's timeline.
+using Host::Rgb;
+using Host::cue_colour;
+using Host::cue_name;
 
 namespace Colours {
 inline constexpr Rgb kBackground = {18, 18, 26};
@@ -28,10 +28,6 @@ inline constexpr Rgb kCool = {110, 200, 255};
 inline constexpr Rgb kWhite = {255, 255, 255};
 inline constexpr Rgb kBlack = {0, 0, 0};
 } // namespace Colours
-
-// The same colours as the viewer's timeline gives the cues.
-Rgb cue_colour(Cue c);
-const char* cue_name(Cue c);
 
 class Canvas {
 public:
