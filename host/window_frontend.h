@@ -1,8 +1,9 @@
 // The window: the player (host/player.h) in an SDL window. It turns keys,
-// the pointer and a gamepad's Start into the player's actions, paces the
-// play at 60 refreshes a second, and draws the picture integer-scaled with
-// the overlays the player has switched on (host/window_overlays.h). Paused,
-// it waits for events and draws only when something has changed.
+// the pointer and a gamepad's Start into the player's actions, plays at the
+// refresh clock's pace (host/window_display.h), and draws the picture
+// integer-scaled with the view and overlays the player has switched on
+// (host/window_overlays.h). Paused, it waits for events and draws only when
+// something has changed.
 #pragma once
 #include <SDL.h>
 
@@ -16,6 +17,7 @@
 #include "host/inside/inside.h"
 #include "host/player.h"
 #include "host/show_runner.h"
+#include "host/window_display.h"
 #include "host/window_overlays.h"
 
 namespace Host {
@@ -55,34 +57,25 @@ public:
     Viewer& viewer() { return player().viewer(); }
     bool fullscreen() const;
     bool timeline_shown() const;
-    bool vsync() const { return vsync_; }
+    bool vsync() const { return clock_.vsync(); }
     // The pictures drawn so far (a paused window draws only on a change).
     uint64_t draws() const { return draws_; }
     // Where everything is in the window now.
     OverlayLayout layout() const;
 
-    // Whether a display is there to open a window on (SDL_VIDEODRIVER, when
-    // set, is left to SDL to judge).
-    static bool display_available();
-
-    static constexpr std::chrono::nanoseconds kPeriod{1'000'000'000 / kRefreshRate};
     static constexpr std::chrono::milliseconds kIdleWait{500};
     // Learning the show's snapshots takes what is left of a display period
     // after the picture, up to this much, and slices of this much while paused.
     static constexpr std::chrono::milliseconds kLearnSlice{6};
 
-    // The timing line of --timing for the given display periods, in seconds.
-    static std::string timing_line(const std::vector<double>& periods, bool vsync);
-
 private:
-    using Clock = std::chrono::steady_clock;
+    using Clock = RefreshClock::Clock;
 
     void pump_events(bool idle);
     void key(const SDL_KeyboardEvent& e);
     void pointer(int x, int y, bool pressed);
     bool needs_drawing() const;
     void draw();
-    void wait_for_next_period();
     void learn_until(Clock::time_point deadline);
     void toggle_fullscreen();
     void screenshot(const uint8_t* rgb, int width, int height);
@@ -90,18 +83,15 @@ private:
     Inside::Image view_image() const;
 
     Settings settings_;
+    // Declared first, gone last: the window outlives what draws in it.
+    SdlWindow sdl_;
+    RefreshClock clock_{false};
+    std::unique_ptr<WindowOverlays> overlays_;
     std::unique_ptr<Player> player_;
     // The whole show's history, learned with the viewer's snapshots, for the
     // views of the scroll text and the palettes.
     std::unique_ptr<Inside::HistoryLearner> history_;
-    SDL_Texture* view_texture_ = nullptr;
-    int view_w_ = 0, view_h_ = 0; // the size of the view drawn last
-    SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
-    std::unique_ptr<WindowOverlays> overlays_;
     std::vector<SDL_GameController*> controllers_;
-    bool sdl_started_ = false;
 
     std::vector<uint8_t> rgb_; // the refresh on show, 320 x 240 x R, G, B
     bool closing_ = false;
@@ -116,13 +106,6 @@ private:
     uint32_t drawn_learned_ = 0; // how far learning had come, shown on the timeline
     bool dirty_ = true;
     uint64_t draws_ = 0;
-
-    bool vsync_ = false;
-    int quick_presents_ = 0;
-    bool clock_started_ = false;
-    Clock::time_point next_tick_;
-    Clock::time_point last_present_;
-    std::vector<double> periods_; // seconds between the presents, while playing
 };
 
 } // namespace Host

@@ -206,7 +206,29 @@ void WindowOverlays::panel(const SDL_Rect& r, int unit) {
     SDL_RenderFillRects(renderer_, edges, 4);
 }
 
+WindowOverlays::~WindowOverlays() {
+    if (view_) SDL_DestroyTexture(view_);
+}
+
+void WindowOverlays::set_view(int width, int height, const uint8_t* rgba) {
+    view_shown_ = width > 0;
+    if (!view_shown_) return;
+    if (!view_ || width != view_w_ || height != view_h_) {
+        if (view_) SDL_DestroyTexture(view_);
+        view_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STREAMING, width, height);
+        if (!view_) {
+            view_shown_ = false;
+            return;
+        }
+        SDL_SetTextureScaleMode(view_, SDL_ScaleModeNearest);
+        view_w_ = width;
+        view_h_ = height;
+    }
+    SDL_UpdateTexture(view_, nullptr, rgba, width * 4);
+}
+
 void WindowOverlays::draw(const OverlayLayout& l, const Player& player, int mouse_x, int mouse_y) {
+    if (view_shown_ && l.view.w) SDL_RenderCopy(renderer_, view_, nullptr, &l.view);
     if (l.help.w) draw_help(l);
     if (l.osd.w) draw_osd(l, player);
     if (l.inspector.w) draw_inspector(l, player, mouse_x, mouse_y);

@@ -5,6 +5,7 @@
 #pragma once
 #include <SDL.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,16 @@ public:
     static int entry_at(int x, int y, const SDL_Rect& swatches);
 
     explicit WindowOverlays(SDL_Renderer* renderer) : renderer_(renderer) {}
-    // Draws the overlays of a layout; (mouse_x, mouse_y) points at a swatch.
+    ~WindowOverlays();
+    WindowOverlays(const WindowOverlays&) = delete;
+    WindowOverlays& operator=(const WindowOverlays&) = delete;
+    // The view to draw beside the picture: width x height R, G, B, A (a width
+    // of 0: none). Its size stays for layout until another view is set.
+    void set_view(int width, int height, const uint8_t* rgba);
+    int view_width() const { return view_w_; }
+    int view_height() const { return view_h_; }
+    // Draws the view and the overlays of a layout; (mouse_x, mouse_y) points
+    // at a swatch.
     void draw(const OverlayLayout& l, const Player& player, int mouse_x, int mouse_y);
 
 private:
@@ -52,6 +62,9 @@ private:
     void draw_help(const OverlayLayout& l);
 
     SDL_Renderer* renderer_;
+    SDL_Texture* view_ = nullptr;
+    int view_w_ = 0, view_h_ = 0;
+    bool view_shown_ = false;
 };
 
 } // namespace Host

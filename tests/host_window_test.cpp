@@ -448,20 +448,20 @@ TEST(HostWindow, SixtyRefreshesASecondWithoutABusyCore) {
 TEST(HostWindow, TimingLineGivesMeanPercentileAndLateRefreshes) {
     std::vector<double> periods(99, 1.0 / 60);
     periods.push_back(3.0 / 60); // one refresh two periods late
-    const std::string line = WindowFrontend::timing_line(periods, false);
+    const std::string line = Host::RefreshClock::timing_line(periods, false);
     EXPECT_NE(line.find("101 refreshes"), std::string::npos) << line;
     EXPECT_NE(line.find("mean 17.00 ms"), std::string::npos) << line;
     EXPECT_NE(line.find("99th percentile 16.67 ms"), std::string::npos) << line;
     EXPECT_NE(line.find("1 late"), std::string::npos) << line;
     EXPECT_NE(line.find("own 60 Hz clock"), std::string::npos) << line;
-    EXPECT_NE(WindowFrontend::timing_line(periods, true).find("vertical sync"), std::string::npos);
+    EXPECT_NE(Host::RefreshClock::timing_line(periods, true).find("vertical sync"), std::string::npos);
 }
 
 TEST(HostWindow, NoDisplayIsSaidInOneLine) {
     unsetenv("SDL_VIDEODRIVER");
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
-    EXPECT_FALSE(WindowFrontend::display_available());
+    EXPECT_FALSE(Host::display_available());
     WindowFrontend window({3, false, -1, -1});
     std::string error;
     EXPECT_FALSE(window.open(error));
