@@ -3,6 +3,8 @@
 # ffmpeg.
 #   cmake -DCORE=nyra1_libretro.so -DNM=nm -DREADELF=readelf [-DRUNTIME=c] -P exports.cmake
 # RUNTIME=c: the core carries its C++ runtime and needs libc alone.
+include(${CMAKE_CURRENT_LIST_DIR}/../packaging/common.cmake)
+
 set(entry_points retro_set_environment retro_set_video_refresh retro_set_audio_sample
     retro_set_audio_sample_batch retro_set_input_poll retro_set_input_state retro_init retro_deinit
     retro_api_version retro_get_system_info retro_get_system_av_info retro_set_controller_port_device
@@ -16,15 +18,7 @@ if(NOT rc EQUAL 0)
 endif()
 string(REGEX MATCHALL "[^ \n]+\n" symbols "${out}")
 list(TRANSFORM symbols STRIP)
-list(SORT symbols)
-list(SORT entry_points)
-if(NOT symbols STREQUAL entry_points)
-  set(extra ${symbols})
-  list(REMOVE_ITEM extra ${entry_points})
-  set(missing ${entry_points})
-  list(REMOVE_ITEM missing ${symbols})
-  message(FATAL_ERROR "${CORE} must export the libretro entry points alone: missing [${missing}], extra [${extra}]")
-endif()
+expect_same_names("${CORE} must export the libretro entry points alone" "${entry_points}" "${symbols}")
 
 execute_process(COMMAND ${READELF} -d ${CORE} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
