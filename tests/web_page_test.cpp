@@ -398,7 +398,7 @@ TEST_F(WebPage, StartEndsTheShowAndPlayAgainRestartsInPlace) {
       {"key": "End"},                                       {"sample": "end"},
       {"click": "#again"},                                  {"key": "k"}, {"sample": "again from end"},
       {"open": "?refresh=5000&pause", "viewport": [390, 844], "phone": true},
-      {"tap": "#screen"},
+      {"slowTap": "#screen"},
       {"waitFor": "document.getElementById('again').style.display === 'block'"}, {"sample": "tapped"}
     ])");
     // START from refresh 2000 on ends the show as the PC's run with START
@@ -412,17 +412,20 @@ TEST_F(WebPage, StartEndsTheShowAndPlayAgainRestartsInPlace) {
         << s.at("stopped").json;
     EXPECT_EQ(s.at("stopped step").refresh(), last);
 
-    // Play again: from refresh 1, playing, in the same page.
+    // Play again: from refresh 1, playing, in the same page. (It plays on
+    // while the driver takes its sample: a few seconds on a busy machine.)
     EXPECT_FALSE(s.at("again").flag("again"));
     EXPECT_FALSE(s.at("again").flag("paused"));
-    EXPECT_LT(s.at("again").refresh(), 30u);
+    EXPECT_LT(s.at("again").refresh(), 300u);
     const uint32_t played = expect_pc_picture(s, "played");
     EXPECT_GT(played, 40u);
     EXPECT_TRUE(s.at("played").flag("paused"));
     EXPECT_TRUE(s.at("end").flag("again"));
-    EXPECT_LT(expect_pc_picture(s, "again from end"), 30u);
+    EXPECT_LT(expect_pc_picture(s, "again from end"), 300u);
 
     const PcPlay tapped(5000);
+    // Play again comes up under the finger that tapped; the tap's own click
+    // does not press it.
     EXPECT_EQ(s.at("tapped").refresh(), tapped.crcs.size()) << "a tap on the picture is START";
     EXPECT_EQ(s.at("tapped").text("crc"), hex8(tapped.crcs.back()));
 }

@@ -84,7 +84,15 @@ async function newPage(browser, s) {
   const context = await browser.newContext({ viewport: { width, height }, deviceScaleFactor: s.phone ? 3 : 1,
                                              isMobile: !!s.phone, hasTouch: !!s.phone });
   const page = await context.newPage();
-  return { context, page, initScript: (text) => page.addInitScript(text), tap: (x, y) => page.touchscreen.tap(x, y) };
+  // A tap whose finger stays down while the page draws what its touch did.
+  const slowTap = async (x, y, settle) => {
+    const cdp = await context.newCDPSession(page);
+    await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x, y }] });
+    await settle();
+    await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  };
+  return { context, page, initScript: (text) => page.addInitScript(text), tap: (x, y) => page.touchscreen.tap(x, y),
+           slowTap };
 }
 
 // Waits until fn (a function or an expression) is true in the page.
@@ -93,7 +101,7 @@ function waitFor(page, fn, options) {
 }
 
 async function run(browser) {
-  let context = null, page = null, fake = false, tap = null;
+  let context = null, page = null, fake = false, tap = null, slowTap = null;
   // Lets the page draw what the last event did: two animation frames.
   const settle = () => fake ? page.evaluate(() => window.nyraTick(60, 2))
                             : page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
@@ -102,7 +110,7 @@ async function run(browser) {
       // {open: "?query", viewport: [w, h], phone: true, fakeClock: true}
       if (context) await context.close();
       const opened = await newPage(browser, s);
-      ({ context, page, tap } = opened);
+      ({ context, page, tap, slowTap } = opened);
       fake = !!s.fakeClock;
       if (fake) await opened.initScript(FAKE_CLOCK);
       page.on('pageerror', (e) => { console.error('page error: ' + e.message); process.exitCode = 1; });
@@ -114,6 +122,11 @@ async function run(browser) {
       }, { timeout: 30000, polling: 50 });
     } else if (s.key) {
       for (let i = 0; i < (s.times || 1); i++) await page.keyboard.press(s.key);
+      await settle();
+    } else if (s.slowTap) {
+      // {slowTap: selector}: touch, two animation frames, let go (Chromium)
+      const [x, y] = await point(page, { on: s.slowTap });
+      await slowTap(x, y, settle);
       await settle();
     } else if (s.click || s.tap || s.hover) {
       // {click|tap|hover: selector, at: [fx, fy]}, at a fraction of its box
@@ -138,7 +151,13 @@ async function run(browser) {
       // {tick: hz, frames: n}: n animation frames of a screen of that rate
       await page.evaluate(([hz, n]) => window.nyraTick(hz, n), [s.tick, s.frames]);
     } else if (s.waitFor) {
-      await waitFor(page, s.waitFor, { timeout: s.timeout || 15000, polling: 20 });
+      try {
+        await waitFor(page, s.waitFor, { timeout: s.timeout || 15000, polling: 20 });
+      } catch (e) {
+        // Which wait, and where the page stood when it gave up.
+        const got = await page.evaluate(sample).catch(() => ({}));
+        throw new Error(`waiting for ${s.waitFor}: ${e.message}\nthe page: ${JSON.stringify(got)}`);
+      }
     } else if (s.offline !== undefined) {
       // {offline: true}: the network gone (or back), for the page's worker
       await (firefox ? page.setOfflineMode(s.offline) : context.setOffline(s.offline));
