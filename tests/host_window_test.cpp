@@ -558,12 +558,16 @@ TEST(HostWindow, ADisplayThatDoesNotAnswerIsSaidInOneLine) {
 // V cycles the views of the stage on show, beside the picture where there
 // is room and never over the other overlays; the picture stays the stored one.
 TEST(HostWindow, ViewsCycleBesideThePicture) {
-    auto window = offscreen_window(-1, 3);
+    const std::string folder = temp_folder("nyra1-window");
+    const fs::path back = fs::current_path();
+    fs::current_path(folder);
     const uint32_t n = Host::built_in_timeline().chapter_start(Show::Stage::Flight) + 200;
+    auto window = offscreen_window(-1, 3, n);
     window->viewer().seek(n - 1);
     push_key(SDLK_p);
     window->tick();
-    const int views = static_cast<int>(Host::Inside::views_for(Show::Stage::Flight).size());
+    const std::vector<Host::Inside::Kind> kinds = Host::Inside::views_for(Show::Stage::Flight);
+    const int views = static_cast<int>(kinds.size());
     for (int v = 1; v <= views + 1; ++v) {
         push_key(SDLK_v);
         window->tick();
@@ -575,6 +579,29 @@ TEST(HostWindow, ViewsCycleBesideThePicture) {
             EXPECT_FALSE(SDL_HasIntersection(&l.view, &l.picture)) << "beside at 960 x 720, view " << v;
         }
     }
+    // The flight's map, one step on: the window as shown has the view where
+    // the layout puts it, every pixel of it.
+    push_key(SDLK_v);
+    push_key(SDLK_PERIOD);
+    window->tick();
+    ASSERT_EQ(window->viewer().position(), n);
+    const Host::OverlayLayout l = window->layout();
+    const Host::Inside::Image view = Host::Inside::render(kinds[0], {window->viewer()});
+    fs::current_path(back);
+    const std::vector<std::string> shots = pngs_in(folder);
+    ASSERT_EQ(shots.size(), 1u);
+    Host::PngPicture shot;
+    std::string error;
+    ASSERT_TRUE(Host::read_png(shots[0], shot, error)) << error;
+    ASSERT_GT(l.view.w, 0);
+    ASSERT_LE(l.view.x + l.view.w, shot.width);
+    for (int y = 0; y < l.view.h; ++y)
+        for (int x = 0; x < l.view.w; ++x) {
+            const uint8_t* drawn = &shot.pixels[((l.view.y + y) * shot.width + l.view.x + x) * 3];
+            const uint8_t* want = &view.rgba[((y * view.height / l.view.h) * view.width + x * view.width / l.view.w) * 4];
+            ASSERT_TRUE(drawn[0] == want[0] && drawn[1] == want[1] && drawn[2] == want[2]) << x << ", " << y;
+        }
+    fs::remove_all(folder);
     // With the display and the inspector on, at every size with room for a
     // picture beside a view, nothing covers anything.
     Host::Player& p = player_with_overlays();
