@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the browser page with Debian's emscripten into build-web/page/ (or
-# the folder given): index.html, index.js, index.wasm and icon.png, nothing
-# fetched from elsewhere. Serve that folder with any static file server, e.g.
+# the folder given): index.html, index.js, index.wasm, the app's manifest,
+# its icons and the service worker that keeps them offline, nothing fetched
+# from elsewhere. Serve that folder with any static file server, e.g.
 # python3 -m http.server -d build-web/page 8000
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
