@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "host/png_file.h"
+#include "host/temporary_file.h"
 
 namespace fs = std::filesystem;
 
@@ -79,16 +80,11 @@ bool FramesFrontend::prepare(std::string& error) {
     // a frame name only ever holds a complete picture, and a link of that
     // name is replaced rather than followed.
     std::string temporary = (fs::path(folder_) / ".nyra1-frame-XXXXXX").string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
+    if (!create_temporary(temporary)) {
         error = "cannot write in " + folder_ + ": " + std::strerror(errno);
         finish();
         return false;
     }
-    ::close(fd);
-    const mode_t mask = umask(0);
-    umask(mask);
-    chmod(temporary.c_str(), 0666 & ~mask);
     temporary_ = temporary;
     return true;
 }

@@ -1,13 +1,12 @@
 #include "host/record_frontend.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+
+#include "host/temporary_file.h"
 
 namespace fs = std::filesystem;
 
@@ -252,17 +251,11 @@ bool RecordFrontend::prepare(std::string& error) {
     target_ = target.string();
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
+    if (!create_temporary(temporary)) {
         error = "cannot write " + (target_ == file_ ? file_ : file_ + " (a link to " + target_ + ")") + ": " +
                 std::strerror(errno);
         return false;
     }
-    // The finished video gets the usual permissions, not mkstemp's 0600.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    ::close(fd);
     temporary_ = temporary;
     frame_.resize(video_frame_size(format_, scale_));
     return true;

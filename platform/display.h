@@ -5,6 +5,7 @@
 #pragma once
 #include <stdint.h>
 
+#include "platform/hardware.h"
 #include "platform/state.h"
 
 namespace Display {
@@ -16,7 +17,7 @@ inline constexpr int32_t kHeight = 240;
 inline constexpr int32_t kCanvasPitch = 512;
 inline constexpr uint32_t kCanvasSize = kHeight * kCanvasPitch;
 inline constexpr uint32_t kFrameBufferSize = kWidth * kHeight;
-inline constexpr uint32_t kFrameBuffer0 = 0x3000000; // physical addresses
+inline constexpr uint32_t kFrameBuffer0 = HardwareAccess::kVideoPhysical; // physical addresses
 inline constexpr uint32_t kFrameBuffer1 = kFrameBuffer0 + kFrameBufferSize;
 
 // One frame as an effect asks for it. Every frame follows the same order:

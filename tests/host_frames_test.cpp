@@ -2,6 +2,7 @@
 // back and compared with what the display controller model handed over.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -121,6 +122,10 @@ TEST(HostFrames, ShortRunWritesEveryRefreshIncludingTheFinal) {
     std::set<std::string> expected;
     for (size_t n = 1; n <= kept.size(); ++n) expected.insert(Host::FramesFrontend::frame_name(n));
     EXPECT_EQ(names_in(folder), expected);
+    // The permissions of any new file here, not those of a temporary file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(static_cast<mode_t>(fs::status(folder + "/00001.png").permissions()), 0666 & ~mask);
 
     for (size_t n = 1; n <= kept.size(); ++n) {
         Host::PngPicture picture;
