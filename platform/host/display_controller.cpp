@@ -57,7 +57,8 @@ const uint8_t* shown_picture() {
     return composed;
 }
 
-void hand_over(bool final) {
+// One refresh more, given to the frontend.
+void deliver_refresh(bool final) {
     ++state.refresh_count;
     if (!frontend) return;
     frontend->refresh({shown_picture(), state.palette_rgb, state.refresh_count, final});
@@ -74,7 +75,7 @@ uint16_t sync_status() {
         return display_level;
     }
     state.in_sync = true;
-    hand_over(false);
+    deliver_refresh(false);
     return display_level ^ kSyncStatusBit;
 }
 
@@ -141,7 +142,7 @@ void close() { state.closed = true; }
 void exec_menu() {
     if (state.end_state != Ending::Running) return;
     state.end_state = state.closed ? Ending::Completed : Ending::StoppedByStart;
-    hand_over(true);
+    deliver_refresh(true);
 }
 
 Ending ending() { return state.end_state; }
