@@ -40,11 +40,6 @@ void Canvas::rect(int x, int y, int w, int h, Rgb c) {
         for (int i = x; i < x + w; ++i) pixel(i, j, c);
 }
 
-void Canvas::blend_rect(int x, int y, int w, int h, Rgb c, int alpha) {
-    for (int j = y; j < y + h; ++j)
-        for (int i = x; i < x + w; ++i) blend(i, j, c, alpha);
-}
-
 void Canvas::frame(int x, int y, int w, int h, Rgb c) {
     hline(x, x + w - 1, y, c);
     hline(x, x + w - 1, y + h - 1, c);

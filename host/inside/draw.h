@@ -41,7 +41,6 @@ public:
     // c over the pixel with weight alpha / 256.
     void blend(int x, int y, Rgb c, int alpha);
     void rect(int x, int y, int w, int h, Rgb c);
-    void blend_rect(int x, int y, int w, int h, Rgb c, int alpha);
     void frame(int x, int y, int w, int h, Rgb c);
     void hline(int x0, int x1, int y, Rgb c);
     void vline(int x, int y0, int y1, Rgb c);
