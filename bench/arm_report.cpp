@@ -19,7 +19,7 @@
 
 #include "bench/event_log.h"
 #include "bench/qemu/cycle_costs.h"
-#include "host/bench_mode.h"
+#include "host/program/bench_mode.h"
 
 namespace {
 

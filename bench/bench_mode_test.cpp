@@ -2,9 +2,9 @@
 
 #include <sstream>
 
-#include "host/bench_mode.h"
-#include "host/options.h"
-#include "host/viewer.h"
+#include "host/program/bench_mode.h"
+#include "host/program/options.h"
+#include "host/viewer/viewer.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // whole play.
 #include <benchmark/benchmark.h>
 
-#include "host/inside/inside.h"
-#include "host/viewer.h"
+#include "host/viewer/inside/inside.h"
+#include "host/viewer/viewer.h"
 
 namespace {
 

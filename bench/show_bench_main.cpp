@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "host/bench_mode.h"
+#include "host/program/bench_mode.h"
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 1;

@@ -8,8 +8,8 @@
 
 #include <random>
 
-#include "host/save_state.h"
-#include "host/viewer.h"
+#include "host/viewer/save_state.h"
+#include "host/viewer/viewer.h"
 
 namespace {
 

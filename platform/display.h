@@ -14,6 +14,9 @@ namespace Display {
 // 320: drawing may run past either edge of the screen into them.
 inline constexpr int32_t kWidth = 320;
 inline constexpr int32_t kHeight = 240;
+// Vertical syncs a second: the handheld's display rate, and so the show's
+// time, 60 refreshes a second everywhere it plays.
+inline constexpr int32_t kRefreshRate = 60;
 inline constexpr int32_t kCanvasPitch = 512;
 inline constexpr uint32_t kCanvasSize = kHeight * kCanvasPitch;
 inline constexpr uint32_t kFrameBufferSize = kWidth * kHeight;

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "host/options.h"
-#include "host/program.h"
-#include "host/progress.h"
-#include "host/screenshot.h"
-#include "host/show_runner.h"
-#include "host/viewer.h"
+#include "host/program/options.h"
+#include "host/program/program.h"
+#include "host/program/progress.h"
+#include "host/output/screenshot.h"
+#include "host/viewer/show_runner.h"
+#include "host/viewer/viewer.h"
 #include "platform/host/display_controller.h"
 #include "support/host_support.h"
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "host/frames_frontend.h"
-#include "host/png_file.h"
-#include "host/program.h"
-#include "host/show_runner.h"
-#include "host/timeline.h"
+#include "host/program/frames_frontend.h"
+#include "host/output/png_file.h"
+#include "host/program/program.h"
+#include "host/viewer/show_runner.h"
+#include "host/viewer/timeline.h"
 #include "support/host_support.h"
 #include "support/test_support.h"
 

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "host/ffmpeg.h"
-#include "host/program.h"
-#include "host/record_frontend.h"
-#include "host/show_runner.h"
-#include "host/timeline.h"
+#include "host/output/ffmpeg.h"
+#include "host/program/program.h"
+#include "host/program/record_frontend.h"
+#include "host/viewer/show_runner.h"
+#include "host/viewer/timeline.h"
 #include "support/host_support.h"
 #include "support/test_support.h"
 

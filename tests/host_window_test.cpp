@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "host/ffmpeg.h"
-#include "host/png_file.h"
-#include "host/record_frontend.h"
-#include "host/show_runner.h"
-#include "host/inside/inside.h"
-#include "host/window_frontend.h"
+#include "host/output/ffmpeg.h"
+#include "host/output/png_file.h"
+#include "host/program/record_frontend.h"
+#include "host/viewer/show_runner.h"
+#include "host/viewer/inside/inside.h"
+#include "host/window/window_frontend.h"
 #include "support/host_support.h"
 #include "support/test_support.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "host/png_file.h"
+#include "host/output/png_file.h"
 #include "support/host_support.h"
 #include "tools/logo/logo_encoder.h"
 

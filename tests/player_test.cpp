@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "host/player.h"
+#include "host/viewer/player.h"
 #include "support/test_support.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "host/save_state.h"
-#include "host/show_runner.h"
-#include "host/timeline.h"
+#include "host/viewer/save_state.h"
+#include "host/viewer/show_runner.h"
+#include "host/viewer/timeline.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 #include "support/test_support.h"

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "host/crc32.h"
-#include "host/save_state.h"
-#include "host/viewer.h"
+#include "host/viewer/crc32.h"
+#include "host/viewer/save_state.h"
+#include "host/viewer/viewer.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/viewer.h"
+#include "host/viewer/viewer.h"
 #include "support/test_support.h"
 
 namespace {

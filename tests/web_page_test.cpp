@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "host/png_file.h"
-#include "host/show_runner.h"
-#include "host/viewer.h"
+#include "host/output/png_file.h"
+#include "host/viewer/show_runner.h"
+#include "host/viewer/viewer.h"
 #include "support/test_support.h"
 
 namespace {

@@ -6,14 +6,14 @@
 // read whenever the show polls it. When the show has ended, by START or by
 // its own end, the core asks the frontend to shut down; until it does, every
 // further retro_run shows the last picture again. States are the project's
-// portable ones (host/save_state.h), of one size for the whole run.
+// portable ones (host/viewer/save_state.h), of one size for the whole run.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "host/libretro/libretro_api.h"
-#include "host/save_state.h"
+#include "host/viewer/save_state.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 

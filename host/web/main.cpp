@@ -1,4 +1,4 @@
-// The browser page's side of the show: the player (host/player.h) behind a
+// The browser page's side of the show: the player (host/viewer/player.h) behind a
 // few plain calls. The page's script keeps the page itself (the canvas, the
 // layout, the pointer, the pacing from animation frames) and asks the
 // player for everything else: what a key or a button does, how far a
@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "host/inside/inside.h"
-#include "host/player.h"
+#include "host/viewer/inside/inside.h"
+#include "host/viewer/player.h"
 #include "platform/host/display_controller.h"
 
 namespace {
 
 Host::Player* player = nullptr;
 Host::Inside::HistoryLearner* history = nullptr; // learned with the viewer's snapshots
-uint8_t rgba[320 * 240 * 4];
+uint8_t rgba[Display::kWidth * Display::kHeight * 4];
 std::string text; // the last string handed to the script
 Host::Inside::Image view;
 
@@ -149,7 +149,7 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_palette() { return player->viewer().rg
 EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_rgba() {
     const uint8_t* pixels = player->viewer().pixels();
     const uint8_t* rgb = player->viewer().rgb();
-    for (int i = 0; i < 320 * 240; ++i) {
+    for (int i = 0; i < Display::kWidth * Display::kHeight; ++i) {
         const uint8_t* c = rgb + 3 * pixels[i];
         rgba[4 * i] = c[0];
         rgba[4 * i + 1] = c[1];

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "host/crc32.h"
-#include "host/save_state.h"
+#include "host/viewer/crc32.h"
+#include "host/viewer/save_state.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "host/program.h"
+#include "host/program/program.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 
 #include "data/logo.h"
 #include "data/run_length_image.h"
-#include "host/png_file.h"
+#include "host/output/png_file.h"
 
 namespace {
 

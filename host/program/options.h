@@ -1,0 +1,58 @@
+// The command line of the PC program.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/viewer/show_runner.h"
+
+namespace Host {
+
+enum class Mode { Window, Frames, Record, Bench, Inside, Help, Version };
+
+// How much a lossy video may give up for a smaller file (GIF is always exact).
+enum class Quality { Small, Good, High };
+
+struct Options {
+    Mode mode = Mode::Window;
+    std::string output;       // the folder for --frames, the file for --record and --inside-at
+    uint32_t inside_at = 0;   // --inside-at: the refresh whose views are written
+    long press_start_at = -1; // -1: START is never held by the program itself
+    int scale = 3;            // pixels per show pixel: 3 in the window, 2 in a video
+    bool fullscreen = false;
+    long screenshot_at = -1;  // save the window as shown at this refresh
+    bool overwrite = false;   // --frames may replace files of the names it writes
+    RefreshRange range;
+    std::string from_text, to_text; // as given, for messages
+    Quality quality = Quality::Good;
+    int rounds = 1;           // --bench: plays of the whole show
+    bool timing = false;      // window: how evenly the refreshes came, at the end
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error; // one line, without the program name; empty when fine
+    bool ok() const { return error.empty(); }
+};
+
+inline constexpr int kMinScale = 1;
+inline constexpr int kMaxScale = 16;
+inline constexpr int kWindowScale = 3;
+inline constexpr int kRecordScale = 2;
+inline constexpr int kMaxRounds = 100;
+
+// Every option the parser knows, as written on the command line.
+const std::vector<std::string>& option_names();
+
+// Reads the arguments that follow the program name. Never throws.
+ParsedOptions parse_options(const std::vector<std::string>& args);
+
+// A refresh number (1 or more) or a time m:ss or m:ss.ff at 60 refreshes a
+// second. A start time names the refresh on display at that moment, an end
+// time the last refresh that begins before it. False with a reason.
+bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, std::string& reason);
+
+std::string usage_text();
+std::string version_text();
+
+} // namespace Host

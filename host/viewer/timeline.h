@@ -1,0 +1,61 @@
+// What is known of the show before it is watched: its length, its stages
+// (chapters), the refreshes at which the scroll text's cues fired, and where
+// it polls START. The build plays the show once (make_timeline) and compiles
+// its timeline into the programs, so that none of them has to play the show
+// first to know it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/display.h"
+#include "show/show.h"
+#include "text/cue.h"
+
+namespace Host {
+
+// Time in the show: Display::kRefreshRate refreshes a second; refresh n is
+// on display from (n - 1) / 60 s on.
+// m:ss.ff of refresh n: refresh 1 at 0:00.00.
+std::string time_text(uint32_t refresh);
+
+const char* stage_name(Show::Stage s);
+
+struct Timeline {
+    struct Chapter {
+        Show::Stage stage;
+        uint32_t first; // its first refresh
+    };
+    struct Mark {
+        uint32_t refresh; // the refresh whose frame the cue fired in
+        Cue cue;
+    };
+
+    uint32_t refreshes = 0; // the whole show, its final refresh included
+    std::vector<Chapter> chapters;
+    std::vector<Mark> cues;
+    // Refreshes handed over at each START poll, ascending, each once.
+    std::vector<uint32_t> polls;
+
+    // The chapter that refresh n belongs to (the final refresh: Ended).
+    const Chapter& chapter_at(uint32_t n) const;
+    // The first refresh of a stage and its number of refreshes (0, 0: the
+    // show never reaches it).
+    uint32_t chapter_start(Show::Stage s) const;
+    uint32_t chapter_length(Show::Stage s) const;
+    // The refreshes of a play with START held from the poll after refresh k.
+    uint32_t refreshes_with_start_at(long k) const;
+    // The timeline of that play: cut short where START ends it, its last
+    // refresh the final one.
+    Timeline with_start_at(long k) const;
+};
+
+// Plays the show once from a fresh start in virtual time and notes its
+// timeline (make_timeline does, at build time; about a quarter of a second).
+Timeline learn_timeline();
+
+// The timeline of the show this program was built with (made by
+// make_timeline): known without playing the show.
+const Timeline& built_in_timeline();
+
+} // namespace Host
