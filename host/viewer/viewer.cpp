@@ -17,15 +17,15 @@ uint32_t Viewer::refresh_cost(Show::Stage stage) {
     case Show::Stage::Ended:
         return 0;
     case Show::Stage::Title:
-        return 15;
+        return 10;
     case Show::Stage::Plasma:
-        return 65;
+        return 75;
     case Show::Stage::Flight:
-        return 130;
+        return 140;
     case Show::Stage::HandOver:
         return 20;
     case Show::Stage::Rotozoomer:
-        return 70;
+        return 85;
     }
     return 100;
 }

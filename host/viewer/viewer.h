@@ -35,14 +35,14 @@ public:
 class Viewer : public DisplayController::Frontend {
 public:
     // What playing one refresh of a stage costs, in microseconds, in the
-    // page in Chromium on the PC of docs/performance.md (the WASM is the
-    // slowest of the frontends there: the window plays the flight about a
-    // third faster and the plasma and the rotozoomer twice as fast; a
-    // mid-range phone is about four times slower). A snapshot is kept
-    // wherever playing on from the last one to the next refresh would cost
-    // more than kSeekCost: 6 ms, 24 ms on such a phone, half of the 50 ms a
-    // seek may take there; the rest is for the restore, the picture and a
-    // busy machine.
+    // page in Chromium on the PC of docs/performance.md, the slowest of the
+    // frontends there (the window plays the flight in three quarters of that
+    // time, the plasma and the rotozoomer in less than half; a mid-range
+    // phone takes four times as long). A snapshot is kept wherever playing
+    // on from the last one to the next refresh would cost more than
+    // kSeekCost: 6 ms, 24 ms on such a phone, half of the 50 ms a seek may
+    // take there; the rest is for the restore, the picture and a busy
+    // machine.
     static uint32_t refresh_cost(Show::Stage stage);
     static constexpr uint32_t kSeekCost = 6000;
 
