@@ -64,6 +64,8 @@ size_t body_size() {
 
 } // namespace
 
+const std::vector<StateSection>& state_sections() { return sections(); }
+
 size_t state_size() {
     static const size_t size = kStateHeaderSize + body_size();
     return size;

@@ -15,12 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/state.h"
+
 namespace Host {
 
 inline constexpr char kStateMagic[4] = {'N', 'Y', 'R', 'A'};
 inline constexpr uint32_t kStateVersion = 1;
 inline constexpr size_t kStateHeaderSize = 16;
 
+// Every section of a state, in its order: the show core's, then the display
+// model's (its registers and the frame buffers, after the canvas).
+const std::vector<StateSection>& state_sections();
 // The size of every state of this build: the sections are fixed.
 size_t state_size();
 // The show as it stands after its latest step, into state_size() bytes.

@@ -127,6 +127,21 @@ EMSCRIPTEN_KEEPALIVE void nyra1_seek_fraction(double f) {
     if (n != player->position()) player->seek(n);
 }
 
+// For bench/page_seek.js: a seek as the timeline makes it and how long it
+// took inside the WASM, in milliseconds; and where the learned snapshots
+// stand, with the bytes they take: {"at":[1,...],"bytes":N}.
+EMSCRIPTEN_KEEPALIVE double nyra1_bench_seek(uint32_t n) {
+    const double start = emscripten_get_now();
+    player->seek(n);
+    return emscripten_get_now() - start;
+}
+EMSCRIPTEN_KEEPALIVE const char* nyra1_bench_snapshots() {
+    text = "{\"at\":[";
+    for (uint32_t at : player->viewer().snapshot_refreshes()) text += (text.back() == '[' ? "" : ",") + std::to_string(at);
+    text += "],\"bytes\":" + std::to_string(player->viewer().snapshot_bytes()) + "}";
+    return text.c_str();
+}
+
 // What the page shows besides the picture, as JSON.
 EMSCRIPTEN_KEEPALIVE const char* nyra1_state() {
     const Host::Player& p = *player;
