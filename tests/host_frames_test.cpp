@@ -72,7 +72,7 @@ TEST(HostFrames, IndexedPngKeepsIndicesAndAllPaletteEntries) {
     rgb[0] = rgb[1] = rgb[2] = 0; // duplicate colours must stay separate entries
     rgb[765] = rgb[766] = rgb[767] = 0;
     std::string error;
-    ASSERT_TRUE(Host::write_indexed_png(folder + "/p.png", 320, 240, indices.data(), rgb.data(), error))
+    ASSERT_TRUE(Host::write_png(folder + "/p.png", Host::PngImage::indexed(320, 240, indices.data(), rgb.data()), error))
         << error;
     Host::PngPicture picture;
     ASSERT_TRUE(Host::read_png(folder + "/p.png", picture, error)) << error;
@@ -83,7 +83,7 @@ TEST(HostFrames, IndexedPngKeepsIndicesAndAllPaletteEntries) {
     EXPECT_EQ(picture.palette, rgb);
     EXPECT_EQ(picture.pixels, indices);
 
-    EXPECT_FALSE(Host::write_indexed_png(folder + "/none/p.png", 320, 240, indices.data(), rgb.data(), error));
+    EXPECT_FALSE(Host::write_png(folder + "/none/p.png", Host::PngImage::indexed(320, 240, indices.data(), rgb.data()), error));
     EXPECT_EQ(error.rfind("cannot write " + folder + "/none/p.png", 0), 0u) << error;
     fs::remove_all(folder);
 }

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <sstream>
 
+#include "host/output/output_file.h"
 #include "host/program/bench_mode.h"
 #include "host/program/frames_frontend.h"
 #include "host/program/inside_png.h"
@@ -158,17 +159,23 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     const int rate = video_frame_rate(record.format());
     char speed[64];
     std::snprintf(speed, sizeof speed, ", made in %.1f s", seconds);
+    const OutputFile& video = record.output();
     const std::string where =
-        record.target_file() == o.output ? o.output : record.target_file() + " (through the link " + o.output + ")";
+        video.target() == o.output ? o.output : video.target() + " (through the link " + o.output + ")";
     say(out, capture_line(o, result, record.capture()) + "; video in " + where + " (" +
                  duration_text(record.frames(), rate) + " at " + std::to_string(rate) + " fps" + speed + ")");
     return kExitOk;
 }
 
-// The views of one refresh, headless, as one PNG.
+// The views of one refresh, headless, as one PNG. The file is checked and
+// made first, so that a pipe or a device is refused before the work.
 int run_inside(const Options& o, std::FILE* out, std::FILE* err) {
+    OutputFile file(o.output);
     std::string error;
-    if (!Inside::write_views_png(o.inside_at, o.output, error)) return fail(err, error);
+    Inside::Image image;
+    if (!file.open(error) || !Inside::views_picture_at(o.inside_at, image, error) ||
+        !Inside::encode_views_png(file, image, error) || !file.commit(error))
+        return fail(err, error);
     std::string views;
     // The final refresh shows the last stage's picture.
     const Timeline& t = built_in_timeline();

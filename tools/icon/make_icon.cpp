@@ -72,6 +72,6 @@ int main(int argc, char** argv) {
             pixel[2] = colour.blue;
         }
     std::string error;
-    if (!Host::write_rgb_png(output, size, size, rgb.data(), error)) return refuse(error);
+    if (!Host::write_png(output, Host::PngImage::rgb(size, size, rgb.data()), error)) return refuse(error);
     return 0;
 }
