@@ -255,6 +255,112 @@ TEST(Writers, NamedPipesAndDevicesAreRefusedBeforeTheyAreOpened) {
     fs::remove_all(scratch);
 }
 
+namespace {
+
+// Starts `runs` runs of the program, each signalled once, early, with the
+// signals in turn; after each, check(base, what) looks at what it left.
+// Run i is signalled i/runs of `spread` seconds after its start or, when a
+// trigger is given, after the file or folder of that name appears in base:
+// the moment the first thing is made.
+struct EarlyKills {
+    int runs;
+    std::vector<int> signals;
+    std::function<std::vector<std::string>(const std::string& base)> args;
+    double spread;
+    std::string trigger;
+};
+
+void kill_early(const EarlyKills& kills, const std::function<void(const std::string&, const std::string&)>& check) {
+    const std::string scratch = temp_folder("nyra1-writers-out");
+    const double whole = kills.spread;
+    int by_signal = 0, interrupted = 0, finished = 0;
+    for (int i = 0; i < kills.runs; ++i) {
+        const std::string base = temp_folder("nyra1-writers");
+        const int s = kills.signals[i % kills.signals.size()];
+        Child child(kills.args(base), scratch);
+        if (!kills.trigger.empty()) {
+            const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!fs::exists(base + "/" + kills.trigger) && std::chrono::steady_clock::now() < give_up) {
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::duration<double>(whole * i / kills.runs));
+        child.signal(s);
+        const Child::Ended e = child.wait();
+        by_signal += e.signal != 0;
+        interrupted += e.status == 2;
+        finished += e.status == 0;
+        const std::string what = "run " + std::to_string(i) + ", " + strsignal(s) + " " +
+                                 std::to_string(whole * i / kills.runs * 1e3) + " ms after " +
+                                 (kills.trigger.empty() ? "the start" : kills.trigger + " appeared") + " (" +
+                                 (e.signal ? "ended by the signal" : "exit " + std::to_string(e.status)) + ")";
+        if (e.status == 2) expect_one_plain_line(e.err, what);
+        check(base, what);
+        fs::remove_all(base);
+    }
+    std::printf("%d runs over %.1f ms: %d ended by the signal, %d interrupted (status 2), %d finished\n", kills.runs,
+                whole * 1e3, by_signal, interrupted, finished);
+    fs::remove_all(scratch);
+}
+
+} // namespace
+
+// --frames into a new folder several levels deep, signalled at every moment
+// of the start: either nothing is left, or the folder holds complete frames
+// and nothing else.
+TEST(Writers, AnEarlySignalLeavesNoFolderAndNoTemporaryFrame) {
+    auto args = [](const std::string& base) {
+        return std::vector<std::string>{"--frames", base + "/a/b/c/d/e/f/g/h/frames", "--to", "3"};
+    };
+    kill_early({30, {SIGTERM, SIGINT}, args, 0.4e-3, "a"}, [](const std::string& base, const std::string& what) {
+        const std::string frames = base + "/a/b/c/d/e/f/g/h/frames";
+        const std::set<std::string> left = everything_in(base);
+        if (left.empty()) return;
+        std::set<std::string> expected = {"a", "a/b", "a/b/c", "a/b/c/d", "a/b/c/d/e", "a/b/c/d/e/f", "a/b/c/d/e/f/g",
+                                          "a/b/c/d/e/f/g/h", "a/b/c/d/e/f/g/h/frames"};
+        const std::set<std::string> written = fs::exists(frames) ? names_in(frames) : std::set<std::string>{};
+        EXPECT_FALSE(written.empty()) << what << ": folders without a frame are left";
+        for (const std::string& name : written) {
+            expected.insert("a/b/c/d/e/f/g/h/frames/" + name);
+            Host::PngPicture picture;
+            std::string error;
+            EXPECT_TRUE(Host::read_png(frames + "/" + name, picture, error)) << what << ": " << error;
+        }
+        EXPECT_EQ(left, expected) << what;
+        for (const std::string& name : written) EXPECT_NE(name[0], '.') << what << ": a temporary file is left";
+    });
+}
+
+// --record, signalled at every moment of its start, SIGKILL included:
+// there is either the complete video or no file at all, not even a hidden
+// one that the ffmpeg it started finishes after the program is gone.
+TEST(Writers, AnEarlySignalLeavesNoVideoAndNoTemporaryFile) {
+    if (Host::find_on_path("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    auto args = [](const std::string& base) {
+        return std::vector<std::string>{"--record", base + "/v.gif", "--scale", "1", "--to", "6",
+                                        "--press-start-at", "6"};
+    };
+    std::vector<std::string> bases;
+    auto check = [&](const std::string& base, const std::string& what) {
+        const std::set<std::string> left = names_in(base);
+        EXPECT_TRUE(left.empty() || left == std::set<std::string>{"v.gif"}) << what << ": " << left.size()
+                                                                              << " names, first " << *left.begin();
+    };
+    kill_early({18, {SIGTERM, SIGINT, SIGKILL}, args, 0.3, ""}, [&](const std::string& base, const std::string& what) {
+        check(base, what);
+        // What a still-running ffmpeg could still do is looked at once more
+        // at the end.
+        const std::string kept = temp_folder("nyra1-writers-kept");
+        fs::remove(kept);
+        fs::rename(base, kept);
+        bases.push_back(kept);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const std::string& base : bases) {
+        check(base, base + ", half a second later");
+        fs::remove_all(base);
+    }
+}
+
 // A name as long as the file system takes (255 bytes here) is written.
 TEST(Writers, TheLongestNameWorks) {
     const std::string folder = temp_folder("nyra1-writers");
@@ -267,6 +373,77 @@ TEST(Writers, TheLongestNameWorks) {
         EXPECT_TRUE(fs::exists(folder + "/" + name)) << length;
         EXPECT_EQ(names_in(folder).size(), 1u);
         fs::remove(folder + "/" + name);
+    }
+    fs::remove_all(folder);
+    fs::remove_all(scratch);
+}
+
+// Output that cannot be written is said on the error output, with status 2,
+// in every mode: `nyra1 --help >/dev/full` is not a success.
+TEST(Writers, AnOutputLineThatCannotBeWrittenIsAnError) {
+    const std::string folder = temp_folder("nyra1-writers");
+    const std::string last = std::to_string(Host::built_in_timeline().refreshes);
+    const std::vector<std::vector<std::string>> commands = {
+        {"--help"}, {"--version"}, {"--bench"}, {"--frames", folder + "/f", "--from", last},
+        {"--inside-at", "100", folder + "/v.png"}};
+    for (const auto& args : commands) {
+        std::FILE* full = std::fopen("/dev/full", "w");
+        std::FILE* err = std::tmpfile();
+        const int status = Host::run_program(args, full, err);
+        std::fclose(full);
+        std::string said;
+        std::rewind(err);
+        char buffer[512];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, err)) > 0) said.append(buffer, n);
+        std::fclose(err);
+        EXPECT_EQ(status, 2) << args[0];
+        EXPECT_EQ(said, "nyra1: cannot write the standard output: No space left on device\n") << args[0];
+    }
+    // The same through the program's own standard output.
+    const std::string scratch = temp_folder("nyra1-writers-out");
+    const Child::Ended e = Child({"--help"}, scratch, "/dev/full").wait();
+    EXPECT_EQ(e.status, 2);
+    EXPECT_EQ(e.err, "nyra1: cannot write the standard output: No space left on device\n");
+    fs::remove_all(folder);
+    fs::remove_all(scratch);
+}
+
+// Names holding a newline, a tab, an escape sequence, a carriage return or
+// a byte that is not UTF-8: each message that names them is one line of
+// plain text, and shows the name as the shell would take it back.
+TEST(Writers, NamesWithControlCharactersAreShownOnOneLine) {
+    const std::string folder = temp_folder("nyra1-writers");
+    const std::string scratch = temp_folder("nyra1-writers-out");
+    const std::string bin = fake_ffmpeg(scratch);
+    // Each name, and how it reads inside $'...'.
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"new\nline", "new\\nline"}, {"tab\tbed", "tab\\tbed"}, {"red\x1b[31m", "red\\x1b[31m"},
+        {"car\rriage", "car\\rriage"}, {"not\xff" "utf8", "not\\xffutf8"}};
+    for (const auto& [name, shown] : names) {
+        std::vector<Outcome> outcomes;
+        outcomes.push_back(run({"--inside-at", "100", folder + "/missing/" + name + ".png"}));
+        outcomes.push_back(run({"--record", folder + "/missing/" + name + ".gif"}));
+        outcomes.push_back(run({"--record", name + ".mov"}));
+        outcomes.push_back(run({"--frames", folder + "/f", "--from", name}));
+        outcomes.push_back(run({"--frames", folder + "/" + name, "--to", "2"}));
+        {
+            PathGuard path(bin);
+            outcomes.push_back(run({"--record", folder + "/" + name + ".gif", "--press-start-at", "3"}));
+        }
+        for (size_t i = 0; i < outcomes.size(); ++i) {
+            const Outcome& o = outcomes[i];
+            const std::string& said = o.status == 0 ? o.out : o.err;
+            expect_one_plain_line(said, "command " + std::to_string(i) + " with " + shown);
+            EXPECT_NE(said.find(shown), std::string::npos) << said;
+            // Names are in the shell's quoting; the one value that is not a
+            // name (a time) is at least made plain.
+            if (i != 3) EXPECT_NE(said.find("$'"), std::string::npos) << said;
+        }
+        EXPECT_EQ(outcomes[4].status, 0) << outcomes[4].err;
+        EXPECT_EQ(outcomes[5].status, 0) << outcomes[5].err;
+        EXPECT_TRUE(fs::exists(folder + "/" + name + "/00001.png"));
+        EXPECT_TRUE(fs::exists(folder + "/" + name + ".gif"));
     }
     fs::remove_all(folder);
     fs::remove_all(scratch);

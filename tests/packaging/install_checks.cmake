@@ -1,7 +1,8 @@
 # What `cmake --install` puts into a prefix, and that it works from there.
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DVERSION=... -DWINDOW=ON|OFF -DPREFIX=...
 #         -DLIBRETRO_DIR=lib/<multiarch>/libretro -DFRONTEND=test_frontend
-#         -DCHECK=tree|desktop_entry|window_from_menu|man_page|man_page_lists_every_option|libretro_core
+#         -DCHECK=tree|desktop_entry|window_from_menu|man_page|man_page_lists_every_option|
+#                 man_page_synopsis_lists_every_option|libretro_core
 #         -P install_checks.cmake
 # `tree` installs into PREFIX; the other checks look at what it installed.
 cmake_minimum_required(VERSION 3.22)
@@ -148,6 +149,29 @@ elseif(CHECK STREQUAL "man_page_lists_every_option")
   endif()
   message("manual page: describes all ${n} options of --help: ${options}")
 
+elseif(CHECK STREQUAL "man_page_synopsis_lists_every_option")
+  # The SYNOPSIS shows every mode and option of --help (an alias given
+  # after a comma, as -h, aside), so that a reader finds each at a glance.
+  run_checked(help ${program} --help)
+  string(REGEX MATCHALL "(^|[ \n])--[a-z][a-z-]*" options "${help}")
+  list(TRANSFORM options STRIP)
+  list(REMOVE_DUPLICATES options)
+  file(READ ${man_page} source)
+  string(REPLACE "\\-" "-" source "${source}")
+  string(REGEX REPLACE ".*\n\\.SH SYNOPSIS\n" "" synopsis "${source}")
+  string(REGEX REPLACE "\n\\.SH .*" "" synopsis "${synopsis}")
+  set(missing)
+  foreach(option IN LISTS options)
+    if(NOT synopsis MATCHES "(^|[^a-z-])${option}([^a-z-]|$)")
+      list(APPEND missing ${option})
+    endif()
+  endforeach()
+  if(missing)
+    message(FATAL_ERROR "the manual page's SYNOPSIS does not show ${missing}, which nyra1 --help lists")
+  endif()
+  list(LENGTH options n)
+  message("manual page: the SYNOPSIS shows all ${n} options of --help")
+
 elseif(CHECK STREQUAL "libretro_core")
   # The core where Debian's RetroArch looks for it (lib/<multiarch>/libretro,
   # as /etc/retroarch.cfg has it), working from there, and its info file with
@@ -184,6 +208,6 @@ elseif(CHECK STREQUAL "libretro_core")
   message("libretro core: ${said}")
 
 else()
-  message(FATAL_ERROR "CHECK must be tree, desktop_entry, window_from_menu, man_page, man_page_lists_every_option "
-                      "or libretro_core")
+  message(FATAL_ERROR "CHECK must be tree, desktop_entry, window_from_menu, man_page, man_page_lists_every_option, "
+                      "man_page_synopsis_lists_every_option or libretro_core")
 endif()
