@@ -123,17 +123,6 @@ std::string fake_ffmpeg(const std::string& folder, const std::string& encoders, 
     return bin;
 }
 
-class PathGuard {
-public:
-    explicit PathGuard(const std::string& path) : old_(std::getenv("PATH") ? std::getenv("PATH") : "") {
-        setenv("PATH", path.c_str(), 1);
-    }
-    ~PathGuard() { setenv("PATH", old_.c_str(), 1); }
-
-private:
-    std::string old_;
-};
-
 } // namespace
 
 TEST(HostRecordFormat, ChosenByExtension) {
