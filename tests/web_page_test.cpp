@@ -284,8 +284,8 @@ TEST_F(WebPage, ThePageFolderIsSelfContained) {
     // Exactly the page's own files, nothing fetched from elsewhere.
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(page_)) names.insert(e.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"icon.png", "icon-192.png", "icon-512.png", "index.html", "index.js",
-                                            "index.wasm", "manifest.webmanifest", "sw.js"}));
+    EXPECT_EQ(names, (std::set<std::string>{"icon.png", "icon-192.png", "icon-512.png", "icon-maskable.png",
+                                            "index.html", "index.js", "index.wasm", "manifest.webmanifest", "sw.js"}));
     for (const char* file : {"index.html", "index.js", "sw.js", "manifest.webmanifest"}) {
         std::ifstream in(page_ + "/" + file);
         const std::string text((std::istreambuf_iterator<char>(in)), {});

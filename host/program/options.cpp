@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "host/viewer/timeline.h"
+#include "host/output/shown_name.h"
 #include "host/output/video_format.h"
+#include "host/viewer/timeline.h"
 
 namespace Host {
 
@@ -31,6 +32,18 @@ Number read_number(const std::string& text, long& value) {
 
 std::string range_text(long low, long high) {
     return "from " + std::to_string(low) + " to " + std::to_string(high);
+}
+
+constexpr long kLastPoint = static_cast<long>(kLastRefreshNumber);
+// The straight show's last refresh: the range of a refresh to look at.
+const long kShowsLast = static_cast<long>(built_in_timeline().refreshes);
+
+// A number's range as a message gives it: a refresh by the show's
+// refreshes, not by the limit of the number that holds it.
+std::string range_words(long low, long high) {
+    if (high == kLastPoint) return "a refresh number, " + std::to_string(low) + " or more";
+    if (high == kShowsLast) return "a refresh " + range_text(low, high);
+    return range_text(low, high);
 }
 
 struct Reader {
@@ -63,11 +76,17 @@ struct Reader {
         if (!value_of(name, inline_value, "a number", text)) return false;
         const Number kind = read_number(text, number);
         if (kind == Number::Bad) {
-            error = name + " needs a whole number, not '" + text + "'";
+            error = name + " needs a whole number, not " + quoted_name(text);
             return false;
         }
         if (kind == Number::OutOfRange || number < low || number > high) {
-            error = name + " must be " + range_text(low, high) + ", not " + text;
+            // A refresh with no bound but the counter's (--press-start-at):
+            // any number past the show's end means never.
+            if (high == kLastPoint && text[0] != '-') {
+                number = kLastPoint;
+                return true;
+            }
+            error = name + " must be " + range_words(low, high) + ", not " + text;
             return false;
         }
         return true;
@@ -159,34 +178,32 @@ bool standard_stream(const std::string& path) {
            path.rfind("/proc/self/fd/", 0) == 0;
 }
 
-constexpr long kLastPoint = static_cast<long>(kLastRefreshNumber);
-
 const OptionRule kOptions[] = {
     {"--help", "-h", Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.help = true; }},
     {"--version", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.version = true; }},
     {"--frames", nullptr, Value::Text, "a folder", true, 0, 0,
      [](Parse& p, const std::string& text, long) {
          if (standard_stream(text))
-             p.error = "--frames writes PNG files into a folder; '" + text + "' is the standard output, not a folder";
+             p.error = "--frames writes PNG files into a folder; " + quoted_name(text) + " is the standard output, not a folder";
          p.o.mode = Mode::Frames;
          p.o.output = text;
      }},
     {"--record", nullptr, Value::Text, "a file name", true, 0, 0,
      [](Parse& p, const std::string& text, long) {
          if (standard_stream(text))
-             p.error = "--record writes a video file; it cannot go to the standard output ('" + text + "')";
+             p.error = "--record writes a video file; it cannot go to the standard output (" + quoted_name(text) + ")";
          p.o.mode = Mode::Record;
          p.o.output = text;
      }},
     {"--bench", nullptr, Value::None, nullptr, true, 0, 0, [](Parse& p, const std::string&, long) { p.o.mode = Mode::Bench; }},
-    {"--inside-at", nullptr, Value::NumberAndFile, "a PNG file name", true, 1, kLastPoint,
+    {"--inside-at", nullptr, Value::NumberAndFile, "a PNG file name", true, 1, kShowsLast,
      [](Parse& p, const std::string& file, long n) {
          p.o.mode = Mode::Inside;
          p.o.inside_at = static_cast<uint32_t>(n);
          p.o.output = file;
          const std::string png = ".png";
          if (file.size() <= png.size() || file.compare(file.size() - png.size(), png.size(), png) != 0)
-             p.error = "--inside-at writes a .png picture, not '" + file + "'";
+             p.error = "--inside-at writes a .png picture, not " + quoted_name(file);
      }},
     {"--rounds", nullptr, Value::Number, nullptr, true, 1, kMaxRounds,
      [](Parse& p, const std::string&, long n) {
@@ -221,7 +238,7 @@ const OptionRule kOptions[] = {
          if (level == "small") p.o.quality = Quality::Small;
          else if (level == "good") p.o.quality = Quality::Good;
          else if (level == "high") p.o.quality = Quality::High;
-         else p.error = "--quality must be small, good or high, not '" + level + "'";
+         else p.error = "--quality must be small, good or high, not " + quoted_name(level);
      }},
     {"--scale", nullptr, Value::Number, nullptr, true, kMinScale, kMaxScale,
      [](Parse& p, const std::string&, long n) {
@@ -230,7 +247,7 @@ const OptionRule kOptions[] = {
      }},
     {"--fullscreen", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.o.fullscreen = true; }},
     {"--timing", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.o.timing = true; }},
-    {"--screenshot-at", nullptr, Value::Number, nullptr, true, 1, kLastPoint,
+    {"--screenshot-at", nullptr, Value::Number, nullptr, true, 1, kShowsLast,
      [](Parse& p, const std::string&, long n) {
          p.o.screenshot_at = n;
          p.shot_given = true;
@@ -263,7 +280,7 @@ std::string check_combination(const Parse& p) {
     if (o.mode == Mode::Record) {
         VideoFormat format;
         if (!video_format_of(o.output, format))
-            return "--record makes .mp4, .webm or .gif videos, not '" + o.output + "'";
+            return "--record makes .mp4, .webm or .gif videos, not " + quoted_name(o.output);
         if (o.fullscreen) return "--fullscreen is for the window, not with --record";
         if (p.shot_given) return "--screenshot-at is for the window, not with --record";
         if (o.timing) return "--timing is for the window, not with --record";
@@ -323,8 +340,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         }
         const OptionRule* rule = rule_named(name);
         if (!rule) {
-            if (!arg.empty() && arg[0] == '-') return fail("unknown option '" + arg + "' (see nyra1 --help)");
-            return fail("unexpected argument '" + arg + "' (see nyra1 --help)");
+            if (!arg.empty() && arg[0] == '-') return fail("unknown option " + quoted_name(arg) + " (see nyra1 --help)");
+            return fail("unexpected argument " + quoted_name(arg) + " (see nyra1 --help)");
         }
         if (rule->value == Value::None && inline_value) return fail(name + " takes no value");
         if (rule->once && std::find(seen.begin(), seen.end(), rule) != seen.end()) return fail(name + " is given twice");

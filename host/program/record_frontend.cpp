@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "host/output/temporary_file.h"
+#include "host/output/shown_name.h"
 
 namespace fs = std::filesystem;
 
@@ -203,67 +203,46 @@ void scale_to_yuv420(const uint8_t* indices, const uint8_t* rgb, int scale, uint
 
 RecordFrontend::RecordFrontend(std::string file, int scale, long press_start_at, RefreshRange range,
                                Quality quality)
-    : file_(std::move(file)), scale_(scale), capture_(press_start_at, range), quality_(quality) {}
+    : file_(std::move(file)), scale_(scale), capture_(press_start_at, range), quality_(quality), output_(file_) {}
 
 RecordFrontend::~RecordFrontend() {
     pipe_.abort();
-    discard();
+    output_.discard();
 }
 
 bool RecordFrontend::prepare(std::string& error) {
     if (!video_format_of(file_, format_)) {
-        error = "cannot tell the video format of " + file_ + ": use .mp4, .webm or .gif";
+        error = "cannot tell the video format of " + shown_name(file_) + ": use .mp4, .webm or .gif";
         return false;
     }
+    // As a shell's redirection would, write through a symbolic link: the
+    // file it points to gets the video and the link stays. A pipe, a device
+    // or a folder there is refused before anything is opened.
+    if (!output_.open(error)) return false;
     ffmpeg_ = find_on_path("ffmpeg");
     if (ffmpeg_.empty()) {
+        output_.discard();
         error = "--record needs the ffmpeg program, which is not on PATH; install ffmpeg, or write PNG "
                 "frames with --frames DIR";
         return false;
     }
     const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx-vp9" : "gif";
     if (!ffmpeg_has_encoder(ffmpeg_, encoder)) {
-        error = std::string("the ffmpeg program at ") + ffmpeg_ + " has no " + encoder + " encoder for " +
+        output_.discard();
+        error = "the ffmpeg program at " + shown_name(ffmpeg_) + " has no " + encoder + " encoder for " +
                 fs::path(file_).extension().string() + " videos";
         return false;
     }
-    // As a shell's redirection would, write through a symbolic link: the
-    // file it points to gets the video and the link stays.
-    fs::path target(file_);
-    std::error_code ec;
-    for (int links = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++links) {
-        if (links == 40) {
-            error = "cannot write " + file_ + ": too many levels of symbolic links";
-            return false;
-        }
-        const fs::path points_to = fs::read_symlink(target, ec);
-        target = points_to.is_absolute() ? points_to : target.parent_path() / points_to;
-    }
-    const fs::file_status status = fs::status(target, ec);
-    if (fs::is_directory(status)) {
-        error = "cannot write " + file_ + ": it is a folder";
-        return false;
-    }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        error = "cannot write " + file_ + ": it is not a plain file";
-        return false;
-    }
-    target_ = target.string();
-    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    if (!create_temporary(temporary)) {
-        error = "cannot write " + (target_ == file_ ? file_ : file_ + " (a link to " + target_ + ")") + ": " +
-                std::strerror(errno);
-        return false;
-    }
-    temporary_ = temporary;
     frame_.resize(video_frame_size(format_, scale_));
     return true;
 }
 
 bool RecordFrontend::start(std::string& error) {
-    if (!pipe_.start(ffmpeg_, ffmpeg_arguments(format_, kW * scale_, kH * scale_, quality_, temporary_), error)) {
-        discard();
+    // ffmpeg writes the file that has no name yet through its descriptor.
+    const std::vector<std::string> args =
+        ffmpeg_arguments(format_, kW * scale_, kH * scale_, quality_, output_.name_in_child(kFfmpegOutput));
+    if (!pipe_.start(ffmpeg_, args, error, output_.descriptor())) {
+        output_.discard();
         return false;
     }
     return true;
@@ -294,13 +273,13 @@ bool RecordFrontend::finish(std::string& error) {
     if (progress_) progress_->clear();
     if (interrupted_) {
         pipe_.abort();
-        discard();
+        output_.discard();
         error = "recording interrupted; no video written";
         return false;
     }
     if (frames_ == 0 && error_.empty()) {
         pipe_.abort();
-        discard();
+        output_.discard();
         error = "no refresh was in range; no video written";
         return false;
     }
@@ -308,21 +287,16 @@ bool RecordFrontend::finish(std::string& error) {
     const bool ffmpeg_ok = pipe_.finish(ffmpeg_error);
     if (!ffmpeg_ok || !error_.empty()) {
         error = ffmpeg_ok ? error_ : ffmpeg_error;
-        discard();
+        output_.discard();
         return false;
     }
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        error = "cannot write " + file_ + ": " + std::strerror(errno);
-        discard();
+    // The signal may have come while ffmpeg finished.
+    if (interrupted_) {
+        output_.discard();
+        error = "recording interrupted; no video written";
         return false;
     }
-    temporary_.clear();
-    return true;
-}
-
-void RecordFrontend::discard() {
-    if (!temporary_.empty()) std::remove(temporary_.c_str());
-    temporary_.clear();
+    return output_.commit(error);
 }
 
 } // namespace Host

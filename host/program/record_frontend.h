@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/output/ffmpeg.h"
+#include "host/output/output_file.h"
 #include "host/program/options.h"
 #include "host/program/progress.h"
 #include "host/output/video_format.h"
@@ -64,12 +65,13 @@ public:
                    Quality quality = Quality::Good);
     ~RecordFrontend() override;
 
-    // Before the show: the format, ffmpeg and its encoder, and a temporary
-    // file next to the target (proving the folder writable). A symbolic link
-    // is followed: the video replaces the file it points to. False with a
-    // one-line error.
+    // Before the show: the format, the file the video is written into (an
+    // OutputFile beside the target, proving the folder writable; a named
+    // pipe, a device or a folder at the target is refused), ffmpeg and its
+    // encoder. A symbolic link is followed: the video replaces the file it
+    // points to. False with a one-line error, nothing left.
     bool prepare(std::string& error);
-    // Starts ffmpeg writing the temporary file.
+    // Starts ffmpeg writing the file.
     bool start(std::string& error);
 
     void refresh(const DisplayController::Refresh& r) override;
@@ -77,7 +79,8 @@ public:
     bool start_held() override;
 
     // After the show: waits for ffmpeg, then gives the video its name. On
-    // any failure removes the temporary file and returns false with error.
+    // any failure drops the file and returns false with error: what was at
+    // the target stays.
     bool finish(std::string& error);
 
     // Stops the run from a signal handler: START is held and finish fails.
@@ -90,26 +93,23 @@ public:
         progress_->set_total(last >= first ? last - first + 1 : 0);
     }
 
-    const std::string& temporary_file() const { return temporary_; }
-    // The file the video replaces: the target, past any symbolic links.
-    const std::string& target_file() const { return target_; }
+    // The file being written, and through it the target: the path past any
+    // symbolic links.
+    const OutputFile& output() const { return output_; }
     const CaptureRange& capture() const { return capture_; }
     uint32_t frames() const { return frames_; }
     VideoFormat format() const { return format_; }
     bool failed() const { return !error_.empty() || interrupted_; }
 
 private:
-    void discard();
-
     std::string file_;
-    std::string target_;
     int scale_;
     CaptureRange capture_;
     Quality quality_;
     GifFrames gif_;
     VideoFormat format_ = VideoFormat::Mp4;
     std::string ffmpeg_;
-    std::string temporary_;
+    OutputFile output_;
     FfmpegPipe pipe_;
     std::vector<uint8_t> frame_;
     uint32_t frames_ = 0;

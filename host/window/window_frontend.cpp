@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "host/output/screenshot.h"
+#include "host/output/shown_name.h"
 
 namespace Host {
 
@@ -267,12 +268,12 @@ void WindowFrontend::screenshot(const uint8_t* rgb, int width, int height) {
     std::string error;
     const std::string name = save_screenshot("", local_now(), width, height, rgb, error);
     if (name.empty()) {
-        std::fprintf(settings_.err, "nyra1: screenshot not saved: %s\n", error.c_str());
+        std::fprintf(settings_.err, "nyra1: screenshot not saved: %s\n", one_line(error).c_str());
         return;
     }
     std::error_code ec;
     const auto where = std::filesystem::absolute(name, ec);
-    std::fprintf(settings_.out, "nyra1: screenshot saved to %s\n", (ec ? name : where.string()).c_str());
+    std::fprintf(settings_.out, "nyra1: screenshot saved to %s\n", shown_name(ec ? name : where.string()).c_str());
     std::fflush(settings_.out);
 }
 

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "host/program/program.h"
@@ -30,6 +31,18 @@ Outcome run(const std::vector<std::string>& args) {
     const int status = Host::run_program(args, out, err);
     return {status, slurp(out), slurp(err)};
 }
+
+Outcome run(const std::vector<std::string>& args, std::FILE* out) {
+    std::FILE* err = std::tmpfile();
+    const int status = Host::run_program(args, out, err);
+    return {status, "", slurp(err)};
+}
+
+PathGuard::PathGuard(const std::string& path) : old_(std::getenv("PATH") ? std::getenv("PATH") : "") {
+    setenv("PATH", path.c_str(), 1);
+}
+
+PathGuard::~PathGuard() { setenv("PATH", old_.c_str(), 1); }
 
 std::string temp_folder(const std::string& prefix) {
     std::string path = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
