@@ -4,6 +4,7 @@
 # build; the others are built by their presets into folders of it.
 #   cmake -DSOURCE_DIR= -DBUILD_DIR= -DASSET_DIR= -DVERSION= -DHOST_CORE= -DINFO= -DOUT= -P libretro_dist.cmake
 cmake_minimum_required(VERSION 3.22)
+include(${CMAKE_CURRENT_LIST_DIR}/second_build.cmake)
 
 set(linux_where "  Copy cores/@CORE@ into RetroArch's cores folder and
   info/nyra1_libretro.info into its core info folder: Settings, Directory,
@@ -15,11 +16,12 @@ set(qemu_tested "  By the project's own test frontend, a glibc program of the sa
   list of every refresh, states saved and loaded across processes, a
   damaged state refused, the end asked for. No RetroArch of this platform
   was tried.")
-set(android_where "  Copy the zip's cores/@CORE@ to the device. In RetroArch: Main Menu,
-  Load Core, Install or Restore a Core, and choose that file. RetroArch
-  keeps its core info in its own storage: where Settings, Directory, Core
-  Info lets you choose a folder, copy info/nyra1_libretro.info there;
-  without it RetroArch lists the core by its file name.")
+set(android_where "  Copy cores/@CORE@ to the device. In RetroArch: Main
+  Menu, Load Core, Install or Restore a Core, and choose that file.
+  RetroArch keeps its core info in its own storage: where Settings,
+  Directory, Core Info lets you choose a folder, copy
+  info/nyra1_libretro.info there, or RetroArch lists the core by its file
+  name.")
 set(android_tested "  The file passes the checks of Android's loader (a SONAME, GNU and SysV
   hash tables, no text relocations, no thread-local storage, the machine
   and ABI flags@PAGES@), and the same file plays under qemu in a glibc
@@ -28,9 +30,10 @@ set(android_tested "  The file passes the checks of Android's loader (a SONAME, 
   loaded, a damaged state refused. No Android device or emulator was tried.")
 
 # name | preset (empty: this build) | core file | platform's words | where | tested
+# (no semicolons in the words: they would split the list)
 set(platforms
-  "linux-x86_64||nyra1_libretro.so|Linux on x86-64 (PCs)|linux|  RetroArch 1.14.0 (Debian 12) plays it, pictures checked against the stored
-  list of every refresh; and the project's own test frontend.")
+  "linux-x86_64||nyra1_libretro.so|Linux on x86-64 (PCs)|linux|  In RetroArch 1.14.0 (Debian 12), its pictures checked against the stored
+  list of every refresh, and by the project's own test frontend.")
 list(APPEND platforms
   "linux-arm64|libretro-arm64|nyra1_libretro.so|Linux on 64-bit ARM (handhelds, single-board computers)|linux|qemu"
   "linux-armhf|libretro-armhf|nyra1_libretro.so|Linux on 32-bit ARM with hardware floating point (armhf)|linux|qemu"
@@ -68,13 +71,7 @@ foreach(platform IN LISTS platforms)
   if(preset)
     set(dir ${BUILD_DIR}/${preset})
     message("Building the core for ${PLATFORM} (preset ${preset}, in ${dir})")
-    foreach(step "--preset;${preset};-B;${dir};-DNYRA1_ASSET_DIR=${ASSET_DIR}" "--build;${dir};--target;nyra1_libretro;-j2")
-      execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS ${CMAKE_COMMAND} ${step}
-                      WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-      if(NOT rc EQUAL 0)
-        message(FATAL_ERROR "cmake ${step} failed:\n${out}")
-      endif()
-    endforeach()
+    nyra1_second_build(${dir} --preset ${preset} -B ${dir} -DNYRA1_ASSET_DIR=${ASSET_DIR} TARGETS nyra1_libretro)
     set(core ${dir}/host/libretro/${CORE})
   else()
     set(core ${HOST_CORE})
@@ -104,7 +101,8 @@ foreach(platform IN LISTS platforms)
   endif()
   set(PAGES "")
   if(name STREQUAL "android-arm64-v8a")
-    set(PAGES ", LOAD segments aligned to 16 KiB for Android 15's 16 KiB pages")
+    set(PAGES ",
+  LOAD segments aligned to 16 KiB for Android 15's 16 KiB pages")
   endif()
   set(TESTED "${tested}")
   string(CONFIGURE "${WHERE}" WHERE @ONLY)

@@ -18,6 +18,7 @@
 #
 #   common: -DSOURCE_DIR= -DASSET_DIR= -DWORK= -DWHOLE= -DTAILS= [-DWINE_PREFIX=]
 include(${CMAKE_CURRENT_LIST_DIR}/../reliability/common.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/second_build.cmake)
 
 # Wine without a display of its own (under xvfb-run), without the prompts
 # for Mono and Gecko, and quiet.
@@ -27,44 +28,32 @@ function(wine_command out)
              ${xvfb_run} -a ${ARGN} PARENT_SCOPE)
 endfunction()
 
-# The runner's command line, with the runner's program found, or a skip.
-function(runner_command out)
+# `runner`: the runner's command line; `frontend`: the frontend's file
+# (Windows: with .exe). Skips the step where the runner is missing or the
+# core and its frontend were not built.
+macro(find_runner_and_frontend)
   string(REPLACE "|" ";" runner "${RUNNER}")
   list(POP_FRONT runner program)
   find_program(found_${program} ${program})
   if(NOT found_${program})
-    message("SKIPPED: ${program} not found (apt-get install ./build.sh's test packages)")
-    set(${out} "" PARENT_SCOPE)
-    return()
+    skip("${program} not found (./build.sh setup installs it)")
   endif()
   if(program STREQUAL "wine")
-    wine_command(command ${found_${program}} ${runner})
+    wine_command(runner ${found_${program}} ${runner})
   else()
-    set(command ${found_${program}} ${runner})
+    list(PREPEND runner ${found_${program}})
   endif()
-  set(${out} ${command} PARENT_SCOPE)
-endfunction()
-
-# The frontend's file (Windows: with .exe), or a skip when its build did not run.
-function(frontend_file out)
+  set(frontend)
   foreach(file ${FRONTEND} ${FRONTEND}.exe)
-    if(EXISTS ${file})
-      set(${out} ${file} PARENT_SCOPE)
-      return()
+    if(EXISTS ${file} AND NOT frontend)
+      set(frontend ${file})
     endif()
   endforeach()
-  set(${out} "" PARENT_SCOPE)
-endfunction()
+  if(NOT frontend OR NOT EXISTS ${CORE})
+    skip("${CORE} or the frontend ${FRONTEND} was not built")
+  endif()
+endmacro()
 
-function(build_in dir)
-  foreach(step "${ARGN}" "--build;${dir};-j2")
-    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS ${CMAKE_COMMAND} ${step}
-                    WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-    if(NOT rc EQUAL 0)
-      message(FATAL_ERROR "cmake ${step} failed:\n${out}")
-    endif()
-  endforeach()
-endfunction()
 
 if(STEP STREQUAL "build")
   string(REPLACE "|" ";" needs "${NEEDS}")
@@ -77,11 +66,11 @@ if(STEP STREQUAL "build")
       skip("${program} not found (apt-get install ${package})")
     endif()
   endforeach()
-  build_in(${BUILD_DIR} --preset ${PRESET} -B ${BUILD_DIR} -DNYRA1_ASSET_DIR=${ASSET_DIR})
+  nyra1_second_build(${BUILD_DIR} --preset ${PRESET} -B ${BUILD_DIR} -DNYRA1_ASSET_DIR=${ASSET_DIR})
   if(FRONTEND_BUILD STREQUAL "armel")
-    build_in(${FRONTEND_DIR} -S ${SOURCE_DIR} -B ${FRONTEND_DIR} -DCMAKE_BUILD_TYPE=Release
-             -DCMAKE_TOOLCHAIN_FILE=${SOURCE_DIR}/cmake/libretro-armel.cmake -DNYRA1_PLATFORM=libretro
-             -DNYRA1_ASSET_DIR=${ASSET_DIR})
+    nyra1_second_build(${FRONTEND_DIR} -S ${SOURCE_DIR} -B ${FRONTEND_DIR} -DCMAKE_BUILD_TYPE=Release
+                       -DCMAKE_TOOLCHAIN_FILE=${SOURCE_DIR}/cmake/libretro-armel.cmake -DNYRA1_PLATFORM=libretro
+                       -DNYRA1_ASSET_DIR=${ASSET_DIR} TARGETS test_frontend)
   endif()
   if(KIND STREQUAL "windows")
     set(tool -DOBJDUMP=${OBJDUMP})
@@ -104,14 +93,7 @@ if(STEP STREQUAL "build")
   message("${PRESET}: ${out}${stripped} bytes stripped")
 
 elseif(STEP STREQUAL "run")
-  runner_command(runner)
-  frontend_file(frontend)
-  if(NOT runner)
-    return()
-  endif()
-  if(NOT frontend OR NOT EXISTS ${CORE})
-    skip("${CORE} or its test frontend was not built")
-  endif()
+  find_runner_and_frontend()
   string(REPLACE "|" ";" args "${ARGS}")
   list(POP_FRONT args command)
   set(plugin)
@@ -140,17 +122,12 @@ elseif(STEP STREQUAL "run")
   endif()
 
 elseif(STEP STREQUAL "refused")
-  runner_command(runner)
-  frontend_file(frontend)
-  if(NOT runner)
-    return()
-  endif()
-  if(NOT frontend OR NOT EXISTS ${CORE})
-    skip("${CORE} or the frontend that must refuse it was not built")
-  endif()
+  find_runner_and_frontend()
   execute_process(COMMAND ${runner} ${frontend} ${CORE} info 0
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(rc EQUAL 0 OR NOT out MATCHES "dlopen: ")
+  # glibc's loader passes over a library of the other float ABI, and so
+  # says that it cannot open it.
+  if(rc EQUAL 0 OR NOT out MATCHES "dlopen: ${CORE}")
     message(FATAL_ERROR "${frontend} under ${RUNNER} did not refuse ${CORE} (${rc}):\n${out}")
   endif()
   message("refused, as it must be: ${out}")
