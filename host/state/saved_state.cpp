@@ -14,18 +14,31 @@ constexpr StateSection kModelSections[] = {
     {{'v', 'r', 'a', 'm'}, DisplayController::frame_buffers_block, nullptr, nullptr}, // reset with the registers
 };
 
-// Every section of a state, in its order: the show's, then the model's.
+// Every section of a state, in its order: the show's, then the model's. A
+// further table of sections is one more entry here.
 class Sections {
 public:
-    Sections() { show_count_ = Show::sections(show_); }
-    uint32_t count() const { return show_count_ + sizeof kModelSections / sizeof kModelSections[0]; }
+    Sections() {
+        tables_[0].count = Show::sections(tables_[0].first);
+        tables_[1] = {kModelSections, sizeof kModelSections / sizeof kModelSections[0]};
+    }
+    uint32_t count() const {
+        uint32_t n = 0;
+        for (const Table& t : tables_) n += t.count;
+        return n;
+    }
     const StateSection& operator[](uint32_t i) const {
-        return i < show_count_ ? show_[i] : kModelSections[i - show_count_];
+        const Table* t = tables_;
+        while (i >= t->count) i -= t++->count;
+        return t->first[i];
     }
 
 private:
-    const StateSection* show_ = nullptr;
-    uint32_t show_count_ = 0;
+    struct Table {
+        const StateSection* first = nullptr;
+        uint32_t count = 0;
+    };
+    Table tables_[2];
 };
 
 constexpr uint32_t padded(uint32_t n) { return (n + 3) & ~uint32_t{3}; }
