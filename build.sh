@@ -10,16 +10,17 @@ cd "$(dirname "$0")"
 
 # Playing needs the compiler, SDL2 for the window, libpng and zlib for the
 # PNG files and ffmpeg for videos; building everything needs the test and
-# benchmark libraries too; the tests need more (the handheld's cross
-# compiler and emulator, the ARM cross compilers and RetroArch for the
-# libretro core, the browser build and two browsers, OCR, fuzzing, the
-# package checks).
+# benchmark libraries and the libretro interface's header too; the tests
+# need more (the handheld's cross compiler and emulator, the ARM cross
+# compilers, clang's linker and tools for the Android cores, mingw-w64 and
+# Wine for the Windows core, RetroArch, the browser build and two browsers,
+# OCR, fuzzing, the package checks).
 packages=(cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev ffmpeg)
-build_packages=(libgtest-dev libgmock-dev libbenchmark-dev)
+build_packages=(libgtest-dev libgmock-dev libbenchmark-dev retroarch-dev)
 test_packages=(xvfb xauth tesseract-ocr firefox-esr g++-arm-linux-gnueabi binutils-arm-linux-gnueabi
-               qemu-user python3 emscripten chromium clang libclang-rt-14-dev nodejs
+               qemu-user python3 emscripten chromium clang libclang-rt-14-dev lld llvm nodejs
                dpkg-dev lintian desktop-file-utils man-db groff-base
-               g++-aarch64-linux-gnu g++-arm-linux-gnueabihf retroarch dbus)
+               g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-mingw-w64-x86-64 wine wine64 retroarch dbus)
 
 # Installs the missing packages quietly: one line a step, apt's whole output
 # in build/apt.log, shown only when a step fails.

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/viewer/crc32.h"
+#include "host/state/crc32.h"
 #include "host/viewer/save_state.h"
 #include "host/viewer/viewer.h"
 #include "show/show.h"
@@ -176,4 +176,23 @@ TEST(SavedState, HeaderAndSectionsDescribeTheBody) {
     const std::vector<std::string> expected = {"show", "disp", "palw", "wave", "text", "scrl", "titl",
                                                "plsm", "flit", "roto", "canv", "regs", "vram"};
     EXPECT_EQ(tags, expected);
+}
+
+// A reason's numbers are written out in full, whatever their size: the
+// header alone is read when the size given disagrees with it, so sizes far
+// beyond the bytes at hand (even past 32 bits) can be offered safely.
+TEST(SavedState, ReasonsGiveTheirNumbersInFull) {
+    play_to(10);
+    const Bytes good = Host::save_state();
+    for (uint64_t size : {uint64_t{17}, uint64_t{good.size() + 1}, uint64_t{4294967295u}, uint64_t{4294967296u},
+                          uint64_t{1000000000000000000u}, ~uint64_t{0}}) {
+        std::string reason;
+        ASSERT_FALSE(Host::load_state(good.data(), static_cast<size_t>(size), reason));
+        EXPECT_EQ(reason, "the header gives a body of " + std::to_string(good.size() - Host::kStateHeaderSize) +
+                              " bytes, but " + std::to_string(size - Host::kStateHeaderSize) +
+                              " follow it: the state is cut or padded");
+    }
+    std::string reason;
+    ASSERT_FALSE(Host::load_state(good.data(), 0, reason));
+    EXPECT_EQ(reason, "too short for a state: 0 bytes, a header alone is 16");
 }

@@ -20,7 +20,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/viewer/crc32.h"
+#include "host/state/crc32.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 

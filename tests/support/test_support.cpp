@@ -6,7 +6,7 @@
 #include <fstream>
 #include <memory>
 
-#include "host/viewer/crc32.h"
+#include "host/state/crc32.h"
 #include "platform/display.h"
 #include "show/show.h"
 
