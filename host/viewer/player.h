@@ -39,9 +39,15 @@ enum class Action : uint8_t {
     Inspector,
     Views,
     Help,
+    Zoom,     // the view enlarged, or back
+    Controls, // the timeline and the buttons shown or hidden
+    GoTo,     // the field to type a refresh or a time in
+    Close,    // what is open closes; with nothing open, START
     // The frontend's own: the player does nothing for these.
     Fullscreen,
     Screenshot,
+    Clip,      // the loop (or the stage on show) as an exact GIF
+    ClipVideo, // the same as a video
     None,
 };
 
