@@ -134,7 +134,9 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--frames", "d", "--from", "1:60"}, "--from needs a refresh number or a time m:ss.ff, not '1:60'"},
         {{"--frames", "d", "--from", "1:5"}, "--from needs a refresh number or a time m:ss.ff"},
         {{"--frames", "d", "--from", "0:05.1234"}, "--from needs a refresh number or a time m:ss.ff"},
-        {{"--frames", "d", "--from", "12.5"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "12,5"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "1:00s"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "-3"}, "--from needs a refresh number or a time m:ss.ff"},
         {{"--frames", "d", "--to", "0:00"}, "--to 0:00 ends before the first refresh"},
         {{"--frames", "d", "--from", "400", "--to", "300"}, "--from 400 comes after --to 300"},
         {{"--frames", "d", "--from", "0:10", "--to", "0:09.99"}, "--from 0:10 comes after --to 0:09.99"},
@@ -180,8 +182,8 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--record", "/dev/stdout"}, "--record writes a video file; it cannot go to the standard output"},
         {{"--record", "/dev/fd/1"}, "--record writes a video file; it cannot go to the standard output"},
         {{"--inside-at", "3200"}, "--inside-at needs a PNG file name"},
-        {{"--inside-at", "x.png"}, "--inside-at needs a whole number, not 'x.png'"},
-        {{"--inside-at", "0", "a.png"}, "--inside-at must be from 1 to 4294967295, not 0"},
+        {{"--inside-at", "x.png"}, "--inside-at needs a refresh number or a time m:ss.ff, not 'x.png'"},
+        {{"--inside-at", "0", "a.png"}, "--inside-at must be a refresh from 1 to 4294967295 or a time m:ss.ff, not 0"},
         {{"--inside-at", "3200", "a.jpg"}, "--inside-at writes a .png picture, not 'a.jpg'"},
         {{"--inside-at", "3200", "a.png", "--frames", "d"}, "--frames, --record, --bench and --inside-at cannot be used together"},
         {{"--inside-at", "3200", "a.png", "--scale", "2"}, "--inside-at writes a picture"},
@@ -228,7 +230,9 @@ TEST(HostOptions, RangesTakeRefreshNumbersOrTimesAtSixtyAsecond) {
     // refresh that begins before it, so that 0:10 to 0:20 is ten seconds.
     for (const Case& c : {Case{"1", 1, 1}, Case{"3300", 3300, 3300}, Case{"0:00.01", 1, 1}, Case{"0:10", 601, 600},
                           Case{"0:20", 1201, 1200}, Case{"0:10.5", 631, 630}, Case{"0:10.51", 631, 631},
-                          Case{"1:52.70", 6763, 6762}, Case{"10:00.000", 36001, 36000}}) {
+                          Case{"1:52.70", 6763, 6762}, Case{"10:00.000", 36001, 36000},
+                          // Seconds, as the page's ?t= takes them: with a point or an s.
+                          Case{"10.5", 631, 630}, Case{"10s", 601, 600}, Case{"10.51s", 631, 631}}) {
         uint32_t start = 0, end = 0;
         std::string reason;
         ASSERT_TRUE(Host::parse_refresh_point(c.text, false, start, reason)) << c.text << ": " << reason;

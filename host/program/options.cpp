@@ -76,57 +76,6 @@ struct Reader {
 
 } // namespace
 
-bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, std::string& reason) {
-    const size_t colon = text.find(':');
-    if (colon == std::string::npos) {
-        long number = 0;
-        const Number kind = read_number(text, number);
-        if (kind == Number::Bad) {
-            reason = "needs a refresh number or a time m:ss.ff, not '" + text + "'";
-            return false;
-        }
-        if (kind == Number::OutOfRange || number < 1 || number > long{kLastRefreshNumber}) {
-            reason = "must be a refresh " + range_text(1, kLastRefreshNumber) + " or a time m:ss.ff, not " + text;
-            return false;
-        }
-        refresh = static_cast<uint32_t>(number);
-        return true;
-    }
-    // m:ss, m:ss.f, m:ss.ff or m:ss.fff
-    auto digits = [&](size_t from, size_t to) {
-        if (from >= to) return false;
-        for (size_t i = from; i < to; ++i)
-            if (text[i] < '0' || text[i] > '9') return false;
-        return true;
-    };
-    const size_t dot = text.find('.', colon);
-    const size_t seconds_end = dot == std::string::npos ? text.size() : dot;
-    const size_t fraction_digits = dot == std::string::npos ? 0 : text.size() - dot - 1;
-    const bool shaped = colon >= 1 && colon <= 4 && digits(0, colon) && seconds_end - colon == 3 &&
-                        digits(colon + 1, seconds_end) && text[colon + 1] < '6' &&
-                        (dot == std::string::npos || (fraction_digits >= 1 && fraction_digits <= 3 &&
-                                                      digits(dot + 1, text.size())));
-    if (!shaped) {
-        reason = "needs a refresh number or a time m:ss.ff, not '" + text + "'";
-        return false;
-    }
-    uint64_t ms = (std::stoull(text.substr(0, colon)) * 60 + std::stoull(text.substr(colon + 1, 2))) * 1000;
-    if (fraction_digits > 0) {
-        std::string fraction = text.substr(dot + 1);
-        fraction.resize(3, '0');
-        ms += std::stoull(fraction);
-    }
-    // Refresh n is on display from (n - 1) / 60 s to n / 60 s.
-    const uint64_t sixtieths = ms * Display::kRefreshRate;
-    const uint64_t number = end ? (sixtieths + 999) / 1000 : sixtieths / 1000 + 1;
-    if (number < 1) {
-        reason = text + " ends before the first refresh";
-        return false;
-    }
-    refresh = static_cast<uint32_t>(number);
-    return true;
-}
-
 namespace {
 
 // What the parse has gathered so far, beyond the options themselves.
@@ -341,11 +290,16 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         case Value::Number:
             if (!in.number_of(name, inline_value, rule->low, rule->high, number)) return fail(in.error);
             break;
-        case Value::NumberAndFile:
-            if (!in.number_of(name, inline_value, rule->low, rule->high, number) ||
-                !in.value_of(name, nullptr, rule->what, text))
-                return fail(in.error);
+        case Value::NumberAndFile: {
+            // A refresh or a time, as --from takes it, then the file.
+            std::string point, reason;
+            uint32_t refresh = 0;
+            if (!in.value_of(name, inline_value, "a refresh number or a time", point)) return fail(in.error);
+            if (!parse_point(point, PointRole::Start, refresh, reason)) return fail(name + " " + reason);
+            if (!in.value_of(name, nullptr, rule->what, text)) return fail(in.error);
+            number = refresh;
             break;
+        }
         case Value::Point:
         case Value::EndPoint: {
             if (!in.value_of(name, inline_value, "a refresh number or a time", text)) return fail(in.error);

@@ -627,20 +627,35 @@ Layout lay_out(const Viewport& v, const Scene& scene) {
     for (Panel p : scene.priority)
         if (scene.shown(p)) panels.push_back(p);
     const int largest = std::min(v.width / kW, v.height / kH);
-    // The largest picture with every panel; then, at 1x, panels folded, the
-    // last in priority first; then the same with the smallest text and
-    // buttons, before a picture below 1x.
-    for (const Measures& m : {Measures{unit_for(v), v.pixel_ratio, v.touch, scene.refreshes},
-                              Measures{1, v.pixel_ratio, false, scene.refreshes}})
+    // The picture as large as it fits with every panel, down to a CSS
+    // pixel a show pixel; then, at that size, panels folded, the last in
+    // priority first; then smaller still, down to 1x; then the same with
+    // the smallest text and buttons, before a picture below 1x.
+    const int least = std::clamp(static_cast<int>(v.pixel_ratio), 1, std::max(largest, 1));
+    auto attempt = [&](const Measures& m, int from, int to) -> std::optional<Layout> {
         for (size_t keep = panels.size() + 1; keep-- > 0;) {
             const std::vector<Panel> placed(panels.begin(), panels.begin() + static_cast<long>(keep));
             const std::vector<Panel> folded(panels.begin() + static_cast<long>(keep), panels.end());
-            for (int s = keep == panels.size() ? largest : 1; s >= 1; --s)
+            for (int s = keep == panels.size() ? from : std::min(from, to); s >= to; --s)
                 for (Mode mode : {Mode::Below, Mode::Beside})
                     for (int order = 0; order < 4; ++order)
-                        if (auto l = place(v, scene, m, s, mode, order & 1, order & 2, placed, folded)) return *l;
+                        if (auto l = place(v, scene, m, s, mode, order & 1, order & 2, placed, folded)) return l;
         }
+        return std::nullopt;
+    };
+    for (const Measures& m : {Measures{unit_for(v), v.pixel_ratio, v.touch, scene.refreshes},
+                              Measures{1, v.pixel_ratio, false, scene.refreshes}}) {
+        if (auto l = attempt(m, largest, least)) return *l;
+        if (least > 1)
+            if (auto l = attempt(m, least - 1, 1)) return *l;
+    }
     return reduced(v, scene, panels);
+}
+
+Viewport viewport_for(int scale, const Scene& scene, double pixel_ratio) {
+    Viewport v{kW * scale, kH * scale, pixel_ratio, false};
+    while (lay_out(v, scene).scale < scale && v.height < 4 * kH * scale) v.height += std::max(1, scale);
+    return v;
 }
 
 } // namespace Host

@@ -3,8 +3,9 @@
 //
 // The picture comes first. It keeps a whole scale and nothing is ever drawn
 // over it: a panel that has no room beside or below it makes it smaller, a
-// scale at a time, down to 1x; then the panel is folded away, with a sign
-// (a button) that says so. Nothing
+// scale at a time, down to 1x (one CSS pixel a show pixel on a screen of
+// more device pixels: smaller is too small to see); then the panel is
+// folded away, with a sign (a button) that says so. Nothing
 // overlaps, everything is inside the viewport, and every line of text fits
 // its rectangle in the font that draws it (osd_font.h, a whole number of
 // device pixels to the font's pixel). Only a viewport smaller than the
@@ -96,6 +97,9 @@ struct Layout {
 };
 
 Layout lay_out(const Viewport& viewport, const Scene& scene);
+// The smallest viewport `scale` times the picture wide that keeps the
+// picture at that scale with the scene (a window's first size).
+Viewport viewport_for(int scale, const Scene& scene, double pixel_ratio = 1);
 
 // ---- The font's measures and the panels' texts, shared with the drawing.
 

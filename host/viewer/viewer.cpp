@@ -78,8 +78,23 @@ void Viewer::seek(uint32_t n) {
 
     // From the latest point at or before n: a snapshot, learning's place, a
     // seek's snapshot, or where the play stands now.
+    uint32_t from = 1;
+    const Snapshot* snapshot = &kept_before(n, from);
+    if (stale_ || ended_ || position_ > n || position_ < from) {
+        snapshot->restore();
+        position_ = from;
+        ended_ = false;
+        stale_ = false;
+        take_picture();
+    }
+    while (position_ < n && advance()) {
+        if (position_ % kNearEvery == 0 && position_ < n) keep_near(n);
+    }
+}
+
+const Snapshot& Viewer::kept_before(uint32_t n, uint32_t& from) const {
     const size_t index = std::min<size_t>(n / kSnapshotEvery, snapshots_.size() - 1);
-    uint32_t from = index == 0 ? 1 : static_cast<uint32_t>(index) * kSnapshotEvery;
+    from = index == 0 ? 1 : static_cast<uint32_t>(index) * kSnapshotEvery;
     const Snapshot* snapshot = &snapshots_[index];
     if (ahead_ && ahead_->first <= n && ahead_->first > from) {
         from = ahead_->first;
@@ -91,16 +106,7 @@ void Viewer::seek(uint32_t n) {
         from = near->first;
         snapshot = &near->second;
     }
-    if (stale_ || ended_ || position_ > n || position_ < from) {
-        snapshot->restore();
-        position_ = from;
-        ended_ = false;
-        stale_ = false;
-        take_picture();
-    }
-    while (position_ < n && advance()) {
-        if (position_ % kNearEvery == 0 && position_ < n) keep_near(n);
-    }
+    return *snapshot;
 }
 
 bool Viewer::learn(std::chrono::steady_clock::duration budget) {
