@@ -9,10 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/program/options.h"
+#include "host/viewer/player.h"
 #include "host/program/program.h"
 #include "host/program/progress.h"
 #include "host/output/screenshot.h"
@@ -435,4 +438,45 @@ TEST(HostProgram, BenchTimesEveryStageOfTheWholeShow) {
         EXPECT_NE(o.out.find(line), std::string::npos) << line << "\n" << o.out;
     }
     EXPECT_NE(o.out.find(" " + std::to_string(Host::built_in_timeline().refreshes) + " "), std::string::npos) << o.out;
+}
+
+// The keys come from the player's one key table: --help lists them from
+// it, and the manual page names every one of them in its KEYS section, so
+// that a key added to the table and missing from either fails here.
+TEST(HostOptions, HelpAndTheManualPageNameEveryKeyOfTheKeyTable) {
+    const std::string help = Host::usage_text();
+    std::ifstream man_file(std::string(NYRA1_SOURCE_DIR) + "/dist/nyra1.6.in");
+    std::string man((std::istreambuf_iterator<char>(man_file)), {});
+    const size_t keys = man.find(".SH KEYS"), end = man.find(".SH", keys + 1);
+    ASSERT_NE(keys, std::string::npos);
+    man = man.substr(keys, end - keys);
+    // The words of the .B and .BR lines, without roff's quotes.
+    std::set<std::string> named;
+    std::istringstream lines(man);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(".B", 0) != 0) continue;
+        for (size_t at = line.find(' '); at != std::string::npos;) {
+            size_t from = at + 1, to;
+            if (from < line.size() && line[from] == '"') {
+                to = line.find('"', from + 1);
+                named.insert(line.substr(from + 1, to - from - 1));
+                at = line.find(' ', to);
+            } else {
+                to = line.find(' ', from);
+                named.insert(line.substr(from, to == std::string::npos ? std::string::npos : to - from));
+                at = to;
+            }
+        }
+    }
+    for (const Host::KeyHelp& k : Host::key_help()) {
+        EXPECT_NE(help.find("  " + k.keys), std::string::npos) << "--help lacks " << k.keys;
+        // The keys, ", " between them (a key may be the comma itself).
+        for (size_t from = 0; from < k.keys.size();) {
+            size_t to = k.keys.find(", ", from + 1);
+            if (to == std::string::npos) to = k.keys.size();
+            const std::string key = k.keys.substr(from, to - from);
+            EXPECT_TRUE(named.count(key)) << "the manual page's KEYS lack " << key;
+            from = to + 2;
+        }
+    }
 }

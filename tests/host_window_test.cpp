@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "host/output/ffmpeg.h"
 #include "host/output/png_file.h"
 #include "host/program/record_frontend.h"
+#include "host/viewer/clip.h"
 #include "host/viewer/show_runner.h"
 #include "host/viewer/inside/inside.h"
 #include "host/window/window_frontend.h"
@@ -595,5 +597,162 @@ TEST(HostWindow, ViewsCycleBesideThePicture) {
             const uint8_t* want = &view.rgba[((y / l.view_zoom) * view.width + x / l.view_zoom) * 4];
             ASSERT_TRUE(drawn[0] == want[0] && drawn[1] == want[1] && drawn[2] == want[2]) << x << ", " << y;
         }
+    fs::remove_all(folder);
+}
+
+namespace {
+
+// Runs this test program's test `name` again under a virtual X server, with
+// NYRA1_IN_XVFB set; true when it passed there.
+bool rerun_in_xvfb(const std::string& name, std::string& output) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const std::string command = "NYRA1_IN_XVFB=1 xvfb-run -a -s '-screen 0 1600x1200x24' '" + self +
+                                "' --gtest_filter='" + name + "' 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    const int status = pipe ? pclose(pipe) : -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && output.find("[  PASSED  ] 1 test") != std::string::npos;
+}
+
+// The newest PNG in the folder, read.
+Host::PngPicture newest_png(const std::string& folder) {
+    std::vector<std::string> names = pngs_in(folder);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return fs::last_write_time(a) < fs::last_write_time(b);
+    });
+    Host::PngPicture shot;
+    std::string error;
+    if (!names.empty()) Host::read_png(names.back(), shot, error);
+    if (!names.empty()) fs::remove(names.back());
+    return shot;
+}
+
+} // namespace
+
+// In a real X window, at the size it opens at and at 500 x 300, with every
+// panel on: the whole picture on screen exactly, at a whole scale, and no
+// panel over it; the panels that have no room folded with a sign.
+TEST(HostWindowXvfb, EveryPanelOnLeavesThePictureWholeAtTheFirstSizeAnd500x300) {
+    if (!std::getenv("NYRA1_IN_XVFB")) {
+        if (Host::find_on_path("xvfb-run").empty()) GTEST_SKIP() << "xvfb-run is not installed: no window test";
+        std::string output;
+        EXPECT_TRUE(rerun_in_xvfb("HostWindowXvfb.EveryPanelOnLeavesThePictureWholeAtTheFirstSizeAnd500x300", output))
+            << output;
+        return;
+    }
+    unsetenv("SDL_VIDEODRIVER");
+    const std::string folder = temp_folder("nyra1-window");
+    const fs::path back = fs::current_path();
+    fs::current_path(folder);
+    WindowFrontend::Settings settings{3, false, -1, -1};
+    settings.virtual_time = true;
+    WindowFrontend window(settings);
+    std::string error;
+    ASSERT_TRUE(window.open(error)) << error;
+    window.viewer().seek(3300);
+    for (SDL_Keycode key : {SDLK_p, SDLK_o, SDLK_i, SDLK_v, SDLK_h, SDLK_a, SDLK_PERIOD, SDLK_a}) {
+        push_key(key);
+        window.tick();
+    }
+    for (const auto& [w, h] : {std::pair{0, 0}, {500, 300}}) {
+        if (w) SDL_SetWindowSize(window.window(), w, h);
+        for (int i = 0; i < 20; ++i) window.tick(); // the window manager's resize comes through
+        window.screenshot_next_draw();
+        window.tick();
+        const Host::Layout l = window.layout();
+        const std::string size = std::to_string(l.viewport.width) + "x" + std::to_string(l.viewport.height);
+        if (w) EXPECT_EQ(size, "500x300");
+        const Host::PngPicture shot = newest_png(folder);
+        ASSERT_EQ(shot.width, l.viewport.width) << size;
+        ASSERT_GE(l.scale, 1) << size;
+        for (Host::Panel p : Host::kAllPanels) {
+            if (p == Host::Panel::Editor) continue;
+            EXPECT_TRUE(!l.panel(p).empty() || l.is_folded(p)) << Host::panel_name(p) << " at " << size;
+            EXPECT_FALSE(l.panel(p).overlaps(l.picture)) << Host::panel_name(p) << " at " << size;
+        }
+        EXPECT_FALSE(l.controls.overlaps(l.picture)) << size;
+        const Host::Viewer& v = window.viewer();
+        int wrong = 0;
+        for (int y = 0; y < 240 * l.scale; ++y)
+            for (int x = 0; x < 320 * l.scale; ++x) {
+                const uint8_t* seen = &shot.pixels[((l.picture.y + y) * shot.width + l.picture.x + x) * 3];
+                const uint8_t* want = v.rgb() + 3 * v.pixels()[(y / l.scale) * 320 + x / l.scale];
+                wrong += seen[0] != want[0] || seen[1] != want[1] || seen[2] != want[2];
+            }
+        EXPECT_EQ(wrong, 0) << "the picture at " << size;
+        // A copy to look at.
+        std::vector<uint8_t> copy = shot.pixels;
+        Host::write_rgb_png(std::string(NYRA1_BINARY_DIR) + "/window-" + size + ".png", shot.width, shot.height,
+                            copy.data(), error);
+    }
+    fs::current_path(back);
+    fs::remove_all(folder);
+}
+
+// R writes the A-B loop as an exact GIF while the show plays on: its
+// frames are exactly the loop's refreshes (five of six at 50 frames a
+// second, the first and the last always), each the stored one.
+TEST(HostWindow, AClipOfTheLoopHoldsExactlyItsRefreshes) {
+    if (Host::find_on_path("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string folder = temp_folder("nyra1-window");
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    WindowFrontend::Settings settings{1, false, -1, -1};
+    settings.virtual_time = true;
+    settings.clips = folder;
+    std::FILE* out = std::tmpfile();
+    settings.out = out;
+    WindowFrontend window(settings);
+    std::string error;
+    ASSERT_TRUE(window.open(error)) << error;
+    window.viewer().seek(1200);
+    push_key(SDLK_a);
+    window.tick();
+    for (int i = 0; i < 25; ++i) window.tick();
+    push_key(SDLK_a);
+    window.tick();
+    const uint32_t a = window.player().loop_a(), b = window.player().loop_b();
+    ASSERT_EQ(b - a, 26u);
+    push_key(SDLK_r);
+    window.tick();
+    EXPECT_TRUE(window.clip_running());
+    int ticks = 0;
+    while (window.clip_running() && ticks < 2000) {
+        window.tick();
+        ++ticks;
+        expect_showing(window, window.viewer().position()); // the watched show is undisturbed
+    }
+    EXPECT_FALSE(window.clip_running());
+    EXPECT_GT(ticks, 1) << "made in slices while the show plays";
+    const std::string file = folder + "/" + [&] {
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().extension() == ".gif") return e.path().filename().string();
+        return std::string();
+    }();
+    ASSERT_NE(file, folder + "/") << "no clip written";
+    EXPECT_NE(file.find("-" + std::to_string(a) + "-" + std::to_string(b) + ".gif"), std::string::npos) << file;
+    std::vector<uint32_t> kept;
+    for (uint32_t n = a; n <= b; ++n)
+        if (Host::gif_keeps_refresh(n, n == a, n == b)) kept.push_back(n);
+    std::string frames;
+    {
+        std::FILE* pipe = popen(("ffmpeg -v error -i '" + file + "' -vsync passthrough -f rawvideo -pix_fmt rgb24 -").c_str(), "r");
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) frames.append(buffer, n);
+        pclose(pipe);
+    }
+    const size_t size = 640 * 480 * 3;
+    ASSERT_EQ(frames.size(), kept.size() * size);
+    Host::Viewer& v = window.viewer();
+    for (size_t i = 0; i < kept.size(); ++i) {
+        v.seek(kept[i]);
+        ASSERT_EQ(refresh_crc(v.pixels(), v.rgb()), stored_list().crc(kept[i]));
+        std::vector<uint8_t> want(size);
+        Host::scale_refresh(v.pixels(), v.rgb(), 2, want.data());
+        ASSERT_EQ(0, std::memcmp(frames.data() + i * size, want.data(), size)) << "frame " << i << ": refresh " << kept[i];
+    }
+    std::fclose(out);
     fs::remove_all(folder);
 }

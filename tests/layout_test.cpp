@@ -90,8 +90,14 @@ std::string check(const Layout& l, const Viewport& v, const Scene& s) {
         !r.empty() && !lines_fit(r, Host::widest_inspector_lines(), 16 * Host::kSwatchCell * u))
         return "the inspector does not fit";
     if (const Rect& r = l.panel(Panel::Help); !r.empty()) {
-        const int chars = Host::Text::chars_in(r.w - 2 * pad, u);
-        if (chars < 1 || !lines_fit(r, Host::help_lines(chars), 0)) return "the key list does not fit";
+        const int hu = l.help_unit, hpad = Host::kPad * hu;
+        const int chars = Host::Text::chars_in(r.w - 2 * hpad, hu);
+        const std::vector<std::string> lines = Host::help_lines(chars);
+        if (chars < 1 || static_cast<int>(lines.size()) * Host::Text::line(hu) > r.h - 2 * hpad)
+            return "the key list does not fit";
+        for (const std::string& t : lines)
+            if (Host::Text::width(t, hu) > r.w - 2 * hpad) return "a line of the key list does not fit";
+        if (hu > u || hu < std::max(1, u / 2)) return "the key list's text out of its sizes";
     }
     if (const Rect& r = l.panel(Panel::View);
         !r.empty() && (r.w != s.view_width * l.view_zoom || r.h != s.view_height * l.view_zoom))
@@ -151,7 +157,7 @@ TEST(Layout, MoreRoomNeverMakesThePictureSmaller) {
                 const Layout l = Host::lay_out({w, h}, s);
                 for (const auto& [w2, h2] : {std::pair{w + 80, h}, {w, h + 80}}) {
                     const Layout more = Host::lay_out({w2, h2}, s);
-                    if (more.unit == l.unit) {
+                    if (more.unit == l.unit && more.help_unit == l.help_unit) {
                         EXPECT_GE(more.scale, l.scale) << w << "x" << h << " mask " << mask;
                     }
                 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "host/viewer/layout.h"
+#include "host/viewer/player.h"
 #include "host/viewer/timeline.h"
 #include "host/output/video_format.h"
 
@@ -333,6 +335,20 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     return parsed;
 }
 
+// The keys in the window, from the player's one key table: the keys in a
+// column of their own where they fit, what they do after them.
+static std::string keys_text() {
+    std::string text = "Keys in the window (and the page):\n";
+    for (const KeyHelp& k : key_help()) {
+        std::string line = "  " + k.keys;
+        line += line.size() < 25 ? std::string(25 - line.size(), ' ') : "\n" + std::string(25, ' ');
+        const std::vector<std::string> what = Text::wrap(k.what, 80 - 25);
+        for (size_t i = 0; i < what.size(); ++i) text += (i ? std::string(25, ' ') : line) + what[i] + "\n";
+    }
+    return text + "A click on the picture shows or hides the controls; click or drag on the timeline\n"
+                  "to seek. Clips (R) go to nyra1-YYYYMMDD-HHMMSS-A-B.gif (.mp4) here.\n";
+}
+
 std::string usage_text() {
     return "Usage: nyra1 [OPTIONS]\n"
            "Plays the Nyra 1 show: a 320x240 256-colour demo show.\n"
@@ -379,24 +395,7 @@ std::string usage_text() {
            "  --help, -h             show this help and exit\n"
            "  --version              show the version and exit\n"
            "\n"
-           "Keys in the window:\n"
-           "  Enter, Space, Escape   START: end the show (also a gamepad's Start button\n"
-           "                         and closing the window)\n"
-           "  P, K                   pause / play\n"
-           "  . ,                    one refresh forward / back (pauses)\n"
-           "  Right, Left            1 s forward / back\n"
-           "  L, J, Shift+arrows     10 s forward / back\n"
-           "  Page Down, Page Up     next / previous stage\n"
-           "  Home, End              first / last refresh\n"
-           "  ] [ Backspace          faster / slower (1/4x to 8x) / normal speed\n"
-           "  A                      loop: start here, end here, no loop\n"
-           "  O                      on-screen display: refresh, time, stage, speed, cues\n"
-           "  I                      palette inspector (point at a colour)\n"
-           "  V                      look inside: the next view of how the effect works\n"
-           "  H, ?                   the keys\n"
-           "  F11, Alt+Enter         toggle fullscreen\n"
-           "  F12                    save a screenshot nyra1-YYYYMMDD-HHMMSS.png here\n"
-           "The mouse shows the timeline at the bottom; click or drag on it to seek.\n"
+           + keys_text() +
            "\n"
            "Exit status: 0 when the show has ended, 2 on a bad argument, an output that\n"
            "cannot be written or a missing or failing ffmpeg.\n";

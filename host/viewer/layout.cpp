@@ -300,10 +300,12 @@ std::optional<Layout> place(const Viewport& v, const Scene& scene, const Measure
     const int side_x = pw + g, side_w = W - side_x;
     int side_y = side_top, band_x = 0, band_y = ph + g, band_row = 0;
     int side_used = 0, band_used = 0;
+    Measures help_m = m;
+    auto measures = [&](Panel p) -> const Measures& { return p == Panel::Help ? help_m : m; };
     auto in_side = [&](Panel p, int zoom) {
-        const Extent e = extent(p, m, scene, zoom);
+        const Extent e = extent(p, measures(p), scene, zoom);
         if (side_w < e.min_w) return false;
-        const int w = std::min(e.pref_w, side_w), h = height(p, w, m, scene, zoom);
+        const int w = std::min(e.pref_w, side_w), h = height(p, w, measures(p), scene, zoom);
         if (side_y + h > area_h) return false;
         l.panels[static_cast<int>(p)] = {side_x, side_y, w, h};
         side_y += h + g;
@@ -311,14 +313,14 @@ std::optional<Layout> place(const Viewport& v, const Scene& scene, const Measure
         return true;
     };
     auto in_band = [&](Panel p, int zoom) {
-        const Extent e = extent(p, m, scene, zoom);
+        const Extent e = extent(p, measures(p), scene, zoom);
         if (pw < e.min_w) return false;
         int x = band_x, y = band_y;
         if (pw - x < e.min_w) {
             x = 0;
             y = band_y + band_row + g;
         }
-        const int w = std::min(band_narrow ? e.min_w : e.pref_w, pw - x), h = height(p, w, m, scene, zoom);
+        const int w = std::min(band_narrow ? e.min_w : e.pref_w, pw - x), h = height(p, w, measures(p), scene, zoom);
         if (y + h > area_h) return false;
         l.panels[static_cast<int>(p)] = {x, y, w, h};
         if (y != band_y) band_row = 0;
@@ -330,10 +332,21 @@ std::optional<Layout> place(const Viewport& v, const Scene& scene, const Measure
     };
     for (Panel p : panels) {
         bool placed = false;
-        for (int zoom : p == Panel::View ? zooms(scene, m.u) : std::vector<int>{1}) {
+        // The view at a smaller zoom, the key list in smaller text, before
+        // either makes the picture smaller.
+        std::vector<int> steps = {1};
+        if (p == Panel::View) steps = zooms(scene, m.u);
+        if (p == Panel::Help) {
+            steps.clear();
+            for (int u = m.u; u >= std::max(1, m.u / 2); --u) steps.push_back(u);
+        }
+        for (int step : steps) {
+            const int zoom = p == Panel::View ? step : 1;
+            if (p == Panel::Help) help_m.u = step;
             placed = band_first ? in_band(p, zoom) || in_side(p, zoom) : in_side(p, zoom) || in_band(p, zoom);
             if (placed) {
                 if (p == Panel::View) l.view_zoom = zoom;
+                if (p == Panel::Help) l.help_unit = step;
                 break;
             }
         }
@@ -632,22 +645,38 @@ Layout lay_out(const Viewport& v, const Scene& scene) {
     // priority first; then smaller still, down to 1x; then the same with
     // the smallest text and buttons, before a picture below 1x.
     const int least = std::clamp(static_cast<int>(v.pixel_ratio), 1, std::max(largest, 1));
-    auto attempt = [&](const Measures& m, int from, int to) -> std::optional<Layout> {
-        for (size_t keep = panels.size() + 1; keep-- > 0;) {
-            const std::vector<Panel> placed(panels.begin(), panels.begin() + static_cast<long>(keep));
-            const std::vector<Panel> folded(panels.begin() + static_cast<long>(keep), panels.end());
-            for (int s = keep == panels.size() ? from : std::min(from, to); s >= to; --s)
-                for (Mode mode : {Mode::Below, Mode::Beside})
-                    for (int order = 0; order < 4; ++order)
-                        if (auto l = place(v, scene, m, s, mode, order & 1, order & 2, placed, folded)) return l;
-        }
+    auto try_scales = [&](const Measures& m, const std::vector<Panel>& placed, const std::vector<Panel>& folded,
+                          int from, int to) -> std::optional<Layout> {
+        for (int s = from; s >= to; --s)
+            for (Mode mode : {Mode::Below, Mode::Beside})
+                for (int order = 0; order < 4; ++order)
+                    if (auto l = place(v, scene, m, s, mode, order & 1, order & 2, placed, folded)) return l;
         return std::nullopt;
+    };
+    // With panels to fold: each in priority order keeps its room if it
+    // fits with those kept before it; the others are folded.
+    auto folding = [&](const Measures& m, int s) -> std::optional<Layout> {
+        std::vector<Panel> kept;
+        for (Panel p : panels) {
+            std::vector<Panel> trial = kept, folded;
+            trial.push_back(p);
+            for (Panel q : panels)
+                if (std::find(trial.begin(), trial.end(), q) == trial.end()) folded.push_back(q);
+            if (try_scales(m, trial, folded, s, s)) kept = trial;
+        }
+        std::vector<Panel> folded;
+        for (Panel q : panels)
+            if (std::find(kept.begin(), kept.end(), q) == kept.end()) folded.push_back(q);
+        return try_scales(m, kept, folded, s, s);
     };
     for (const Measures& m : {Measures{unit_for(v), v.pixel_ratio, v.touch, scene.refreshes},
                               Measures{1, v.pixel_ratio, false, scene.refreshes}}) {
-        if (auto l = attempt(m, largest, least)) return *l;
-        if (least > 1)
-            if (auto l = attempt(m, least - 1, 1)) return *l;
+        if (auto l = try_scales(m, panels, {}, largest, least)) return *l;
+        for (int s = least; s >= 1; --s) {
+            if (s < least)
+                if (auto l = try_scales(m, panels, {}, s, s)) return *l;
+            if (auto l = folding(m, s)) return *l;
+        }
     }
     return reduced(v, scene, panels);
 }

@@ -87,6 +87,7 @@ struct Layout {
     std::array<Rect, kPanels> panels{}; // empty: off, or folded
     std::array<bool, kPanels> folded{};
     int view_zoom = 1;   // device pixels to a pixel of the view
+    int help_unit = 1;   // the key list's font pixel (smaller text before a smaller picture)
     bool controls_folded = false;
 
     const Rect& panel(Panel p) const { return panels[static_cast<int>(p)]; }

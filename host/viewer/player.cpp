@@ -86,7 +86,7 @@ constexpr struct {
     Action action;
     const char* what;
 } kHelp[] = {
-    {Action::Start, "START: ends the show, as on the handheld"},
+    {Action::Start, "START: ends the show, as on the handheld (so do a gamepad's Start and the START button)"},
     {Action::Close, "closes what is open (the keys, a panel, fullscreen); with nothing open, START"},
     {Action::PlayPause, "pause / play"},
     {Action::StepForward, "one refresh forward (pauses)"},
@@ -359,7 +359,7 @@ bool Player::perform(Action a) {
         return false;
     }
     // A new step of the play: an old notice goes.
-    if (a != Action::Close && !notice_.empty() && notice_until_) notice_until_ = now_;
+    if (a != Action::Close && !notice_.empty()) notice_until_ = now_;
     over_ = over_ && at_end() && !paused_;
     if (!playing()) due_.reset();
     changed();
@@ -414,13 +414,14 @@ bool Player::go_to(const std::string& text) {
 
 void Player::notice(std::string text) {
     notice_ = std::move(text);
-    notice_until_ = now_ + kNoticeFor;
+    notice_until_.reset(); // its time starts at the next advance
     changed();
 }
 
 bool Player::advance(Time now) {
     const uint64_t before = changes_;
     now_ = now;
+    if (!notice_.empty() && !notice_until_) notice_until_ = now + kNoticeFor;
     if (notice_until_ && now >= *notice_until_) {
         notice_.clear();
         notice_until_.reset();

@@ -134,6 +134,7 @@ void Presentation::set_viewport(const Viewport& viewport) {
 std::string Presentation::label(Action a, const Player& p) {
     switch (a) {
     case Action::PlayPause: return p.playing() ? "PAUSE" : "PLAY";
+    case Action::Start: return p.over() ? "AGAIN" : "START";
     case Action::NormalSpeed: return upper(p.speed_text());
     default: return widest_label(a);
     }
@@ -179,6 +180,8 @@ Action Presentation::button_at(int x, int y) const {
 
 Action Presentation::press(Action a) {
     if (a == Action::None) return a;
+    // Once the run is over, the START button plays the show again.
+    if (a == Action::Start && player_.over()) a = Action::Again;
     return player_.perform(a) ? Action::None : a;
 }
 
@@ -518,7 +521,7 @@ Image Presentation::draw_inspector(const Rect& r) const {
 }
 
 Image Presentation::draw_help(const Rect& r) const {
-    const int u = layout_.unit, pad = kPad * u;
+    const int u = layout_.help_unit, pad = kPad * u;
     Canvas c(r.w, r.h, Colours::kPanel);
     panel_box(c, u);
     int y = pad;

@@ -240,10 +240,11 @@ void WindowFrontend::draw() {
     }
 
     Player& p = player();
-    const bool shot_due = !shot_taken_ && settings_.screenshot_at >= 0 &&
-                          static_cast<long>(p.position()) == settings_.screenshot_at;
+    const bool shot_due = shot_pending_ || (!shot_taken_ && settings_.screenshot_at >= 0 &&
+                                            static_cast<long>(p.position()) == settings_.screenshot_at);
     if (shot_due) {
-        shot_taken_ = true;
+        shot_taken_ = !shot_pending_ || shot_taken_;
+        shot_pending_ = false;
         int w = kW, h = kH;
         SDL_GetRendererOutputSize(r, &w, &h);
         std::vector<uint8_t> seen(static_cast<size_t>(w) * h * 3);

@@ -66,8 +66,15 @@ public:
     uint64_t draws() const { return draws_; }
     // Where everything is in the window now, in its device pixels.
     const Layout& layout() { return presentation().layout(); }
-    // The clip being written, if any: the refreshes written and of how many.
+    // Whether a clip is being written.
     bool clip_running() const;
+    // The SDL window (tests resize it), and a screenshot of the window as
+    // shown at the next picture drawn.
+    SDL_Window* window() const { return sdl_.window; }
+    void screenshot_next_draw() {
+        shot_pending_ = true;
+        dirty_ = true;
+    }
 
     static constexpr std::chrono::milliseconds kIdleWait{500};
 
@@ -106,6 +113,7 @@ private:
     Player::Time virtual_now_{0};
     bool closing_ = false;
     bool shot_taken_ = false;
+    bool shot_pending_ = false;
     bool dirty_ = true;
     bool text_input_ = false;
     uint64_t draws_ = 0;
