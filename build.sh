@@ -59,7 +59,7 @@ install_npm_packages() {
         echo "npm is missing: the page tests that need Playwright will be skipped" >&2
         return
     fi
-    [ -f host/web/node_modules/playwright-core/package.json ] && return
+    [ -f host/web/node_modules/playwright-core/package.json ] && [ -f host/web/node_modules/webm-muxer/package.json ] && return
     npm ci --prefix host/web --no-audit --no-fund
 }
 

@@ -13,7 +13,7 @@ const [modules, folder, runs] = process.argv.slice(2);
   for (let i = 0; i < +runs; i++) {
     const page = await browser.newPage();
     await page.goto(url);
-    const ms = await page.waitForFunction(() => document.getElementById('screen').dataset.firstPictureMs,
+    const ms = await page.waitForFunction(() => (document.getElementById('screen') || { dataset: {} }).dataset.firstPictureMs,
                                           null, { timeout: 30000 });
     console.log(await ms.jsonValue());
     await page.close();

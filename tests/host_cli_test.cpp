@@ -9,10 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/program/options.h"
+#include "host/viewer/player.h"
 #include "host/program/program.h"
 #include "host/program/progress.h"
 #include "host/output/screenshot.h"
@@ -127,11 +130,13 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--press-start-at", " 5"}, "--press-start-at needs a whole number, not ' 5'"},
         {{"--scale", "99999999999999999999"}, "--scale must be from 1 to 16, not 99999999999999999999"},
         {{"--scale=-99999999999999999999"}, "--scale must be from 1 to 16, not -99999999999999999999"},
-        {{"--frames", "d", "--from", "0"}, "--from must be a refresh from 1 to 4294967295"},
+        {{"--frames", "d", "--from", "0"}, "--from must be a refresh, 1 or more, or a time m:ss.ff, not 0"},
         {{"--frames", "d", "--from", "1:60"}, "--from needs a refresh number or a time m:ss.ff, not '1:60'"},
         {{"--frames", "d", "--from", "1:5"}, "--from needs a refresh number or a time m:ss.ff"},
         {{"--frames", "d", "--from", "0:05.1234"}, "--from needs a refresh number or a time m:ss.ff"},
-        {{"--frames", "d", "--from", "12.5"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "12,5"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "1:00s"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "-3"}, "--from needs a refresh number or a time m:ss.ff"},
         {{"--frames", "d", "--to", "0:00"}, "--to 0:00 ends before the first refresh"},
         {{"--frames", "d", "--from", "400", "--to", "300"}, "--from 400 comes after --to 300"},
         {{"--frames", "d", "--from", "0:10", "--to", "0:09.99"}, "--from 0:10 comes after --to 0:09.99"},
@@ -177,8 +182,8 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--record", "/dev/stdout"}, "--record writes a video file; it cannot go to the standard output"},
         {{"--record", "/dev/fd/1"}, "--record writes a video file; it cannot go to the standard output"},
         {{"--inside-at", "3200"}, "--inside-at needs a PNG file name"},
-        {{"--inside-at", "x.png"}, "--inside-at needs a whole number, not 'x.png'"},
-        {{"--inside-at", "0", "a.png"}, "--inside-at must be a refresh from 1 to 6762, not 0"},
+        {{"--inside-at", "x.png"}, "--inside-at needs a refresh number or a time m:ss.ff, not 'x.png'"},
+        {{"--inside-at", "0", "a.png"}, "--inside-at must be a refresh, 1 or more, or a time m:ss.ff, not 0"},
         {{"--inside-at", "3200", "a.jpg"}, "--inside-at writes a .png picture, not 'a.jpg'"},
         {{"--inside-at", "3200", "a.png", "--frames", "d"}, "--frames, --record, --bench and --inside-at cannot be used together"},
         {{"--inside-at", "3200", "a.png", "--scale", "2"}, "--inside-at writes a picture"},
@@ -246,7 +251,9 @@ TEST(HostOptions, RangesTakeRefreshNumbersOrTimesAtSixtyAsecond) {
     // refresh that begins before it, so that 0:10 to 0:20 is ten seconds.
     for (const Case& c : {Case{"1", 1, 1}, Case{"3300", 3300, 3300}, Case{"0:00.01", 1, 1}, Case{"0:10", 601, 600},
                           Case{"0:20", 1201, 1200}, Case{"0:10.5", 631, 630}, Case{"0:10.51", 631, 631},
-                          Case{"1:52.70", 6763, 6762}, Case{"10:00.000", 36001, 36000}}) {
+                          Case{"1:52.70", 6763, 6762}, Case{"10:00.000", 36001, 36000},
+                          // Seconds, as the page's ?t= takes them: with a point or an s.
+                          Case{"10.5", 631, 630}, Case{"10s", 601, 600}, Case{"10.51s", 631, 631}}) {
         uint32_t start = 0, end = 0;
         std::string reason;
         ASSERT_TRUE(Host::parse_refresh_point(c.text, false, start, reason)) << c.text << ": " << reason;
@@ -449,4 +456,45 @@ TEST(HostProgram, BenchTimesEveryStageOfTheWholeShow) {
         EXPECT_NE(o.out.find(line), std::string::npos) << line << "\n" << o.out;
     }
     EXPECT_NE(o.out.find(" " + std::to_string(Host::built_in_timeline().refreshes) + " "), std::string::npos) << o.out;
+}
+
+// The keys come from the player's one key table: --help lists them from
+// it, and the manual page names every one of them in its KEYS section, so
+// that a key added to the table and missing from either fails here.
+TEST(HostOptions, HelpAndTheManualPageNameEveryKeyOfTheKeyTable) {
+    const std::string help = Host::usage_text();
+    std::ifstream man_file(std::string(NYRA1_SOURCE_DIR) + "/dist/nyra1.6.in");
+    std::string man((std::istreambuf_iterator<char>(man_file)), {});
+    const size_t keys = man.find(".SH KEYS"), end = man.find(".SH", keys + 1);
+    ASSERT_NE(keys, std::string::npos);
+    man = man.substr(keys, end - keys);
+    // The words of the .B and .BR lines, without roff's quotes.
+    std::set<std::string> named;
+    std::istringstream lines(man);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(".B", 0) != 0) continue;
+        for (size_t at = line.find(' '); at != std::string::npos;) {
+            size_t from = at + 1, to;
+            if (from < line.size() && line[from] == '"') {
+                to = line.find('"', from + 1);
+                named.insert(line.substr(from + 1, to - from - 1));
+                at = line.find(' ', to);
+            } else {
+                to = line.find(' ', from);
+                named.insert(line.substr(from, to == std::string::npos ? std::string::npos : to - from));
+                at = to;
+            }
+        }
+    }
+    for (const Host::KeyHelp& k : Host::key_help()) {
+        EXPECT_NE(help.find("  " + k.keys), std::string::npos) << "--help lacks " << k.keys;
+        // The keys, ", " between them (a key may be the comma itself).
+        for (size_t from = 0; from < k.keys.size();) {
+            size_t to = k.keys.find(", ", from + 1);
+            if (to == std::string::npos) to = k.keys.size();
+            const std::string key = k.keys.substr(from, to - from);
+            EXPECT_TRUE(named.count(key)) << "the manual page's KEYS lack " << key;
+            from = to + 2;
+        }
+    }
 }

@@ -323,7 +323,8 @@ TEST(InsidePalettes, TheColumnOfRefreshNIsRefreshNsPalette) {
 }
 
 TEST(Inside, ViewsReadTheShowAndNeverWriteIt) {
-    const std::vector<Kind> all = {Kind::Flight, Kind::Plasma, Kind::Rotozoomer, Kind::Title, Kind::ScrollText, Kind::Palettes};
+    const std::vector<Kind> all = {Kind::Flight, Kind::Plasma, Kind::Rotozoomer, Kind::Title,
+                                   Kind::HandOver, Kind::ScrollText, Kind::Palettes};
     for (uint32_t n : {1u, 2u, 3u, 300u, 641u, 642u, 643u, 2000u, 3051u, 3052u, 3053u, 3200u, 3382u, 3383u, 3600u,
                        4021u, 4022u, 4023u, 4024u, 5000u, 6761u, 6762u}) {
         viewer().seek(n);
@@ -339,6 +340,43 @@ TEST(Inside, ViewsReadTheShowAndNeverWriteIt) {
         EXPECT_EQ(0, std::memcmp(viewer().pixels(), pixels.data(), pixels.size())) << "refresh " << n;
         EXPECT_EQ(refresh_crc(viewer().pixels(), viewer().rgb()), stored_list().crc(n));
     }
+}
+
+// Every view's text fits it and nothing is drawn over a text: at the first,
+// middle and last refresh of every stage and at refreshes all over the show,
+// with the pointer nowhere, at either edge and in the middle.
+TEST(Inside, EveryTextFitsItsViewAndNothingCoversIt) {
+    const Host::Timeline& t = viewer().timeline();
+    std::vector<uint32_t> points;
+    for (const auto& c : t.chapters) {
+        const uint32_t length = std::max(t.chapter_length(c.stage), 1u);
+        for (uint32_t n : {c.first, c.first + length / 2, c.first + length - 1}) points.push_back(n);
+    }
+    for (uint32_t n = 1; n <= t.refreshes; n += 397) points.push_back(n);
+    for (uint32_t n : points) {
+        viewer().seek(n);
+        for (Kind k : views_for(shown_stage(viewer())))
+            for (int pointer : {-1, 0, 160, 319}) {
+                const Image image = render(k, context(pointer));
+                EXPECT_EQ(image.clipped, 0) << name(k) << " at refresh " << n << ", pointer " << pointer;
+                EXPECT_EQ(image.overprinted, 0) << name(k) << " at refresh " << n << ", pointer " << pointer;
+            }
+    }
+}
+
+// The hand-over's view explains the hand-over: the flight's last frame
+// held, the scroll text running on to the code that starts the rotozoomer.
+TEST(Inside, TheHandOversViewIsItsOwn) {
+    const Host::Timeline& t = viewer().timeline();
+    const uint32_t first = t.chapter_start(S::HandOver), length = t.chapter_length(S::HandOver);
+    ASSERT_GT(length, 2u);
+    EXPECT_EQ(views_for(S::HandOver).front(), Kind::HandOver);
+    viewer().seek(first + length / 2);
+    const Image middle = render(Kind::HandOver, context());
+    viewer().seek(first + length - 1);
+    const Image last = render(Kind::HandOver, context());
+    EXPECT_EQ(middle.width, kViewWidth);
+    EXPECT_NE(middle.rgba, last.rgba) << "it follows the hand-over";
 }
 
 TEST(Inside, APlayWithEveryViewShownIsTheStoredShow) {

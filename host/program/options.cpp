@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "host/output/shown_name.h"
+#include "host/viewer/layout.h"
+#include "host/viewer/player.h"
 #include "host/output/video_format.h"
 #include "host/viewer/timeline.h"
 
@@ -94,57 +96,6 @@ struct Reader {
 };
 
 } // namespace
-
-bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, std::string& reason) {
-    const size_t colon = text.find(':');
-    if (colon == std::string::npos) {
-        long number = 0;
-        const Number kind = read_number(text, number);
-        if (kind == Number::Bad) {
-            reason = "needs a refresh number or a time m:ss.ff, not '" + text + "'";
-            return false;
-        }
-        if (kind == Number::OutOfRange || number < 1 || number > long{kLastRefreshNumber}) {
-            reason = "must be a refresh " + range_text(1, kLastRefreshNumber) + " or a time m:ss.ff, not " + text;
-            return false;
-        }
-        refresh = static_cast<uint32_t>(number);
-        return true;
-    }
-    // m:ss, m:ss.f, m:ss.ff or m:ss.fff
-    auto digits = [&](size_t from, size_t to) {
-        if (from >= to) return false;
-        for (size_t i = from; i < to; ++i)
-            if (text[i] < '0' || text[i] > '9') return false;
-        return true;
-    };
-    const size_t dot = text.find('.', colon);
-    const size_t seconds_end = dot == std::string::npos ? text.size() : dot;
-    const size_t fraction_digits = dot == std::string::npos ? 0 : text.size() - dot - 1;
-    const bool shaped = colon >= 1 && colon <= 4 && digits(0, colon) && seconds_end - colon == 3 &&
-                        digits(colon + 1, seconds_end) && text[colon + 1] < '6' &&
-                        (dot == std::string::npos || (fraction_digits >= 1 && fraction_digits <= 3 &&
-                                                      digits(dot + 1, text.size())));
-    if (!shaped) {
-        reason = "needs a refresh number or a time m:ss.ff, not '" + text + "'";
-        return false;
-    }
-    uint64_t ms = (std::stoull(text.substr(0, colon)) * 60 + std::stoull(text.substr(colon + 1, 2))) * 1000;
-    if (fraction_digits > 0) {
-        std::string fraction = text.substr(dot + 1);
-        fraction.resize(3, '0');
-        ms += std::stoull(fraction);
-    }
-    // Refresh n is on display from (n - 1) / 60 s to n / 60 s.
-    const uint64_t sixtieths = ms * Display::kRefreshRate;
-    const uint64_t number = end ? (sixtieths + 999) / 1000 : sixtieths / 1000 + 1;
-    if (number < 1) {
-        reason = text + " ends before the first refresh";
-        return false;
-    }
-    refresh = static_cast<uint32_t>(number);
-    return true;
-}
 
 namespace {
 
@@ -358,11 +309,16 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         case Value::Number:
             if (!in.number_of(name, inline_value, rule->low, rule->high, number)) return fail(in.error);
             break;
-        case Value::NumberAndFile:
-            if (!in.number_of(name, inline_value, rule->low, rule->high, number) ||
-                !in.value_of(name, nullptr, rule->what, text))
-                return fail(in.error);
+        case Value::NumberAndFile: {
+            // A refresh or a time, as --from takes it, then the file.
+            std::string point, reason;
+            uint32_t refresh = 0;
+            if (!in.value_of(name, inline_value, "a refresh number or a time", point)) return fail(in.error);
+            if (!parse_point(point, PointRole::Start, refresh, reason)) return fail(name + " " + reason);
+            if (!in.value_of(name, nullptr, rule->what, text)) return fail(in.error);
+            number = refresh;
             break;
+        }
         case Value::Point:
         case Value::EndPoint: {
             if (!in.value_of(name, inline_value, "a refresh number or a time", text)) return fail(in.error);
@@ -394,6 +350,20 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     if (!wrong.empty()) return fail(wrong);
     if (o.mode == Mode::Record && !p.scale_given) o.scale = kRecordScale;
     return parsed;
+}
+
+// The keys in the window, from the player's one key table: the keys in a
+// column of their own where they fit, what they do after them.
+static std::string keys_text() {
+    std::string text = "Keys in the window (and the page):\n";
+    for (const KeyHelp& k : key_help()) {
+        std::string line = "  " + k.keys;
+        line += line.size() < 25 ? std::string(25 - line.size(), ' ') : "\n" + std::string(25, ' ');
+        const std::vector<std::string> what = Text::wrap(k.what, 80 - 25);
+        for (size_t i = 0; i < what.size(); ++i) text += (i ? std::string(25, ' ') : line) + what[i] + "\n";
+    }
+    return text + "A click on the picture shows or hides the controls; click or drag on the timeline\n"
+                  "to seek. Clips (R) go to nyra1-YYYYMMDD-HHMMSS-A-B.gif (.mp4) here.\n";
 }
 
 std::string usage_text() {
@@ -442,24 +412,7 @@ std::string usage_text() {
            "  --help, -h             show this help and exit\n"
            "  --version              show the version and exit\n"
            "\n"
-           "Keys in the window:\n"
-           "  Enter, Space, Escape   START: end the show (also a gamepad's Start button\n"
-           "                         and closing the window)\n"
-           "  P, K                   pause / play\n"
-           "  . ,                    one refresh forward / back (pauses)\n"
-           "  Right, Left            1 s forward / back\n"
-           "  L, J, Shift+arrows     10 s forward / back\n"
-           "  Page Down, Page Up     next / previous stage\n"
-           "  Home, End              first / last refresh\n"
-           "  ] [ Backspace          faster / slower (1/4x to 8x) / normal speed\n"
-           "  A                      loop: start here, end here, no loop\n"
-           "  O                      on-screen display: refresh, time, stage, speed, cues\n"
-           "  I                      palette inspector (point at a colour)\n"
-           "  V                      look inside: the next view of how the effect works\n"
-           "  H, ?                   the keys\n"
-           "  F11, Alt+Enter         toggle fullscreen\n"
-           "  F12                    save a screenshot nyra1-YYYYMMDD-HHMMSS.png here\n"
-           "The mouse shows the timeline at the bottom; click or drag on it to seek.\n"
+           + keys_text() +
            "\n"
            "Exit status: 0 when the show has ended, 2 on a bad argument, an output that\n"
            "cannot be written or a missing or failing ffmpeg.\n";

@@ -4,14 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "host/output/video_frames.h"
 #include "host/viewer/show_runner.h"
+#include "host/viewer/timeline.h"
 
 namespace Host {
 
 enum class Mode { Window, Frames, Record, Bench, Inside, Help, Version };
-
-// How much a lossy video may give up for a smaller file (GIF is always exact).
-enum class Quality { Small, Good, High };
 
 struct Options {
     Mode mode = Mode::Window;
@@ -46,11 +45,6 @@ const std::vector<std::string>& option_names();
 
 // Reads the arguments that follow the program name. Never throws.
 ParsedOptions parse_options(const std::vector<std::string>& args);
-
-// A refresh number (1 or more) or a time m:ss or m:ss.ff at 60 refreshes a
-// second. A start time names the refresh on display at that moment, an end
-// time the last refresh that begins before it. False with a reason.
-bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, std::string& reason);
 
 std::string usage_text();
 std::string version_text();

@@ -16,8 +16,24 @@ namespace Host {
 
 // Time in the show: Display::kRefreshRate refreshes a second; refresh n is
 // on display from (n - 1) / 60 s on.
-// m:ss.ff of refresh n: refresh 1 at 0:00.00.
+// m:ss.ff of refresh n: the first hundredth of a second at which it is on
+// display (refresh 1 at 0:00.00, refresh 2 at 0:00.02), so that the time
+// shown, given back, names the same refresh.
 std::string time_text(uint32_t refresh);
+
+// How a point a person types is read.
+enum class PointRole {
+    Start, // a refresh or a time; a time names the refresh on display then
+    End,   // a refresh or a time; a time names the last refresh that begins before it
+    Time,  // a time only: a bare number is seconds (the page's ?t=)
+};
+// A refresh number (1 or more), or a time: m:ss, m:ss.f to m:ss.fff, or
+// seconds with a point or an s (12.5, 12s, 12.5s). Every place that takes a
+// time takes all of these. False, with a reason, for anything else: nothing
+// malformed is read as something it is not.
+bool parse_point(const std::string& text, PointRole role, uint32_t& refresh, std::string& reason);
+// The command line's --from (end false) and --to (end true).
+bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, std::string& reason);
 
 const char* stage_name(Show::Stage s);
 

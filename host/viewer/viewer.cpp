@@ -104,18 +104,25 @@ void Viewer::seek(uint32_t n) {
 
     // From the latest point at or before n: a snapshot, learning's place, or
     // where the play stands now.
-    const Kept* from = &*std::prev(std::upper_bound(snapshots_.begin(), snapshots_.end(), n,
-                                                    [](uint32_t r, const Kept& k) { return r < k.refresh; }));
-    if (ahead_ && ahead_->refresh <= n && ahead_->refresh > from->refresh) from = &*ahead_;
-    if (stale_ || ended_ || position_ > n || position_ < from->refresh) {
-        from->state.restore();
-        position_ = from->refresh;
+    uint32_t from = 1;
+    const PackedState* kept = &kept_before(n, from);
+    if (stale_ || ended_ || position_ > n || position_ < from) {
+        kept->restore();
+        position_ = from;
         ended_ = false;
         stale_ = false;
         take_picture();
     }
     while (position_ < n && advance()) {
     }
+}
+
+const PackedState& Viewer::kept_before(uint32_t n, uint32_t& from) const {
+    const Kept* kept = &*std::prev(std::upper_bound(snapshots_.begin(), snapshots_.end(), n,
+                                                    [](uint32_t r, const Kept& k) { return r < k.refresh; }));
+    if (ahead_ && ahead_->refresh <= n && ahead_->refresh > kept->refresh) kept = &*ahead_;
+    from = kept->refresh;
+    return kept->state;
 }
 
 bool Viewer::learn(std::chrono::steady_clock::duration budget) {

@@ -82,6 +82,14 @@ public:
     // Learning from the start again, with an observer that sees every
     // refresh of it (nullptr: the observer goes, learning stays).
     void observe_learning(LearningObserver* observer);
+    // The latest point kept at or before refresh n (a snapshot or learning's
+    // place), and its refresh: where a play apart from the watcher's (a
+    // clip) starts from.
+    const PackedState& kept_before(uint32_t n, uint32_t& from) const;
+    // Whether START is held at a poll after refresh `handed_over` in the
+    // straight play (--press-start-at).
+    bool start_rule_holds(uint32_t handed_over) const { return rule_.held(handed_over); }
+
     // Drops everything learned: the next seek is as slow as the first (for
     // measurements).
     void forget_learning();
