@@ -425,7 +425,10 @@ TEST(HostWindow, SixtyRefreshesASecondWithoutABusyCore) {
     EXPECT_LE(played, 60 * wall + 1.5) << wall << " s";
     EXPECT_GE(played, 30 * wall) << wall << " s";
     EXPECT_LT(wall, 3.0);
-    EXPECT_LT(cpu, 0.5 * wall) << "cpu " << cpu << " s in " << wall << " s";
+    // The player learns the show in slices while it plays, about a third of
+    // a core here; a busy wait would be all of it. Leave room for a machine
+    // shared with other work, where the same slices cost more.
+    EXPECT_LT(cpu, 0.75 * wall) << "cpu " << cpu << " s in " << wall << " s";
 }
 
 TEST(HostWindow, TimingLineGivesMeanPercentileAndLateRefreshes) {

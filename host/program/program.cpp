@@ -36,13 +36,20 @@ int fail(std::FILE* err, const std::string& message) {
 // mode is done: output that is lost is a failure like any other.
 int output_error = 0;
 
-void check_output(std::FILE* out) {
-    errno = 0;
-    if ((std::fflush(out) != 0 || std::ferror(out)) && output_error == 0) output_error = errno ? errno : EIO;
+void note_output_error(int error) {
+    if (output_error == 0) output_error = error ? error : EIO;
 }
 
+void check_output(std::FILE* out) {
+    errno = 0;
+    if (std::fflush(out) != 0 || std::ferror(out)) note_output_error(errno);
+}
+
+// A text longer than the stream's buffer is written, and fails, within
+// fputs itself: its errno is the one to tell.
 void put(std::FILE* out, const std::string& text) {
-    std::fputs(text.c_str(), out);
+    errno = 0;
+    if (std::fputs(text.c_str(), out) == EOF) note_output_error(errno);
     check_output(out);
 }
 

@@ -142,7 +142,11 @@ elseif(STEP STREQUAL "wine")
     message("the Wine prefix ${WINE_PREFIX} is there")
     return()
   endif()
+  # Wine makes the prefix itself, but not the folders above it: on a clean
+  # build this step may run before anything else made them.
   file(REMOVE_RECURSE ${WINE_PREFIX})
+  get_filename_component(prefix_parent ${WINE_PREFIX} DIRECTORY)
+  file(MAKE_DIRECTORY ${prefix_parent})
   wine_command(command ${wine} wineboot --init)
   string(TIMESTAMP begin "%s")
   execute_process(COMMAND ${command} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out TIMEOUT 280)
