@@ -1,6 +1,7 @@
 // The show as a viewer sees it: any refresh at will, exactly as a straight
-// play shows it. What is known of the show comes compiled in (timeline.h),
-// so the viewer stands at refresh 1 at once. The snapshots a seek goes back
+// play shows it. What is known of the show comes with its script (the
+// timeline of script_in_use, script.h), so the viewer stands at refresh 1 at
+// once. The snapshots a seek goes back
 // to, one every few seconds of the straight play, are learned as the show
 // is watched: a slice at a time between refreshes (learn), as the play
 // passes them, and on the way of a seek that goes further than learning
