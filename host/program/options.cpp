@@ -134,7 +134,7 @@ struct Parse {
     explicit Parse(Options& options) : o(options) {}
     Options& o;
     bool help = false, version = false, scale_given = false, quality_given = false, start_given = false,
-         shot_given = false, rounds_given = false, overwrite_given = false;
+         shot_given = false, rounds_given = false, overwrite_given = false, script_given = false;
     std::string error;
 };
 
@@ -187,6 +187,24 @@ const OptionRule kOptions[] = {
          const std::string png = ".png";
          if (file.size() <= png.size() || file.compare(file.size() - png.size(), png.size(), png) != 0)
              p.error = "--inside-at writes a .png picture, not '" + file + "'";
+     }},
+    {"--check-script", nullptr, Value::Text, "a script file", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.mode = Mode::CheckScript;
+         p.o.script = file;
+     }},
+    {"--export-gpe", nullptr, Value::Text, "a file name", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.mode = Mode::ExportGpe;
+         p.o.output = file;
+         const std::string gpe = ".gpe";
+         if (file.size() <= gpe.size() || file.compare(file.size() - gpe.size(), gpe.size(), gpe) != 0)
+             p.error = "--export-gpe writes a handheld program, a .gpe file, not '" + file + "'";
+     }},
+    {"--script", nullptr, Value::Text, "a script file", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.script = file;
+         p.script_given = true;
      }},
     {"--rounds", nullptr, Value::Number, nullptr, true, 1, kMaxRounds,
      [](Parse& p, const std::string&, long n) {
@@ -275,6 +293,15 @@ std::string check_combination(const Parse& p) {
         if (p.scale_given || o.fullscreen || p.shot_given || o.timing)
             return "--inside-at writes a picture: --scale, --fullscreen, --screenshot-at and --timing are for the window";
     }
+    if (o.mode == Mode::CheckScript || o.mode == Mode::ExportGpe) {
+        // A script checked or put into the handheld program plays nothing.
+        const char* name = o.mode == Mode::CheckScript ? "--check-script" : "--export-gpe";
+        if (o.mode == Mode::CheckScript && p.script_given)
+            return "--check-script checks its own FILE; --script is for playing one";
+        if (p.start_given || p.scale_given || o.fullscreen || p.shot_given || o.timing)
+            return std::string(name) + " plays nothing: --press-start-at, --scale, --fullscreen, --screenshot-at "
+                                       "and --timing are for playing";
+    }
     if (o.mode == Mode::Frames) {
         if (p.scale_given) return "--scale is for the window and --record; frames are always 320x240";
         if (o.fullscreen) return "--fullscreen is for the window, not with --frames";
@@ -357,8 +384,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             break;
         }
         }
-        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench" || name == "--inside-at";
-        if (sets_mode && mode_given) return fail("--frames, --record, --bench and --inside-at cannot be used together");
+        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench" || name == "--inside-at" ||
+                               name == "--check-script" || name == "--export-gpe";
+        if (sets_mode && mode_given)
+            return fail("--frames, --record, --bench, --inside-at, --check-script and --export-gpe cannot be used "
+                        "together");
         mode_given = mode_given || sets_mode;
         rule->apply(p, text, number);
         if (!p.error.empty()) return fail(p.error);
@@ -405,8 +435,15 @@ std::string usage_text() {
            "                         how its effect makes it (the keys' V), headless\n"
            "  --rounds N             with --bench: play the show N times (1 to 100) in one\n"
            "                         process and report each round and the median\n"
+           "  --check-script FILE    check a script (a scroll text of your own that runs\n"
+           "                         the show, FILE.nyra1: see docs/script.md) and print\n"
+           "                         its show: the stages, every code's step and refresh\n"
+           "  --export-gpe OUT.gpe   write the handheld program with the script of\n"
+           "                         --script FILE in it (or the built-in one)\n"
            "\n"
            "Options:\n"
+           "  --script FILE          play the script FILE instead of the built-in one, in\n"
+           "                         any mode; it is checked first and read only once\n"
            "  --press-start-at K     hold START from refresh K on (0: from the start;\n"
            "                         past the show's end: never, as the closing line says)\n"
            "  --from A, --to B       --frames and --record: only refreshes A to B, both\n"
@@ -445,7 +482,7 @@ std::string usage_text() {
            "The mouse shows the timeline at the bottom; click or drag on it to seek.\n"
            "\n"
            "Exit status: 0 when the show has ended, 2 on a bad argument, an output that\n"
-           "cannot be written or a missing or failing ffmpeg.\n";
+           "cannot be written, a missing or failing ffmpeg, or a script the check refuses.\n";
 }
 
 std::string version_text() { return std::string("nyra1 ") + NYRA1_VERSION + "\n"; }
