@@ -207,7 +207,9 @@ int run_program(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     if (o.mode == Mode::CheckScript) return run_check_script(o.script, out, err);
     // A script is read once, whole, and checked before anything is played,
     // written or exported; from then on every play uses it.
-    if (!o.script.empty() && o.mode != Mode::Help && o.mode != Mode::Version) {
+    if (o.script.empty()) {
+        use_script(Script::built_in());
+    } else if (o.mode != Mode::Help && o.mode != Mode::Version) {
         const std::optional<Script> script = load_script(o.script, err);
         if (!script) return kExitFailure;
         use_script(*script);

@@ -45,6 +45,7 @@ std::string code_point_text(uint32_t cp) {
 std::string character_text(std::string_view bytes, uint32_t cp) {
     switch (cp) {
     case '\t': return "a tab (U+0009)";
+    case '\n': return "a line break (U+000A)";
     case '\r': return "a carriage return (U+000D) without a line feed after it";
     case 0: return "a zero byte (U+0000)";
     case 0x7F: return "a delete character (U+007F)";
@@ -197,6 +198,10 @@ std::string effect_of(Stage stage, Cue cue, bool pause_end, bool faded_in, bool&
     }
 }
 
+// A code that fires within this many steps of a pause's end (a second)
+// comes as the pause ends.
+constexpr uint32_t kRunsInto = Display::kRefreshRate;
+
 class Checker {
 public:
     explicit Checker(std::string_view bytes) : bytes_(bytes), places_(bytes) {}
@@ -269,8 +274,9 @@ private:
                 i += 1; // a Windows line break: the Scroller walks both, unseen
                 continue;
             }
-            if (cp < 0x20 && cp != '\n') return refuse(i, shown + " is not allowed: a script is text" +
-                                                               (cp == '\t' ? "; use spaces" : ""));
+            const bool control = (cp < 0x20 && cp != '\n') || (cp >= 0x7F && cp < 0xA0);
+            if (control) return refuse(i, shown + " is not allowed: a script is text" + (cp == '\t' ? "; use spaces" : ""));
+            if (cp == 0xFEFF) return refuse(i, shown + " is not allowed: save the script as UTF-8 without one");
             if (cp == '@') {
                 if (i + 1 == bytes_.size())
                     return refuse(i, "'@' at the end of the script: a code is '@' and its digit, @1 to @5");
@@ -342,15 +348,18 @@ private:
                                       : "this " + code_at(at) + " fires in " + stage_noun(c.stage) +
                                             ", which ignores it" + effect.substr(effect.find(':'))));
             if (c.stage == Stage::Plasma && c.cue == Cue::FadeIn) faded_in = true;
-            // A code already in view when a pause begins fires on the first
-            // step after it: the pause runs straight into it.
+            // A code that comes into view within a second of a pause's end
+            // has the pause run straight into it: the stage it ends is over
+            // almost as soon as the text moves again.
             if (c.cue == Cue::Pause && c.stage != Stage::Rotozoomer) {
                 for (size_t j = k + 1; j < r.cues.size(); ++j) {
                     if (r.cues[j].pause_end) continue;
-                    if (r.cues[j].step == c.step + Scroller::kPauseSteps + 1)
+                    const uint32_t after = r.cues[j].step - (c.step + Scroller::kPauseSteps);
+                    if (after <= kRunsInto)
                         warn(at, "the pause of this @5 runs into the " + code_at(static_cast<size_t>(r.cues[j].at)) +
                                      " at " + place_text(places_[static_cast<size_t>(r.cues[j].at)]) +
-                                     ": that code is on screen already and fires as soon as the text moves again");
+                                     ": that code fires " + std::to_string(after) + (after == 1 ? " step" : " steps") +
+                                     " after the pause ends, as soon as the text moves again");
                     break;
                 }
             }
