@@ -503,6 +503,18 @@ TEST(HostScript, CheckPrintsTheShowOfAGoodScriptAndRefusesABadOneAtItsPlace) {
     std::filesystem::remove_all(folder);
 }
 
+// The example of docs/script.md is what the check says of it.
+TEST(HostScript, TheDocumentsExampleIsTheChecksOwn) {
+    const std::string file = std::string(NYRA1_SOURCE_DIR) + "/docs/hello.nyra1";
+    Outcome o = run({"--check-script", file});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ASSERT_EQ(o.out.rfind(file, 0), 0u);
+    o.out.replace(0, file.size(), "docs/hello.nyra1");
+    std::ifstream in(std::string(NYRA1_SOURCE_DIR) + "/docs/script.md");
+    const std::string doc{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(doc.find("```\n" + o.out + "```\n"), std::string::npos) << o.out;
+}
+
 // The headless modes play the script: the frames are those of its stored
 // list, START and --from past the end are known from its timeline, the
 // views and the bench follow it. A refused script plays and writes nothing.
