@@ -167,7 +167,7 @@ const char* code_text(Cue c) {
 std::string effect_of(Stage stage, Cue cue, bool pause_end, bool faded_in, bool& ignored) {
     ignored = false;
     char pause[64];
-    std::snprintf(pause, sizeof pause, "; the text stands still for %d steps", Scroller::kPauseSteps);
+    std::snprintf(pause, sizeof pause, "; the text stands still, unseen, for %d steps", Scroller::kPauseSteps);
     if (pause_end) {
         if (stage == Stage::Flight) return "the pause ends: starts the flight's fade-out";
         if (stage == Stage::Plasma) return "the pause ends: starts the fade-out";
@@ -191,7 +191,7 @@ std::string effect_of(Stage stage, Cue cue, bool pause_end, bool faded_in, bool&
         return "ignored: only the plasma fades in";
     case Cue::FadeOut:
         if (stage == Stage::Plasma) return "starts the fade-out";
-        if (stage == Stage::Flight) return "starts the flight's fade-out; the text stands still until the hand-over";
+        if (stage == Stage::Flight) return "starts the flight's fade-out; the text waits, unseen, for the hand-over";
         ignored = true;
         return "ignored: only the plasma and the flight fade out";
     default: return "nothing";
