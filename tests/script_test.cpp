@@ -72,18 +72,31 @@ Host::Timeline played(const std::string& text) {
     return t;
 }
 
+// A refusal expected at a line and column, its message beginning so.
+struct Refusal {
+    std::string bytes;
+    uint32_t line, column;
+    std::string says;
+};
+
+void expect_refused(const std::vector<Refusal>& cases) {
+    for (const Refusal& c : cases) {
+        const ScriptCheck check = Host::check_script(c.bytes);
+        ASSERT_FALSE(check.accepted()) << c.says;
+        EXPECT_EQ(check.refusal->place.line, c.line) << where(check);
+        EXPECT_EQ(check.refusal->place.column, c.column) << where(check);
+        EXPECT_EQ(check.refusal->message.rfind(c.says, 0), 0u) << where(check);
+        EXPECT_TRUE(check.timeline.chapters.empty() && check.codes.empty()) << "a refused script has no show";
+    }
+}
+
 } // namespace
 
 // ---- Refusals --------------------------------------------------------------
 
 TEST(ScriptCheck, RefusesWhatIsNotAScriptAtItsPlace) {
-    struct Case {
-        std::string bytes;
-        uint32_t line, column;
-        std::string says;
-    };
     const std::string bad_byte = "AB\n C\xE9 @4";
-    const std::vector<Case> cases = {
+    expect_refused({
         {"", 1, 1, "the script is empty"},
         {std::string(Host::kScriptMaxBytes, 'A') + "@4", 1, Host::kScriptMaxBytes + 1,
          "the script is 4,097 bytes, and the handheld program's script slot holds 4,095"},
@@ -107,26 +120,13 @@ TEST(ScriptCheck, RefusesWhatIsNotAScriptAtItsPlace) {
         {"HELLO @@4", 1, 7, "'@' followed by '@' is not a code"},
         {"HELLO @\n4", 1, 7, "'@' followed by a line break (U+000A) is not a code"},
         {"HELLO @\xC3\xA9", 1, 7, "'@' followed by '\xC3\xA9' (U+00E9) is not a code"},
-    };
-    for (const Case& c : cases) {
-        const ScriptCheck check = Host::check_script(c.bytes);
-        ASSERT_FALSE(check.accepted()) << c.says;
-        EXPECT_EQ(check.refusal->place.line, c.line) << where(check);
-        EXPECT_EQ(check.refusal->place.column, c.column) << where(check);
-        EXPECT_EQ(check.refusal->message.rfind(c.says, 0), 0u) << where(check);
-        EXPECT_TRUE(check.timeline.chapters.empty()) << "a refused script has no timeline";
-    }
+    });
 }
 
 // A show that would never end is refused at the code after which the stage
 // waits in vain, or at the rewind that brings the text round and round.
 TEST(ScriptCheck, RefusesAShowThatWouldNeverEndAndSaysWhichStageAndWhy) {
-    struct Case {
-        std::string text;
-        uint32_t line, column;
-        std::string says;
-    };
-    const std::vector<Case> cases = {
+    expect_refused({
         {kIn + "HELLO @1 THERE", 1, 47, "the plasma never ends: no @4 or @5 comes after line 1, column 47"},
         {kIn + "NO CODES AT ALL", 1, 1, "the plasma never ends: no @4 or @5 comes in the script"},
         {kIn + "HELLO\n@1 THERE @3", 2, 10,
@@ -146,14 +146,7 @@ TEST(ScriptCheck, RefusesAShowThatWouldNeverEndAndSaysWhichStageAndWhy) {
         {kIn + "@5" + std::string(1700, 'M') + "@4" + std::string(1700, 'M') + "@4@4", 1, 3447,
          "the show would end only here and last 15:23.68 (55,421 refreshes); a script's show may last 10:00.00 at "
          "most"},
-    };
-    for (const Case& c : cases) {
-        const ScriptCheck check = Host::check_script(c.text);
-        ASSERT_FALSE(check.accepted()) << c.says;
-        EXPECT_EQ(check.refusal->place.line, c.line) << where(check);
-        EXPECT_EQ(check.refusal->place.column, c.column) << where(check);
-        EXPECT_EQ(check.refusal->message.rfind(c.says, 0), 0u) << where(check);
-    }
+    });
 }
 
 TEST(ScriptCheck, AcceptsTheBuiltInTextAndEveryTestScriptAndTheLargestThatFits) {
