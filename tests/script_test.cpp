@@ -16,6 +16,7 @@
 #include "host/viewer/save_state.h"
 #include "host/viewer/script.h"
 #include "host/viewer/timeline.h"
+#include "host/viewer/viewer.h"
 #include "show/show.h"
 #include "support/test_support.h"
 #include "text/scroller.h"
@@ -280,6 +281,41 @@ TEST(ScriptInUse, IdentitiesDifferWithTheText) {
     EXPECT_NE(Host::script_identity(a), Host::script_identity(b));
     EXPECT_NE(Host::script_identity(a), Host::script_identity(a + " "));
     EXPECT_EQ(Host::script_identity(a) >> 32, a.size());
+}
+
+// The viewer stands in the script's show: its timeline, learning to its end,
+// and any refresh at will, each the stored list's.
+TEST(ScriptInUse, TheViewerPlaysSeeksAndLearnsTheScriptsShow) {
+    const fs::path file = source_path("tests/golden/scripts/pause_elsewhere.nyra1");
+    ScriptCheck check;
+    const std::optional<Host::Script> script = Host::Script::from(read_file(file), check);
+    ASSERT_TRUE(script) << where(check);
+    std::vector<uint32_t> stored;
+    std::ifstream list(source_path("tests/golden/scripts/pause_elsewhere.checksum.txt"));
+    for (std::string n, crc; list >> n >> crc && n != "refreshes";) stored.push_back(std::stoul(crc, nullptr, 16));
+
+    Host::use_script(*script);
+    Host::Viewer v;
+    const Host::Timeline& t = v.timeline();
+    expect_same_timeline(t, script->timeline(), "the viewer's");
+    ASSERT_EQ(stored.size(), t.refreshes);
+    std::vector<uint32_t> points = {t.refreshes, 1, t.refreshes / 2};
+    for (const Host::Timeline::Chapter& c : t.chapters)
+        for (uint32_t n : {c.first - 1, c.first, c.first + 1})
+            if (n >= 1 && n <= t.refreshes) points.push_back(n);
+    for (uint32_t n : points) {
+        v.seek(n);
+        ASSERT_EQ(v.position(), n);
+        EXPECT_EQ(refresh_crc(v.pixels(), v.rgb()), stored[n - 1]) << "refresh " << n;
+        EXPECT_EQ(v.stage(), t.chapter_at(n).stage) << "refresh " << n;
+    }
+    v.learn_all();
+    EXPECT_TRUE(v.learned_all());
+    EXPECT_EQ(v.learned(), t.refreshes);
+    v.seek(t.refreshes - 1);
+    EXPECT_TRUE(v.advance());
+    EXPECT_FALSE(v.advance()) << "the script's show ends at its last refresh";
+    Host::use_script(Host::Script::built_in());
 }
 
 // ---- The script slot ---------------------------------------------------------
