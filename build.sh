@@ -6,7 +6,11 @@
 #   ./build.sh setup   install what building and every test need, nothing else
 # The builds use the presets of CMakePresets.json (build/).
 set -euo pipefail
+# The program runs where build.sh was called from, so that the files named
+# on its command line (--script, --record, --frames) are the caller's.
+caller=$PWD
 cd "$(dirname "$0")"
+root=$PWD
 
 # Playing needs the compiler, SDL2 for the window, libpng and zlib for the
 # PNG files and ffmpeg for videos; building everything needs the test and
@@ -72,7 +76,7 @@ build() {
 # source tree.
 video_target() {
     local folder=${XDG_VIDEOS_DIR:-${HOME:+$HOME/Videos}}
-    [ -n "$folder" ] || folder=$PWD/build
+    [ -n "$folder" ] || folder=$root/build
     mkdir -p "$folder"
     echo "$folder/nyra1.mp4"
 }
@@ -84,10 +88,13 @@ play)
     cmake --preset default > /dev/null
     cmake --build --preset play -j"$(nproc)"
     shift || true
-    program=./build/host/nyra1
+    program=$root/build/host/nyra1
+    cd "$caller"
     for arg in "$@"; do
         # A mode of the user's own needs no display.
-        case "$arg" in --record*|--frames*|--bench|--help|-h|--version) exec "$program" "$@" ;; esac
+        case "$arg" in --record*|--frames*|--bench|--inside-at*|--check-script*|--export-gpe*|--help|-h|--version)
+            exec "$program" "$@" ;;
+        esac
     done
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
         # The window's errors are shown as they come and kept, to tell a

@@ -1,10 +1,11 @@
 // The viewer's costs on the PC (Google Benchmark): standing at the first
 // refresh (what a frontend waits for before its first picture), learning
-// the snapshots whole and by slices, seeks to the refresh before every
-// snapshot (the most a seek plays on) and to random refreshes, each from
-// refresh 1, with their worst and median as counters (in ms), one refresh
-// back in the flight, and the states a snapshot is made of: saved and
-// loaded as a state, taken and restored packed.
+// the snapshots whole and by slices, checking a new script and standing at
+// its first refresh, seeks to the refresh before every snapshot (the most a
+// seek plays on) and to random refreshes, each from refresh 1, with their
+// worst and median as counters (in ms), one refresh back in the flight, and
+// the states a snapshot is made of: saved and loaded as a state, taken and
+// restored packed.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <random>
 
 #include "host/viewer/save_state.h"
+#include "host/viewer/script.h"
 #include "host/viewer/viewer.h"
 
 namespace {
@@ -155,10 +157,56 @@ void BM_RestorePacked(benchmark::State& state) {
 }
 BENCHMARK(BM_RestorePacked)->Unit(benchmark::kMicrosecond);
 
-void BM_LearnTheTimeline(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(Host::learn_timeline());
+// The timeline as a play of the show gives it (make_timeline), and as the
+// script gives it without a play (learn_timeline).
+void BM_PlayTheTimeline(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(Host::play_timeline());
 }
-BENCHMARK(BM_LearnTheTimeline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_PlayTheTimeline)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LearnTheTimeline(benchmark::State& state) {
+    const std::string text = Host::Script::built_in().text();
+    for (auto _ : state) benchmark::DoNotOptimize(Host::learn_timeline(text));
+}
+BENCHMARK(BM_LearnTheTimeline)->Unit(benchmark::kMicrosecond);
+
+// A new script of the built-in one's length: its words others (every letter
+// one on in the alphabet), its codes where they were.
+std::string new_script() {
+    std::string text = Host::Script::built_in().text();
+    for (size_t i = 0; i < text.size(); ++i) {
+        char& c = text[i];
+        if (c == '@') ++i;
+        else if (c >= 'a' && c < 'z') ++c;
+        else if (c >= 'A' && c < 'Z') ++c;
+    }
+    return text;
+}
+
+void BM_CheckScript(benchmark::State& state) {
+    const std::string text = new_script();
+    for (auto _ : state) {
+        const Host::ScriptCheck check = Host::check_script(text);
+        if (!check.accepted()) state.SkipWithError(check.refusal->message.c_str());
+    }
+    state.SetLabel(std::to_string(text.size()) + " bytes");
+}
+BENCHMARK(BM_CheckScript)->Unit(benchmark::kMicrosecond);
+
+// From the script's bytes to the viewer standing at its first refresh: what
+// a window or page does before it can show a new script's first picture.
+void BM_ScriptToFirstRefresh(benchmark::State& state) {
+    const std::string text = new_script();
+    for (auto _ : state) {
+        Host::ScriptCheck check;
+        const std::optional<Host::Script> script = Host::Script::from(text, check);
+        Host::use_script(*script);
+        Host::Viewer v;
+        benchmark::DoNotOptimize(v.pixels());
+    }
+    Host::use_script(Host::Script::built_in());
+}
+BENCHMARK(BM_ScriptToFirstRefresh)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
 

@@ -49,7 +49,7 @@ const std::vector<uint32_t>& learned_snapshots() {
 // that of the stored list, its stages the show's own, each cue at the
 // Scroller step that reports it.
 TEST(ViewerTimeline, TheBuiltInTimelineIsTheOneThePlayShows) {
-    const Host::Timeline learned = Host::learn_timeline();
+    const Host::Timeline learned = Host::play_timeline();
     const Host::Timeline& built = Host::built_in_timeline();
     EXPECT_EQ(built.refreshes, stored_list().crcs.size());
     EXPECT_EQ(built.refreshes, learned.refreshes);

@@ -9,6 +9,7 @@
 #include "host/viewer/layout.h"
 #include "host/viewer/player.h"
 #include "host/output/video_format.h"
+#include "host/viewer/script.h"
 #include "host/viewer/timeline.h"
 
 namespace Host {
@@ -37,14 +38,16 @@ std::string range_text(long low, long high) {
 }
 
 constexpr long kLastPoint = static_cast<long>(kLastRefreshNumber);
-// The straight show's last refresh: the range of a refresh to look at.
-const long kShowsLast = static_cast<long>(built_in_timeline().refreshes);
+// The last refresh of the longest show a script may make: a refresh to look
+// at past it is in no show.
+constexpr long kAnyShowsLast = static_cast<long>(kScriptLongestShow);
 
-// A number's range as a message gives it: a refresh by the show's
-// refreshes, not by the limit of the number that holds it.
+// A number's range as a message gives it: a refresh by what it is, not by
+// the limit of the number that holds it. A refresh to look at is held to
+// the show's length once its script is known (the program checks it).
 std::string range_words(long low, long high) {
     if (high == kLastPoint) return "a refresh number, " + std::to_string(low) + " or more";
-    if (high == kShowsLast) return "a refresh " + range_text(low, high);
+    if (high == kAnyShowsLast) return "a refresh of the show, " + std::to_string(low) + " to its last";
     return range_text(low, high);
 }
 
@@ -84,7 +87,7 @@ struct Reader {
         if (kind == Number::OutOfRange || number < low || number > high) {
             // A refresh with no bound but the counter's (--press-start-at):
             // any number past the show's end means never.
-            if (high == kLastPoint && text[0] != '-') {
+            if (high == kLastPoint && text[0] != '-' && (kind == Number::OutOfRange || number > high)) {
                 number = kLastPoint;
                 return true;
             }
@@ -104,7 +107,7 @@ struct Parse {
     explicit Parse(Options& options) : o(options) {}
     Options& o;
     bool help = false, version = false, scale_given = false, quality_given = false, start_given = false,
-         shot_given = false, rounds_given = false, overwrite_given = false;
+         shot_given = false, rounds_given = false, overwrite_given = false, script_given = false;
     std::string error;
 };
 
@@ -147,7 +150,7 @@ const OptionRule kOptions[] = {
          p.o.output = text;
      }},
     {"--bench", nullptr, Value::None, nullptr, true, 0, 0, [](Parse& p, const std::string&, long) { p.o.mode = Mode::Bench; }},
-    {"--inside-at", nullptr, Value::NumberAndFile, "a PNG file name", true, 1, kShowsLast,
+    {"--inside-at", nullptr, Value::NumberAndFile, "a PNG file name", true, 1, kLastPoint,
      [](Parse& p, const std::string& file, long n) {
          p.o.mode = Mode::Inside;
          p.o.inside_at = static_cast<uint32_t>(n);
@@ -155,6 +158,24 @@ const OptionRule kOptions[] = {
          const std::string png = ".png";
          if (file.size() <= png.size() || file.compare(file.size() - png.size(), png.size(), png) != 0)
              p.error = "--inside-at writes a .png picture, not " + quoted_name(file);
+     }},
+    {"--check-script", nullptr, Value::Text, "a script file", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.mode = Mode::CheckScript;
+         p.o.script = file;
+     }},
+    {"--export-gpe", nullptr, Value::Text, "a file name", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.mode = Mode::ExportGpe;
+         p.o.output = file;
+         const std::string gpe = ".gpe";
+         if (file.size() <= gpe.size() || file.compare(file.size() - gpe.size(), gpe.size(), gpe) != 0)
+             p.error = "--export-gpe writes a handheld program, a .gpe file, not '" + file + "'";
+     }},
+    {"--script", nullptr, Value::Text, "a script file", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.script = file;
+         p.script_given = true;
      }},
     {"--rounds", nullptr, Value::Number, nullptr, true, 1, kMaxRounds,
      [](Parse& p, const std::string&, long n) {
@@ -198,7 +219,7 @@ const OptionRule kOptions[] = {
      }},
     {"--fullscreen", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.o.fullscreen = true; }},
     {"--timing", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.o.timing = true; }},
-    {"--screenshot-at", nullptr, Value::Number, nullptr, true, 1, kShowsLast,
+    {"--screenshot-at", nullptr, Value::Number, nullptr, true, 1, kAnyShowsLast,
      [](Parse& p, const std::string&, long n) {
          p.o.screenshot_at = n;
          p.shot_given = true;
@@ -242,6 +263,15 @@ std::string check_combination(const Parse& p) {
         if (p.start_given) return "--inside-at shows the straight play; --press-start-at cannot be used with it";
         if (p.scale_given || o.fullscreen || p.shot_given || o.timing)
             return "--inside-at writes a picture: --scale, --fullscreen, --screenshot-at and --timing are for the window";
+    }
+    if (o.mode == Mode::CheckScript || o.mode == Mode::ExportGpe) {
+        // A script checked or put into the handheld program plays nothing.
+        const char* name = o.mode == Mode::CheckScript ? "--check-script" : "--export-gpe";
+        if (o.mode == Mode::CheckScript && p.script_given)
+            return "--check-script checks its own FILE; --script is for playing one";
+        if (p.start_given || p.scale_given || o.fullscreen || p.shot_given || o.timing)
+            return std::string(name) + " plays nothing: --press-start-at, --scale, --fullscreen, --screenshot-at "
+                                       "and --timing are for playing";
     }
     if (o.mode == Mode::Frames) {
         if (p.scale_given) return "--scale is for the window and --record; frames are always 320x240";
@@ -330,8 +360,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             break;
         }
         }
-        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench" || name == "--inside-at";
-        if (sets_mode && mode_given) return fail("--frames, --record, --bench and --inside-at cannot be used together");
+        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench" || name == "--inside-at" ||
+                               name == "--check-script" || name == "--export-gpe";
+        if (sets_mode && mode_given)
+            return fail("--frames, --record, --bench, --inside-at, --check-script and --export-gpe cannot be used "
+                        "together");
         mode_given = mode_given || sets_mode;
         rule->apply(p, text, number);
         if (!p.error.empty()) return fail(p.error);
@@ -392,8 +425,15 @@ std::string usage_text() {
            "                         how its effect makes it (the keys' V), headless\n"
            "  --rounds N             with --bench: play the show N times (1 to 100) in one\n"
            "                         process and report each round and the median\n"
+           "  --check-script FILE    check a script (a scroll text of your own that runs\n"
+           "                         the show, FILE.nyra1: see docs/script.md) and print\n"
+           "                         its show: the stages, every code's step and refresh\n"
+           "  --export-gpe OUT.gpe   write the handheld program with the script of\n"
+           "                         --script FILE in it (or the built-in one)\n"
            "\n"
            "Options:\n"
+           "  --script FILE          play the script FILE instead of the built-in one, in\n"
+           "                         any mode; it is checked first and read only once\n"
            "  --press-start-at K     hold START from refresh K on (0: from the start;\n"
            "                         past the show's end: never, as the closing line says)\n"
            "  --from A, --to B       --frames and --record: only refreshes A to B, both\n"
@@ -415,7 +455,7 @@ std::string usage_text() {
            + keys_text() +
            "\n"
            "Exit status: 0 when the show has ended, 2 on a bad argument, an output that\n"
-           "cannot be written or a missing or failing ffmpeg.\n";
+           "cannot be written, a missing or failing ffmpeg, or a script the check refuses.\n";
 }
 
 std::string version_text() { return std::string("nyra1 ") + NYRA1_VERSION + "\n"; }

@@ -10,11 +10,12 @@
 
 namespace Host {
 
-enum class Mode { Window, Frames, Record, Bench, Inside, Help, Version };
+enum class Mode { Window, Frames, Record, Bench, Inside, CheckScript, ExportGpe, Help, Version };
 
 struct Options {
     Mode mode = Mode::Window;
-    std::string output;       // the folder for --frames, the file for --record and --inside-at
+    std::string output;       // the folder for --frames, the file for --record, --inside-at and --export-gpe
+    std::string script;       // --script, or --check-script's file: empty for the built-in script
     uint32_t inside_at = 0;   // --inside-at: the refresh whose views are written
     long press_start_at = -1; // -1: START is never held by the program itself
     int scale = 3;            // pixels per show pixel: 3 in the window, 2 in a video

@@ -16,6 +16,7 @@
 #include "host/program/progress.h"
 #include "host/program/record_frontend.h"
 #include "host/program/options.h"
+#include "host/program/script_file.h"
 #include "host/viewer/show_runner.h"
 #include "host/viewer/viewer.h"
 #if NYRA1_WINDOW
@@ -128,10 +129,11 @@ std::string frames_held(const Options& o, const FramesFrontend& frames) {
 // A range that starts after the show's last refresh: known from the show's
 // timeline before anything is played or written.
 bool range_past_the_end(const Options& o, std::FILE* err, int& status) {
-    const uint32_t length = built_in_timeline().refreshes_with_start_at(o.press_start_at);
+    const Timeline& t = script_in_use().timeline();
+    const uint32_t length = t.refreshes_with_start_at(o.press_start_at);
     if (!o.range.given || o.range.first <= length) return false;
     const std::string start =
-        length < built_in_timeline().refreshes ? " with START held from refresh " + std::to_string(o.press_start_at) : "";
+        length < t.refreshes ? " with START held from refresh " + std::to_string(o.press_start_at) : "";
     status = fail(err, "--from " + o.from_text + " is past the end of the show" + start + ", which has " +
                            std::to_string(length) + " refreshes; nothing written");
     return true;
@@ -181,7 +183,7 @@ int run_record(const Options& o, std::FILE* out, std::FILE* err) {
     const bool terminal = isatty(fileno(err)) == 1;
     Progress progress(err, terminal);
     if (!record.start(error)) return fail(err, guard.interrupted() ? interrupted : error);
-    const uint32_t length = built_in_timeline().refreshes_with_start_at(o.press_start_at);
+    const uint32_t length = script_in_use().timeline().refreshes_with_start_at(o.press_start_at);
     record.show_progress(&progress, o.range.first, std::min(o.range.last, length));
 
     const auto started = std::chrono::steady_clock::now();
@@ -217,7 +219,7 @@ int run_inside(const Options& o, std::FILE* out, std::FILE* err) {
     if (!file.commit(error)) return fail(err, error);
     std::string views;
     // The final refresh shows the last stage's picture.
-    const Timeline& t = built_in_timeline();
+    const Timeline& t = script_in_use().timeline();
     Show::Stage stage = t.chapter_at(o.inside_at).stage;
     if (stage == Show::Stage::Ended) stage = t.chapter_at(o.inside_at - 1).stage;
     for (Inside::Kind k : Inside::views_for(stage))
@@ -244,7 +246,30 @@ int run_window(const Options&, std::FILE*, std::FILE* err) {
 #endif
 
 int run_mode(const Options& o, std::FILE* out, std::FILE* err) {
+    if (o.mode == Mode::CheckScript) return run_check_script(o.script, out, err);
+    // A script is read once, whole, and checked before anything is played,
+    // written or exported; from then on every play uses it.
+    if (o.script.empty()) {
+        use_script(Script::built_in());
+    } else if (o.mode != Mode::Help && o.mode != Mode::Version) {
+        const std::optional<Script> script = load_script(o.script, err);
+        if (!script) return kExitFailure;
+        use_script(*script);
+    }
+    // A refresh to look at lies in the show, which only its script knows.
+    const uint32_t last = script_in_use().timeline().refreshes;
+    const auto beyond = [&](const char* option, long refresh) {
+        return fail(err, std::string(option) + " must be a refresh from 1 to " + std::to_string(last) + ", not " +
+                             std::to_string(refresh));
+    };
+    if (o.mode == Mode::Inside && o.inside_at > last) return beyond("--inside-at", o.inside_at);
+    if (o.mode == Mode::Window && o.screenshot_at > static_cast<long>(last))
+        return beyond("--screenshot-at", o.screenshot_at);
     switch (o.mode) {
+    case Mode::CheckScript:
+        break;
+    case Mode::ExportGpe:
+        return run_export_gpe(o.output, o.script, out, err);
     case Mode::Help:
         put(out, usage_text());
         return kExitOk;

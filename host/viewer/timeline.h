@@ -1,11 +1,13 @@
 // What is known of the show before it is watched: its length, its stages
 // (chapters), the refreshes at which the scroll text's cues fired, and where
-// it polls START. The build plays the show once (make_timeline) and compiles
-// its timeline into the programs, so that none of them has to play the show
-// first to know it.
+// it polls START. The build plays the built-in show once (make_timeline) and
+// compiles its timeline into the programs; a script's is learned from the
+// script when it is loaded, in well under a millisecond (script_run.h), so
+// that no program has to play the show first to know it.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/display.h"
@@ -66,12 +68,20 @@ struct Timeline {
     Timeline with_start_at(long k) const;
 };
 
-// Plays the show once from a fresh start in virtual time and notes its
-// timeline (make_timeline does, at build time; about a quarter of a second).
-Timeline learn_timeline();
+// The timeline of the show with the scroll text `script` (one the checker
+// accepts, Script in script.h), learned from the text without playing the
+// show: the built-in show's title, then the stages as the script's codes end
+// them (run_script in script_run.h).
+Timeline learn_timeline(std::string_view script);
 
-// The timeline of the show this program was built with (made by
-// make_timeline): known without playing the show.
+// Plays the show once from a fresh start in virtual time, with the text the
+// Scroller walks, and notes its timeline: what make_timeline does at build
+// time, and what the tests hold learn_timeline to (about a quarter of a
+// second for the built-in show).
+Timeline play_timeline();
+
+// The timeline of the built-in show (made by make_timeline): known without
+// playing the show.
 const Timeline& built_in_timeline();
 
 } // namespace Host

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/viewer/script.h"
+
 namespace Host {
 
 namespace {
@@ -31,7 +33,7 @@ uint32_t Viewer::refresh_cost(Show::Stage stage) {
 }
 
 Viewer::Viewer(long press_start_at)
-    : timeline_(built_in_timeline().with_start_at(press_start_at)), rule_(press_start_at), pixels_(kPixels, 0),
+    : timeline_(script_in_use().timeline().with_start_at(press_start_at)), rule_(press_start_at), pixels_(kPixels, 0),
       rgb_(256 * 3, 0) {
     restart_show();
     DisplayController::attach(this);

@@ -1,8 +1,9 @@
 // The show as a viewer sees it: any refresh at will, exactly as a straight
-// play shows it. What is known of the show comes compiled in (timeline.h),
-// so the viewer stands at refresh 1 at once. The snapshots a seek goes back
-// to are placed by what playing on from them costs, so that no seek plays
-// more than a few milliseconds of the show; they are learned as the show
+// play shows it. What is known of the show comes with its script (the
+// timeline of script_in_use, script.h), so the viewer stands at refresh 1 at
+// once. The snapshots a seek goes back to are placed by what playing on from
+// them costs, so that no seek plays more than a few milliseconds of the
+// show; they are learned as the show
 // is watched: a slice at a time between refreshes (learn), as the play
 // passes them, and on the way of a seek that goes further than learning
 // has come. The player (player.h), and through it every frontend, is built

@@ -80,6 +80,16 @@ if(CHECK STREQUAL "package")
   # The packaged libretro core (stripped) works as the build's does.
   check_libretro_core(${root}/usr/${LIBRETRO_DIR}/nyra1_libretro.so said_core)
   message("packaged libretro core: ${said_core}")
+  # The packaged program finds the packaged handheld program to put a script
+  # into: with the built-in script, it gives that program back.
+  if(HANDHELD)
+    set(packaged ${root}/usr/${HANDHELD_DIR}/nyra1.gpe)
+    run_checked(out ${root}/usr/bin/nyra1 --export-gpe ${WORK_DIR}/exported.gpe)
+    if(NOT out MATCHES "made from ${packaged}")
+      message(FATAL_ERROR "the packaged nyra1 did not use the packaged nyra1.gpe: ${out}")
+    endif()
+    expect_same_file(${packaged} ${WORK_DIR}/exported.gpe)
+  endif()
   message("${deb}: Depends: ${Depends}; Recommends: ${Recommends}; ${n} frames as the build's")
 
 elseif(CHECK STREQUAL "lintian")

@@ -52,6 +52,16 @@ if(CHECK STREQUAL "tree")
   endforeach()
 
   expect_same_file(${SOURCE_DIR}/README.md ${PREFIX}/share/doc/nyra1/README.md)
+  # The handheld's program as the build made it, which the installed program
+  # puts scripts into.
+  if(HANDHELD)
+    expect_same_file(${BUILD_DIR}/gp2x/nyra1.gpe ${PREFIX}/${HANDHELD_DIR}/nyra1.gpe)
+    run_checked(out ${program} --export-gpe ${PREFIX}/exported.gpe)
+    if(NOT out MATCHES "made from ${PREFIX}/${HANDHELD_DIR}/nyra1.gpe")
+      message(FATAL_ERROR "the installed nyra1 did not use the installed nyra1.gpe: ${out}")
+    endif()
+    file(REMOVE ${PREFIX}/exported.gpe)
+  endif()
   file(STRINGS ${man_page} title REGEX "^\\.TH ")
   if(NOT title MATCHES "\"nyra1 ${VERSION}\"")
     message(FATAL_ERROR "the manual page's title line does not name version ${VERSION}: ${title}")

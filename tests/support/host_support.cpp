@@ -8,8 +8,24 @@
 #include <filesystem>
 
 #include "host/program/program.h"
+#include "host/viewer/script.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Every test starts with the built-in script in use, as the program does;
+// one that ran the program with --script has left that script in use.
+class BuiltInScript : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { Host::use_script(Host::Script::built_in()); }
+};
+
+const bool built_in_script_listener = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new BuiltInScript);
+    return true;
+}();
+
+} // namespace
 
 namespace {
 
