@@ -18,5 +18,6 @@ endforeach()
 # so that one file loads in every RetroArch. Lintian expects a shared
 # library to need at least libc.
 string(REGEX REPLACE "^/" "" prefix "${CPACK_PACKAGING_INSTALL_PREFIX}")
-file(WRITE ${usr}/share/lintian/overrides/nyra1
+# Added to the overrides the install made for the handheld's program, if any.
+file(APPEND ${usr}/share/lintian/overrides/nyra1
      "nyra1: shared-library-lacks-prerequisites [${prefix}/${CPACK_NYRA1_LIBRETRO_DIR}/nyra1_libretro.so]\n")

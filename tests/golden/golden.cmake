@@ -32,7 +32,6 @@ endfunction()
 # program's lines for the whole show of that script with its stored list,
 # scripts/NAME.checksum.txt (or NAME.pictures.txt). The program is given
 # --script and the script's file after its own arguments.
-file(GLOB NYRA1_TEST_SCRIPTS ${NYRA1_GOLDEN_DIR}/scripts/*.nyra1)
 function(add_script_golden_tests prefix pictures_only labels)
   set(work ${CMAKE_BINARY_DIR}/golden)
   file(MAKE_DIRECTORY ${work})
