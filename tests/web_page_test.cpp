@@ -954,7 +954,7 @@ TEST_F(WebPage, TheEditorMarksFindingsAtTheirPlacePlaysGoodScriptsSharesAndDownl
         const std::string built = file_text(std::string(NYRA1_BINARY_DIR) + "/gp2x/nyra1.gpe");
         std::vector<uint8_t> expected(built.begin(), built.end());
         ASSERT_TRUE(Host::put_script(expected, good, reason)) << reason;
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), gpe.begin(), gpe.end()));
+        EXPECT_TRUE(expected == std::vector<uint8_t>(gpe.begin(), gpe.end()));
     } else {
         EXPECT_NE(s.at("no program").text("notice").find("no nyra1.gpe"), std::string::npos);
     }
