@@ -999,16 +999,21 @@ TEST_F(WebPage, TestScriptsPlayTheirStoredRefreshes) {
     }
 }
 
-TEST_F(WebPage, FirefoxOpensAScriptFromItsLink) {
+TEST_F(WebPage, FirefoxOpensAndSharesAScriptsLink) {
     const std::string text = file_text(kScripts + "rewind.nyra1");
     const Host::Timeline t = Host::check_script(text).timeline;
     const std::vector<uint32_t> refreshes{1, t.chapters.back().first, t.refreshes};
     const std::string steps = R"([
       {"open": "?pause)" + script_link(text) + R"("},       {"sample": "link"},
       )" + checksum_step("checksums", refreshes) + R"(,
+      {"name": "share", "evaluate": "navigator.clipboard.writeText = (t) => { window.copied = t; return Promise.resolve(); }; document.getElementById('share').click(); 1"},
+      {"name": "shared", "evaluate": "window.copied"},
       {"open": "?pause#script=%%%"},                        {"sample": "bad link"}
     ])";
     DRIVE_IN(s, steps, true);
+    // Share gives the link the page was opened with, without its query.
+    EXPECT_NE(value_of(s, "shared").find("\"" + url("") + script_link(text) + "\""), std::string::npos)
+        << value_of(s, "shared");
     EXPECT_EQ(s.at("link").number("refreshes"), static_cast<long>(t.refreshes));
     EXPECT_FALSE(s.at("link").flag("builtIn"));
     const std::vector<std::string> stored = stored_checksums("rewind");
