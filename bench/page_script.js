@@ -6,7 +6,8 @@
 // handler) and the check in the checker's worker. Playing: RUNS times Play
 // on a new script of that length, from the click to its first picture
 // (data-play-ms), to playing on (its second refresh on show) and to all of
-// its snapshots learned while it plays.
+// its snapshots learned while it plays. NYRA1_BENCH_EACH=1 prints each
+// run's figure with the player's state then.
 'use strict';
 const { serve, launch } = require('./page_server');
 
@@ -54,6 +55,7 @@ const line = (what, v) => console.log(`${what}: median ${median(v).toFixed(2)} m
     await page.waitForFunction(() => JSON.parse(Module.ccall('nyra1_state', 'string', [], [])).learnedAll, null,
                                { timeout: 120000, polling: 100 });
     learned.push(Date.now() - start);
+    if (process.env.NYRA1_BENCH_EACH) console.log(i, learned[i], JSON.stringify(await state()));
     if ((await state()).builtIn) throw new Error('the script did not play');
   }
   line('Play to its first picture', first);
