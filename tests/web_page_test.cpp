@@ -25,6 +25,8 @@
 
 #include "host/output/png_file.h"
 #include "host/viewer/clip.h"
+#include "host/viewer/handheld_program.h"
+#include "host/viewer/script.h"
 #include "host/viewer/show_runner.h"
 #include "host/viewer/viewer.h"
 #include "support/test_support.h"
@@ -169,7 +171,10 @@ protected:
         const std::string bin = NYRA1_BINARY_DIR;
         page_ = bin + "/web";
         // One build at a time: the page tests may run in parallel.
-        const std::string build = "NYRA1_WEB_BUILD=" + bin + "/build-web flock " + bin + "/web-build.lock bash " +
+        // The handheld program the PC build made, for the page's download of it.
+        const std::string gpe = bin + "/gp2x/nyra1.gpe";
+        const std::string build = (std::filesystem::exists(gpe) ? "NYRA1_WEB_GPE=" + gpe + " " : std::string()) +
+                                  "NYRA1_WEB_BUILD=" + bin + "/build-web flock " + bin + "/web-build.lock bash " +
                                   NYRA1_SOURCE_DIR "/host/web/build.sh " + page_ + " > " + bin +
                                   "/web-build.log 2>&1";
         ASSERT_EQ(std::system(build.c_str()), 0) << "web build failed, see " << bin << "/web-build.log";
@@ -281,22 +286,102 @@ uint32_t expect_pc_picture(const std::map<std::string, Sample>& samples, const s
     return n;
 }
 
+// ---- scripts ----
+
+const std::string kScripts = std::string(NYRA1_SOURCE_DIR) + "/tests/golden/scripts/";
+
+std::string file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The page's link to a script: its bytes in base64url, unpadded.
+std::string script_link(const std::string& bytes) {
+    static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t v = static_cast<uint8_t>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 2]);
+        const size_t chars = std::min<size_t>(4, bytes.size() - i + 1);
+        for (size_t k = 0; k < chars; ++k) out += abc[(v >> (18 - 6 * k)) & 63];
+    }
+    return "#script=" + out;
+}
+
+// A JSON string of text.
+std::string json_string(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += std::string("\\") + c;
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out + "\"";
+}
+
+// A test script's stored list: refresh n's CRC (indices, then colours) at n - 1.
+std::vector<std::string> stored_checksums(const std::string& name) {
+    std::vector<std::string> crcs;
+    std::ifstream in(kScripts + name + ".checksum.txt");
+    unsigned n;
+    std::string crc;
+    while (in >> n >> crc && crc != "checksum") crcs.push_back(crc);
+    return crcs;
+}
+
+// The refreshes to hold a script's play to: every stage's first refresh and
+// the one before it, and every 97th refresh, the last one included.
+std::vector<uint32_t> sampled_refreshes(const Host::Timeline& t) {
+    std::set<uint32_t> at{1, t.refreshes};
+    for (const Host::Timeline::Chapter& c : t.chapters) {
+        at.insert(c.first);
+        if (c.first > 1) at.insert(c.first - 1);
+    }
+    for (uint32_t n = 1; n <= t.refreshes; n += 97) at.insert(n);
+    return {at.begin(), at.end()};
+}
+
+// A step that seeks the page to each refresh and names its checksum as the
+// stored lists take it: {"name":..,"value":{"N":"crc",...}}.
+std::string checksum_step(const std::string& name, const std::vector<uint32_t>& refreshes) {
+    std::string list;
+    for (uint32_t n : refreshes) list += (list.empty() ? "" : ",") + std::to_string(n);
+    return R"js({"name": ")js" + name + R"js(", "evaluate": "(() => { const out = {}; for (const n of [)js" + list +
+           R"js(]) { Module.ccall('nyra1_seek', null, ['number'], [n]); out[n] = (Module._nyra1_checksum() >>> 0).toString(16).padStart(8, '0'); } return out; })()"})js";
+}
+
+std::map<uint32_t, std::string> checksums_of(const Sample& s) {
+    std::map<uint32_t, std::string> got;
+    static const std::regex one("\"([0-9]+)\":\"([0-9a-f]{8})\"");
+    for (std::sregex_iterator it(s.json.begin(), s.json.end(), one), end; it != end; ++it)
+        got[static_cast<uint32_t>(std::stoul((*it)[1]))] = (*it)[2];
+    return got;
+}
+
+// An evaluate step's value, as its JSON.
+std::string value_of(const std::map<std::string, Sample>& samples, const std::string& name) {
+    return samples.count(name) ? samples.at(name).json : "";
+}
+
 } // namespace
 
 TEST_F(WebPage, ThePageFolderIsSelfContained) {
     // Exactly the page's own files, nothing fetched from elsewhere.
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(page_)) names.insert(e.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"icon.png", "icon-192.png", "icon-512.png", "icon-maskable.png",
-                                            "index.html", "index.js", "index.wasm", "manifest.webmanifest", "sw.js",
-                                            "webm-muxer.js"}));
+    std::set<std::string> files{"icon.png", "icon-192.png", "icon-512.png", "icon-maskable.png", "index.html",
+                                "index.js", "index.wasm", "manifest.webmanifest", "sw.js", "webm-muxer.js",
+                                "checker.js", "checker.wasm"};
+    if (std::filesystem::exists(std::string(NYRA1_BINARY_DIR) + "/gp2x/nyra1.gpe")) files.insert("nyra1.gpe");
+    EXPECT_EQ(names, files);
     // The muxer names its project's address in the files it writes, and
     // fetches nothing.
     std::ifstream muxer(page_ + "/webm-muxer.js");
     const std::string muxer_text((std::istreambuf_iterator<char>(muxer)), {});
     EXPECT_EQ(muxer_text.find("fetch("), std::string::npos);
     EXPECT_EQ(muxer_text.find("import("), std::string::npos);
-    for (const char* file : {"index.html", "index.js", "sw.js", "manifest.webmanifest"}) {
+    for (const char* file : {"index.html", "index.js", "sw.js", "manifest.webmanifest", "checker.js"}) {
         std::ifstream in(page_ + "/" + file);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
         EXPECT_EQ(text.find("http://"), std::string::npos) << file;
@@ -769,4 +854,171 @@ TEST_F(WebPage, ViewsCycleAndLeaveThePictureAlone) {
     EXPECT_TRUE(s.at("next stage").shown("viewBox"));
     expect_refresh(s, "next stage", t.chapter_start(Show::Stage::HandOver));
     expect_pc_picture(s, "playing");
+}
+
+namespace {
+
+const char* kChecked = "document.getElementById('editor').dataset.checked === document.getElementById('editor').dataset.typed";
+const char* kMarks = "[...document.querySelectorAll('#marks mark')].map((m) => [m.className, +m.dataset.line, "
+                     "+m.dataset.column, m.textContent]).concat([document.getElementById('findings').innerText])";
+
+std::string typed(const std::string& text) {
+    return R"({"fill": "#script", "text": )" + json_string(text) + R"(}, {"waitFor": ")" + kChecked + R"("})";
+}
+
+} // namespace
+
+TEST_F(WebPage, TheEditorMarksFindingsAtTheirPlacePlaysGoodScriptsSharesAndDownloads) {
+    const std::string bad = std::string(40, ' ') + "HELLO\n  @1 THERE";
+    const Host::ScriptCheck refusal = Host::check_script(bad);
+    ASSERT_TRUE(refusal.refusal);
+    const std::string warned = file_text(kScripts + "no_fade_in.nyra1");
+    const Host::ScriptCheck warning = Host::check_script(warned);
+    ASSERT_TRUE(warning.accepted() && !warning.warnings.empty());
+    const std::string good = file_text(kScripts + "short.nyra1");
+    const Host::Timeline timeline = Host::check_script(good).timeline;
+    const std::string folder = std::string(NYRA1_BINARY_DIR) + "/web-editor-" + std::to_string(getpid());
+    std::filesystem::create_directories(folder);
+    const bool have_gpe = std::filesystem::exists(std::string(NYRA1_BINARY_DIR) + "/gp2x/nyra1.gpe");
+    const std::string link_field =
+        "(() => { const f = document.getElementById('link'); return [f.hidden, f.value, document.activeElement.id, "
+        "f.selectionEnd - f.selectionStart]; })()";
+
+    const std::string steps = R"([
+      {"open": "?pause"},                                   {"sample": "open"},
+      )" + typed(bad) + R"(,                                {"name": "refused marks", "evaluate": ")" + kMarks + R"("},
+      {"click": "#play"},                                   {"sample": "refused play"},
+      )" + typed(warned) + R"(,                             {"name": "warned marks", "evaluate": ")" + kMarks + R"("},
+      )" + typed(good) + R"(,                               {"click": "#play"}, {"sample": "playing"},
+      {"name": "blur", "evaluate": "document.activeElement.blur() "},
+      {"key": "p"}, {"key": "End"},                          {"sample": "end"},
+      {"key": "Home"}, {"key": "PageDown"},                  {"sample": "chapter"},
+      {"download": {"click": "#saveScript"}, "to": ")" + folder + R"(/my-show.nyra1"},
+      )" + (have_gpe ? R"({"download": {"click": "#saveProgram"}, "to": ")" + folder + R"(/nyra1.gpe"},)"
+                     : R"({"click": "#saveProgram"}, {"sample": "no program"},)") + R"(
+      {"grant": ["clipboard-read", "clipboard-write"]},
+      {"click": "#share"},                                  {"name": "copied", "evaluate": "navigator.clipboard.readText() "},
+      {"name": "no clipboard", "evaluate": "navigator.clipboard.writeText = () => Promise.reject(new Error('no')); 1"},
+      {"click": "#share"},                                  {"name": "link field", "evaluate": ")" + link_field + R"("},
+      {"open": "?pause)" + script_link(good) + R"("},       {"sample": "from the link"},
+      {"name": "link editor", "evaluate": "document.getElementById('script').value"},
+      {"open": "?pause#script=no*base64"},                  {"sample": "bad link"},
+      {"open": "?pause)" + script_link(bad) + R"("},        {"sample": "refused link"},
+      {"name": "refused editor", "evaluate": "document.getElementById('script').value"}
+    ])";
+    DRIVE(s, steps);
+    const uint32_t built_in = Host::built_in_timeline().refreshes;
+    EXPECT_TRUE(s.at("open").flag("editor")) << "the page opens with the editor beside the picture";
+    EXPECT_EQ(s.at("open").number("covered"), 0) << "and nothing over the picture";
+
+    // The refusal marked under its character, in the check's own words; a
+    // warning as a warning.
+    const Host::ScriptFinding& r = *refusal.refusal;
+    const std::string at = std::to_string(r.place.line) + "," + std::to_string(r.place.column);
+    EXPECT_NE(value_of(s, "refused marks").find("[\"error\"," + at + ",\"@\"]"), std::string::npos)
+        << value_of(s, "refused marks");
+    EXPECT_NE(value_of(s, "refused marks").find(std::to_string(r.place.line) + ":" + std::to_string(r.place.column) +
+                                                ": " + r.message),
+              std::string::npos)
+        << value_of(s, "refused marks");
+    const Host::ScriptFinding& w = warning.warnings.front();
+    EXPECT_NE(value_of(s, "warned marks")
+                  .find("[\"warning\"," + std::to_string(w.place.line) + "," + std::to_string(w.place.column) + ","),
+              std::string::npos)
+        << value_of(s, "warned marks");
+    EXPECT_NE(value_of(s, "warned marks").find(": warning: " + w.message), std::string::npos);
+    EXPECT_EQ(value_of(s, "warned marks").find("\"error\""), std::string::npos);
+
+    // A refused script is not played: the built-in show stays, and says why.
+    EXPECT_EQ(s.at("refused play").number("refreshes"), static_cast<long>(built_in));
+    EXPECT_TRUE(s.at("refused play").flag("builtIn"));
+    EXPECT_NE(s.at("refused play").text("notice").find("not played"), std::string::npos) << s.at("refused play").json;
+
+    // A good one plays from its start, and the viewer follows its timeline.
+    EXPECT_FALSE(s.at("playing").flag("builtIn"));
+    EXPECT_EQ(s.at("playing").number("refreshes"), static_cast<long>(timeline.refreshes));
+    EXPECT_LT(s.at("playing").refresh(), 60u) << "from its first refresh";
+    EXPECT_EQ(s.at("end").refresh(), timeline.refreshes);
+    ASSERT_GE(timeline.chapters.size(), 2u);
+    EXPECT_EQ(s.at("chapter").refresh(), timeline.chapters[1].first);
+
+    // The downloads: the script's bytes, and the handheld program with them in its slot.
+    EXPECT_EQ(file_text(folder + "/my-show.nyra1"), good);
+    if (have_gpe) {
+        const std::string gpe = file_text(folder + "/nyra1.gpe");
+        std::string reason;
+        const std::optional<std::string> carried = Host::script_of({gpe.begin(), gpe.end()}, reason);
+        ASSERT_TRUE(carried) << reason;
+        EXPECT_EQ(*carried, good);
+        // Nothing else of the program changed.
+        const std::string built = file_text(std::string(NYRA1_BINARY_DIR) + "/gp2x/nyra1.gpe");
+        std::vector<uint8_t> expected(built.begin(), built.end());
+        ASSERT_TRUE(Host::put_script(expected, good, reason)) << reason;
+        EXPECT_TRUE(expected == std::vector<uint8_t>(gpe.begin(), gpe.end()));
+    } else {
+        EXPECT_NE(s.at("no program").text("notice").find("no nyra1.gpe"), std::string::npos);
+    }
+    std::filesystem::remove_all(folder);
+
+    // Share: the link copied, or where the clipboard is refused, shown selected.
+    const std::string link = script_link(good);
+    EXPECT_NE(value_of(s, "copied").find(link + "\""), std::string::npos) << value_of(s, "copied");
+    const std::string field = value_of(s, "link field");
+    EXPECT_NE(field.find("[false,\"" + url("") + link + "\",\"link\","), std::string::npos) << field;
+    EXPECT_EQ(field.find(",0]"), std::string::npos) << "the link is selected: " << field;
+
+    // The link opens the show with its script, the editor holding it; a bad
+    // one opens the built-in show with a notice, the editor holding the text.
+    EXPECT_EQ(s.at("from the link").number("refreshes"), static_cast<long>(timeline.refreshes));
+    EXPECT_NE(value_of(s, "link editor").find(json_string(good)), std::string::npos);
+    EXPECT_TRUE(s.at("bad link").flag("builtIn"));
+    EXPECT_NE(s.at("bad link").text("notice").find("not base64url"), std::string::npos) << s.at("bad link").json;
+    EXPECT_TRUE(s.at("refused link").flag("builtIn"));
+    EXPECT_NE(s.at("refused link").text("notice").find("refused"), std::string::npos) << s.at("refused link").json;
+    EXPECT_NE(value_of(s, "refused editor").find(json_string(bad)), std::string::npos);
+}
+
+TEST_F(WebPage, TestScriptsPlayTheirStoredRefreshes) {
+    std::string steps = "[";
+    std::map<std::string, std::vector<uint32_t>> sampled;
+    for (const char* name : {"short", "rewind", "no_fade_in"}) {
+        const std::string text = file_text(kScripts + name + ".nyra1");
+        const Host::ScriptCheck check = Host::check_script(text);
+        ASSERT_TRUE(check.accepted()) << name;
+        sampled[name] = sampled_refreshes(check.timeline);
+        steps += std::string(steps.size() > 1 ? "," : "") + R"({"open": "?pause)" + script_link(text) + R"("},)" +
+                 R"({"sample": ")" + name + R"("},)" + checksum_step(std::string(name) + " checksums", sampled[name]);
+    }
+    DRIVE(s, steps + "]");
+    for (const auto& [name, refreshes] : sampled) {
+        const std::vector<std::string> stored = stored_checksums(name);
+        EXPECT_EQ(s.at(name).number("refreshes"), static_cast<long>(stored.size())) << name;
+        const std::map<uint32_t, std::string> got = checksums_of(s.at(name + " checksums"));
+        ASSERT_EQ(got.size(), refreshes.size()) << name;
+        for (uint32_t n : refreshes) EXPECT_EQ(got.at(n), stored.at(n - 1)) << name << ": refresh " << n;
+    }
+}
+
+TEST_F(WebPage, FirefoxOpensAndSharesAScriptsLink) {
+    const std::string text = file_text(kScripts + "rewind.nyra1");
+    const Host::Timeline t = Host::check_script(text).timeline;
+    const std::vector<uint32_t> refreshes{1, t.chapters.back().first, t.refreshes};
+    const std::string steps = R"([
+      {"open": "?pause)" + script_link(text) + R"("},       {"sample": "link"},
+      )" + checksum_step("checksums", refreshes) + R"(,
+      {"name": "share", "evaluate": "navigator.clipboard.writeText = (t) => { window.copied = t; return Promise.resolve(); }; document.getElementById('share').click(); 1"},
+      {"name": "shared", "evaluate": "window.copied"},
+      {"open": "?pause#script=%%%"},                        {"sample": "bad link"}
+    ])";
+    DRIVE_IN(s, steps, true);
+    // Share gives the link the page was opened with, without its query.
+    EXPECT_NE(value_of(s, "shared").find("\"" + url("") + script_link(text) + "\""), std::string::npos)
+        << value_of(s, "shared");
+    EXPECT_EQ(s.at("link").number("refreshes"), static_cast<long>(t.refreshes));
+    EXPECT_FALSE(s.at("link").flag("builtIn"));
+    const std::vector<std::string> stored = stored_checksums("rewind");
+    const std::map<uint32_t, std::string> got = checksums_of(s.at("checksums"));
+    for (uint32_t n : refreshes) EXPECT_EQ(got.count(n) ? got.at(n) : "", stored.at(n - 1)) << "refresh " << n;
+    EXPECT_TRUE(s.at("bad link").flag("builtIn"));
+    EXPECT_NE(s.at("bad link").text("notice").find("not base64url"), std::string::npos) << s.at("bad link").json;
 }

@@ -10,11 +10,16 @@
 #include <cstdio>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/viewer/clip.h"
+#include "host/viewer/handheld_program.h"
 #include "host/viewer/presentation.h"
+#include "host/viewer/script.h"
+#include "host/web/check_json.h"
+#include "host/state/crc32.h"
 #include "platform/host/display_controller.h"
 
 namespace {
@@ -57,15 +62,9 @@ struct Clip {
 };
 std::unique_ptr<Clip> clip;
 std::vector<uint8_t> taken; // the frame the script is encoding
+std::vector<uint8_t> program; // the handheld program with the script in it
 
-std::string quoted(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
+using Web::quoted;
 
 const char* flag(bool b) { return b ? "true" : "false"; }
 
@@ -114,6 +113,7 @@ EMSCRIPTEN_KEEPALIVE const char* nyra1_open(const char* refresh, const char* tim
     if (!player) {
         player = new Host::Player();
         shown = new Host::Presentation(*player);
+        player->set_editor(true);
     }
     if (pause && !player->paused()) player->perform(Host::Action::PlayPause);
     open_at(refresh, time); // after the pause, which would take its notice away
@@ -265,6 +265,74 @@ EMSCRIPTEN_KEEPALIVE const char* nyra1_clip_name() {
 }
 EMSCRIPTEN_KEEPALIVE void nyra1_notice(const char* what) { player->notice(what); }
 
+// ---- scripts
+
+// The check of a script's bytes, as the editor marks it (check_json.h).
+EMSCRIPTEN_KEEPALIVE const char* nyra1_check(const uint8_t* bytes, int size) {
+    text = Web::check_json(Host::check_script({reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)}));
+    return text.c_str();
+}
+
+// Plays a script from its first refresh: the show, its timeline, chapters
+// and seeks are the script's from now on. A refused script changes nothing.
+// The check, as nyra1_check gives it.
+EMSCRIPTEN_KEEPALIVE const char* nyra1_play(const uint8_t* bytes, int size) {
+    Host::ScriptCheck check;
+    std::optional<Host::Script> script =
+        Host::Script::from(std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)), check);
+    text = Web::check_json(check);
+    if (!script) return text.c_str();
+    // A new player for the new show, with the page around it as it was.
+    const Host::Viewport viewport = shown->viewport();
+    const bool osd = player->osd_shown(), inspector = player->inspector_shown(), help = player->help_shown();
+    const bool editor = player->editor_shown(), controls = player->controls_shown();
+    const bool fullscreen = player->fullscreen();
+    clip.reset();
+    delete shown;
+    delete player;
+    Host::use_script(*script);
+    player = new Host::Player();
+    shown = new Host::Presentation(*player);
+    shown->set_viewport(viewport);
+    if (osd) player->perform(Host::Action::Osd);
+    if (inspector) player->perform(Host::Action::Inspector);
+    if (help) player->perform(Host::Action::Help);
+    if (!controls) player->perform(Host::Action::Controls);
+    player->set_editor(editor);
+    player->set_fullscreen(fullscreen);
+    return text.c_str();
+}
+
+// The text of the script playing, for the editor.
+EMSCRIPTEN_KEEPALIVE const char* nyra1_script_text() {
+    text = Host::script_in_use().text();
+    return text.c_str();
+}
+
+// The editor shown or not (the page's E).
+EMSCRIPTEN_KEEPALIVE void nyra1_editor(int on) { player->set_editor(on != 0); }
+EMSCRIPTEN_KEEPALIVE int nyra1_editor_shown() { return player->editor_shown() ? 1 : 0; }
+
+// The handheld program `gpe` with the script in its slot: its size (its
+// bytes at nyra1_program), or 0 with the reason at nyra1_program_reason.
+EMSCRIPTEN_KEEPALIVE int nyra1_program_with(const uint8_t* gpe, int gpe_size, const uint8_t* script, int size) {
+    program.assign(gpe, gpe + gpe_size);
+    if (!Host::put_script(program, {reinterpret_cast<const char*>(script), static_cast<size_t>(size)}, text)) {
+        program.clear();
+        return 0;
+    }
+    return static_cast<int>(program.size());
+}
+EMSCRIPTEN_KEEPALIVE const uint8_t* nyra1_program() { return program.data(); }
+EMSCRIPTEN_KEEPALIVE const char* nyra1_program_reason() { return text.c_str(); }
+
+// CRC-32 of the refresh on show as the stored lists take it: its indices,
+// then its 256 colours.
+EMSCRIPTEN_KEEPALIVE uint32_t nyra1_checksum() {
+    const uint32_t crc = Crc32::update(0, player->viewer().pixels(), Display::kWidth * Display::kHeight);
+    return Crc32::update(crc, player->viewer().rgb(), 256 * 3);
+}
+
 // What the page and its tests read of the player, as JSON.
 EMSCRIPTEN_KEEPALIVE const char* nyra1_state() {
     const Host::Player& p = *player;
@@ -281,7 +349,9 @@ EMSCRIPTEN_KEEPALIVE const char* nyra1_state() {
            ",\"notice\":" + quoted(p.notice_text()) + ",\"osdText\":" + quoted(osd) +
            ",\"entry\":" + std::to_string(shown->inspected_entry()) + ",\"learned\":" + std::to_string(p.learned()) +
            ",\"learnedAll\":" + flag(p.learned_all()) + ",\"scale\":" + std::to_string(shown->layout().scale) +
-           ",\"unit\":" + std::to_string(shown->layout().unit) + "}";
+           ",\"unit\":" + std::to_string(shown->layout().unit) + ",\"editor\":" + flag(p.editor_shown()) +
+           ",\"refreshes\":" + std::to_string(p.timeline().refreshes) +
+           ",\"builtIn\":" + flag(Host::script_in_use().is_built_in()) + "}";
     return text.c_str();
 }
 

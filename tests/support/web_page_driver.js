@@ -63,7 +63,7 @@ function sample() {
     picture: [screen.width, screen.height], paused: st.paused, over: st.over, atEnd: st.atEnd,
     status: st.status, notice: st.notice, speed: st.speed, loop: st.loop, osd: st.osd ? st.osdText : null,
     entry: st.inspector ? st.entry : null, controls: st.controls, help: st.help, field: st.field, view: st.view,
-    scale: st.scale, unit: st.unit, rendering: getComputedStyle(screen).imageRendering, covered,
+    scale: st.scale, unit: st.unit, refreshes: st.refreshes, builtIn: st.builtIn, editor: st.editor, rendering: getComputedStyle(screen).imageRendering, covered,
     viewport: [innerWidth, innerHeight], ratio: devicePixelRatio, screen: rect(screen),
     timeline: piece('timeline'), controlsBox: piece('controls'), osdBox: piece('osd'), inspector: piece('inspector'),
     viewBox: piece('view'), helpBox: piece('help'), viewSize: (() => {
@@ -157,6 +157,17 @@ async function run(browser) {
                                         typeof s.download === 'string' ? page.keyboard.press(s.download)
                                                                        : page.click(s.download.click)]);
       await file.saveAs(s.to);
+    } else if (s.fill) {
+      // {fill: selector, text}: the text typed over what the field held
+      if (firefox) {
+        await page.$eval(s.fill, (e, text) => { e.value = text; e.dispatchEvent(new Event('input')); }, s.text);
+      } else {
+        await page.fill(s.fill, s.text);
+      }
+      await settle();
+    } else if (s.grant) {
+      // {grant: [permission, ...]}: what the page may do (Chromium)
+      await context.grantPermissions(s.grant);
     } else if (s.evaluate) {
       // {evaluate: "expression", name}: its value, as a sample line
       const value = await page.evaluate(s.evaluate);
