@@ -12,6 +12,7 @@ namespace Host {
 namespace {
 
 using Stage = Show::Stage;
+using ScriptRules::stage_noun;
 
 std::string number_text(uint64_t n) {
     std::string digits = std::to_string(n), out;
@@ -76,7 +77,7 @@ std::string effect_of(Stage stage, Cue cue, bool pause_end, bool faded_in, bool&
         if (stage == Stage::Flight) return "the pause ends: starts the flight's fade-out";
         if (stage == Stage::Plasma) return "the pause ends: starts the fade-out";
         ignored = true;
-        return std::string("the pause ends; ") + ScriptRules::stage_noun(stage) + " ignores the fade-out it brings";
+        return std::string("the pause ends; ") + stage_noun(stage) + " ignores the fade-out it brings";
     }
     switch (cue) {
     case Cue::Rewind: return "starts the text again";
@@ -84,7 +85,7 @@ std::string effect_of(Stage stage, Cue cue, bool pause_end, bool faded_in, bool&
     case Cue::Pause: {
         std::string what = stage == Stage::Rotozoomer ? "ends the show"
                            : stage == Stage::HandOver ? "ends the hand-over"
-                                                      : std::string("ends ") + ScriptRules::stage_noun(stage);
+                                                      : std::string("ends ") + stage_noun(stage);
         if (cue == Cue::Pause && stage != Stage::Rotozoomer) what += pause;
         return what;
     }
@@ -145,9 +146,9 @@ private:
             bool ignored;
             std::string effect = effect_of(c.stage, c.cue, c.pause_end, faded_in, ignored);
             if (ignored)
-                warn(at, (c.pause_end ? "the pause of this @5 ends in " + std::string(ScriptRules::stage_noun(c.stage)) +
+                warn(at, (c.pause_end ? "the pause of this @5 ends in " + std::string(stage_noun(c.stage)) +
                                             ", which ignores the fade-out its end brings"
-                                      : "this " + code_at(at) + " fires in " + ScriptRules::stage_noun(c.stage) +
+                                      : "this " + code_at(at) + " fires in " + stage_noun(c.stage) +
                                             ", which ignores it" + effect.substr(effect.find(':'))));
             if (c.stage == Stage::Plasma && c.cue == Cue::FadeIn) faded_in = true;
             // A code that comes into view within a second of a pause's end

@@ -298,8 +298,9 @@ Play play_on(Core& core, Reference::Show& reference, unsigned limit, const std::
         // --compare stages: the refresh of a stage change, the one after, a sample.
         static bool changed = false;
         const bool change = reference.stage() != before;
-        const bool chosen = seen.compare_stages ? change || changed || reference.number() % 61 == 0
-                                                : std::binary_search(compare.begin(), compare.end(), reference.number());
+        const bool chosen = seen.compare_stages
+                                ? change || changed || reference.number() % 61 == 0
+                                : std::binary_search(compare.begin(), compare.end(), reference.number());
         changed = change;
         if ((compare.empty() && !seen.compare_stages) || chosen) {
             expect_picture(reference, "the core's picture");
@@ -578,7 +579,8 @@ int foreign(const char* path, const std::string& whole, const std::string& tails
     for (const auto& file : files) {
         const std::vector<uint8_t> state = read_file(file);
         seen.log.clear();
-        if (core.retro_unserialize(state.data(), state.size())) fail(file.string() + " was loaded under another script");
+        if (core.retro_unserialize(state.data(), state.size()))
+            fail(file.string() + " was loaded under another script");
         if (!logged(RETRO_LOG_WARN, "saved under another script"))
             fail(file.string() + " was refused, but not for its script: " +
                  (seen.log.empty() ? std::string("nothing logged") : seen.log.back().second));
