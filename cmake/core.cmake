@@ -10,6 +10,7 @@
 # The freestanding core: no heap, no exceptions, no RTTI, no standard library.
 set(NYRA1_CORE_SOURCES
   show/show.cpp
+  show/script_rules.cpp
   platform/display.cpp
   platform/palette.cpp
   data/buffers.cpp

@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/state/crc32.h"
 #include "host/viewer/save_state.h"
+#include "host/viewer/script.h"
 #include "host/viewer/viewer.h"
 #include "show/show.h"
 #include "support/test_support.h"
@@ -131,7 +134,8 @@ TEST(SavedState, RefusesDamagedAndForeignStatesAndLeavesTheShowAsItWas) {
         {"nothing", {}, "too short"},
         {"a header cut short", Bytes(good.begin(), good.begin() + 10), "too short"},
         {"another program's bytes", edit([](Bytes& b) { std::memcpy(b.data(), "RIFF", 4); }), "not a Nyra 1 state"},
-        {"a later format", edit([](Bytes& b) { put32(b, 4, Host::kStateVersion + 1); }), "format version 2"},
+        {"a later format", edit([](Bytes& b) { put32(b, 4, Host::kStateVersion + 1); }), "from a newer build"},
+        {"the format before scripts", edit([](Bytes& b) { put32(b, 4, 1); }), "format version 1, from an older build"},
         {"cut short", Bytes(good.begin(), good.end() - 1), "cut or padded"},
         {"a byte too many", edit([](Bytes& b) { b.push_back(0); }), "cut or padded"},
         {"a flipped bit", edit([&](Bytes& b) { b[scroller + 9] ^= 4; }), "damaged"},
@@ -160,7 +164,8 @@ TEST(SavedState, RefusesDamagedAndForeignStatesAndLeavesTheShowAsItWas) {
     EXPECT_EQ(next_refreshes(record(false), 5), stored(1501, 5));
 }
 
-// The header describes the body: magic, version, size and CRC; the body
+// The header describes the body: magic, version, size and CRC, and names
+// the script; the body
 // holds every section once, by tag, in a fixed order.
 TEST(SavedState, HeaderAndSectionsDescribeTheBody) {
     play_to(3100);
@@ -169,7 +174,10 @@ TEST(SavedState, HeaderAndSectionsDescribeTheBody) {
     EXPECT_EQ(std::memcmp(state.data(), Host::kStateMagic, 4), 0);
     EXPECT_EQ(get32(state, 4), Host::kStateVersion);
     EXPECT_EQ(get32(state, 8), state.size() - Host::kStateHeaderSize);
-    EXPECT_EQ(get32(state, 12), Crc32::of(state.data() + 16, state.size() - 16));
+    EXPECT_EQ(get32(state, 12),
+              Crc32::of(state.data() + Host::kStateHeaderSize, state.size() - Host::kStateHeaderSize));
+    const uint64_t script = uint64_t{get32(state, 16)} << 32 | get32(state, 20);
+    EXPECT_EQ(script, Host::Script::built_in().identity());
     std::vector<std::string> tags;
     for (size_t at = Host::kStateHeaderSize; at < state.size(); at += 8 + ((get32(state, at + 4) + 3) & ~3u))
         tags.emplace_back(reinterpret_cast<const char*>(&state[at]), 4);
@@ -184,7 +192,7 @@ TEST(SavedState, HeaderAndSectionsDescribeTheBody) {
 TEST(SavedState, ReasonsGiveTheirNumbersInFull) {
     play_to(10);
     const Bytes good = Host::save_state();
-    for (uint64_t size : {uint64_t{17}, uint64_t{good.size() + 1}, uint64_t{4294967295u}, uint64_t{4294967296u},
+    for (uint64_t size : {uint64_t{Host::kStateHeaderSize + 1}, uint64_t{good.size() + 1}, uint64_t{4294967295u}, uint64_t{4294967296u},
                           uint64_t{1000000000000000000u}, ~uint64_t{0}}) {
         std::string reason;
         ASSERT_FALSE(Host::load_state(good.data(), static_cast<size_t>(size), reason));
@@ -194,5 +202,48 @@ TEST(SavedState, ReasonsGiveTheirNumbersInFull) {
     }
     std::string reason;
     ASSERT_FALSE(Host::load_state(good.data(), 0, reason));
-    EXPECT_EQ(reason, "too short for a state: 0 bytes, a header alone is 16");
+    EXPECT_EQ(reason, "too short for a state: 0 bytes, a header alone is 24");
+}
+
+// A state holds where the Scroller stands in its text: it loads only under
+// the script it was saved under, whichever way round, and the reason names
+// both scripts. A sound state otherwise, refused whole: the show plays on.
+TEST(SavedState, LoadsOnlyUnderItsOwnScript) {
+    const std::string text = "                                        MINE @1      @4   @2  ROTO @4      "
+                             "                                         THE END @4";
+    Host::ScriptCheck check;
+    const std::optional<Host::Script> mine = Host::Script::from(text, check);
+    ASSERT_TRUE(mine) << check.refusal->message;
+    const Host::Script& built_in = Host::Script::built_in();
+    struct Side {
+        const Host::Script& script;
+        const char* named; // as a reason names it
+    };
+    const std::string crc = [&] {
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%08x", static_cast<uint32_t>(mine->identity()));
+        return std::string(hex);
+    }();
+    const std::string mine_named = "one of " + std::to_string(text.size()) + " bytes with CRC-32 " + crc;
+    for (const auto& [saved_under, loaded_under] :
+         {std::pair{&built_in, &*mine}, std::pair{&*mine, &built_in}}) {
+        Host::use_script(*saved_under);
+        play_to(700);
+        const Bytes state = Host::save_state();
+        EXPECT_EQ(uint64_t{get32(state, 16)} << 32 | get32(state, 20), saved_under->identity());
+        Host::use_script(*loaded_under);
+        play_to(650);
+        const Bytes running = Host::save_state();
+        std::string reason;
+        EXPECT_FALSE(Host::load_state(state.data(), state.size(), reason));
+        const std::string saved_named = saved_under == &built_in ? "the built-in one" : mine_named;
+        const std::string playing_named = loaded_under == &built_in ? "the built-in one" : mine_named;
+        EXPECT_EQ(reason, "the state was saved under another script (" + saved_named + "); this show plays " +
+                              playing_named);
+        EXPECT_EQ(Host::save_state(), running);
+        // Under its own script it loads.
+        Host::use_script(*saved_under);
+        EXPECT_TRUE(Host::load_state(state.data(), state.size(), reason)) << reason;
+    }
+    Host::use_script(built_in);
 }

@@ -3,6 +3,7 @@
 // handheld program, and the script in use.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "host/viewer/script.h"
 #include "host/viewer/timeline.h"
 #include "host/viewer/viewer.h"
+#include "show/script_rules.h"
 #include "show/show.h"
 #include "support/test_support.h"
 #include "text/scroller.h"
@@ -163,6 +165,42 @@ TEST(ScriptCheck, AcceptsTheBuiltInTextAndEveryTestScriptAndTheLargestThatFits) 
     ASSERT_EQ(largest.size(), Host::kScriptMaxBytes);
     EXPECT_TRUE(Host::check_script(largest).accepted()) << where(Host::check_script(largest));
     EXPECT_FALSE(Host::check_script(largest + " ").accepted());
+}
+
+// The libretro core reaches its verdict by the check alone, in one room kept
+// from script to script and with no one listening: the same verdict, reason
+// and place as the PC's, whatever the room held before.
+TEST(ScriptCheck, TheCoresWayGivesTheSameVerdict) {
+    std::vector<std::string> inputs;
+    for (const fs::path& p : test_scripts()) inputs.push_back(read_file(p));
+    inputs.push_back(Host::Script::built_in().text());
+    const std::vector<std::string> tails = {
+        "HELLO @1 THERE", "HELLO\n@1 THERE @3", "A @4" + kIn + "@4 @4", "A @5 B",
+        "@5" + std::string(1700, 'M') + "@4" + std::string(1700, 'M') + "@4@4", "CAF\xC3\xA9 @4", "A\xC0\x80 @4"};
+    for (const std::string& tail : tails) inputs.push_back(kIn + tail);
+    // Long ones first, then short ones over what they left; then again the
+    // other way round.
+    std::vector<std::string> order = inputs;
+    std::sort(order.begin(), order.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    order.insert(order.end(), inputs.rbegin(), inputs.rend());
+    static ScriptRules::Work work;
+    ScriptRules::Verdict verdict;
+    for (const std::string& text : order) {
+        const ScriptCheck pc = Host::check_script(text);
+        ScriptRules::check(text.data(), text.size(), work, verdict);
+        ASSERT_EQ(verdict.accepted, pc.accepted()) << where(pc);
+        if (pc.accepted()) {
+            EXPECT_EQ(work.refreshes, pc.timeline.refreshes);
+            continue;
+        }
+        EXPECT_EQ(verdict.reason, pc.refusal->message);
+        EXPECT_EQ(verdict.place.line, pc.refusal->place.line) << pc.refusal->message;
+        EXPECT_EQ(verdict.place.column, pc.refusal->place.column) << pc.refusal->message;
+    }
+    // Every show's title is the built-in one's: the run begins the plasma
+    // where a play does.
+    EXPECT_EQ(ScriptRules::kPlasmaFirst, Host::built_in_timeline().chapter_start(S::Plasma));
 }
 
 // ---- Warnings ---------------------------------------------------------------

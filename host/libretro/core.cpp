@@ -1,12 +1,17 @@
 // The show as a libretro core: a frontend such as RetroArch loads it without
-// content and calls retro_run once a refresh; each call plays one vertical
+// content, and it plays the built-in show, or with a script (a .nyra1 file,
+// docs/script.md) as content, and it plays that script's show once the
+// check every frontend makes (show/script_rules.h) has passed it; a script
+// the check refuses is refused, with the reason at its line and column in
+// the frontend's log. The frontend calls retro_run once a refresh; each call plays one vertical
 // sync of the show on the display controller model and hands the frontend
 // that refresh as XRGB8888 (exact: every palette colour is 8 bits a
 // channel), with a refresh's worth of silence. START is the RetroPad's Start,
 // read whenever the show polls it. When the show has ended, by START or by
 // its own end, the core asks the frontend to shut down; until it does, every
 // further retro_run shows the last picture again. States are the project's
-// portable ones (host/state/saved_state.h), of one size for the whole run.
+// portable ones (host/state/saved_state.h), of one size for the whole run;
+// they name their script, and load only under the same one.
 //
 // Like the show, this glue is freestanding: the core needs no C or C++
 // runtime (runtime.cpp has the few block moves the compiler calls), so one
@@ -17,6 +22,8 @@
 #include "platform/display.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
+#include "text/scroller.h"
+#include "show/script_rules.h"
 
 namespace {
 
@@ -102,6 +109,36 @@ bool loaded;
 bool ended;          // the show has handed over its final refresh
 bool shutdown_asked; // since it ended, or since a state that had ended was loaded
 
+// The script played: the built-in one, or the content's bytes, zero-terminated.
+char script[Assets::kScriptCapacity];
+
+// The room the check works in: the Scroller's model of a script of the
+// longest length, the findings, the reason.
+ScriptRules::Work check_work{};
+ScriptRules::Verdict verdict{};
+
+// The script the content holds, into `script`, or false when the check
+// refuses it (logged with its reason, line and column).
+bool take_script(const retro_game_info& game) {
+    const char* name = game.path && *game.path ? game.path : "the script";
+    if (!game.data) {
+        NYRA1_SAY(RETRO_LOG_ERROR, "%s: the frontend gave no bytes of it", name);
+        return false;
+    }
+    const char* bytes = static_cast<const char*>(game.data);
+    ScriptRules::check(bytes, game.size, check_work, verdict);
+    if (!verdict.accepted) {
+        NYRA1_SAY(RETRO_LOG_ERROR, "%s:%u:%u: %s", name, static_cast<unsigned>(verdict.place.line),
+                  static_cast<unsigned>(verdict.place.column), verdict.reason);
+        return false;
+    }
+    __builtin_memcpy(script, bytes, game.size);
+    __builtin_memset(script + game.size, 0, sizeof script - game.size);
+    NYRA1_SAY(RETRO_LOG_INFO, "the script %s: %u bytes, a show of %u refreshes", name,
+              static_cast<unsigned>(game.size), static_cast<unsigned>(check_work.refreshes));
+    return true;
+}
+
 void start_show() {
     SavedState::restart_show();
     DisplayController::attach(screen());
@@ -158,7 +195,7 @@ void retro_get_system_info(retro_system_info* info) {
     *info = {};
     info->library_name = "Nyra 1";
     info->library_version = NYRA1_VERSION;
-    info->valid_extensions = ""; // the show needs no content
+    info->valid_extensions = "nyra1"; // a script; without content, the built-in show
     info->need_fullpath = false;
     info->block_extract = false;
 }
@@ -182,7 +219,11 @@ bool retro_load_game(const retro_game_info* game) {
         {0, 0, 0, 0, nullptr},
     };
     environment(RETRO_ENVIRONMENT_SET_INPUT_DESCRIPTORS, const_cast<retro_input_descriptor*>(descriptors));
-    if (game && game->path) NYRA1_SAY(RETRO_LOG_INFO, "the show needs no content; %s is not used", game->path);
+    // Without content (RetroArch passes none, or a game without a path or
+    // bytes), the built-in script.
+    const bool content = game && (game->data || (game->path && *game->path));
+    if (content && !take_script(*game)) return false;
+    Scroller::use_text(Assets::scroller_font, content ? script : Assets::scroll_text);
     start_show();
     loaded = true;
     NYRA1_SAY(RETRO_LOG_INFO, "version %s: %u x %u at %u Hz; states of %u bytes", NYRA1_VERSION, kWidth, kHeight,

@@ -1,8 +1,10 @@
 #include "host/state/saved_state.h"
 
+#include "data/assets.h"
 #include "host/state/crc32.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
+#include "text/scroller.h"
 
 namespace SavedState {
 
@@ -62,6 +64,19 @@ uint32_t body_size() {
     uint32_t n = 0;
     for (uint32_t i = 0; i < all.count(); ++i) n += 8 + padded(all[i].block().size);
     return n;
+}
+
+// The identity of the text the Scroller walks: the built-in script's or one
+// of the user's.
+uint64_t running_script() {
+    const char* text = Scroller::text();
+    size_t size = 0;
+    while (text[size]) ++size;
+    return script_identity(text, size);
+}
+
+bool is_built_in(uint64_t identity) {
+    return identity == script_identity(Assets::scroll_text, Assets::scroll_text_size);
 }
 
 // Parts of a reason other than words.
@@ -140,6 +155,12 @@ Reason& refuse() {
     return reason;
 }
 
+// A script as a reason names it.
+Reason& script(Reason& r, uint64_t identity) {
+    if (is_built_in(identity)) return r << "the built-in one";
+    return r << "one of " << (identity >> 32) << " bytes with CRC-32 " << Hex{static_cast<uint32_t>(identity)};
+}
+
 // The header against this build; nullptr when the body may be looked at.
 const char* check_header(const uint8_t* bytes, size_t size) {
     if (size < kHeaderSize)
@@ -149,8 +170,9 @@ const char* check_header(const uint8_t* bytes, size_t size) {
     if (!same_tag(bytes, kMagic)) return "not a Nyra 1 state (it does not begin with NYRA)";
     const uint32_t version = get32(bytes + 4 * kVersionWord);
     if (version != kVersion)
-        return (refuse() << "a state of format version " << uint64_t{version} << "; this build reads version "
-                         << uint64_t{kVersion})
+        return (refuse() << "a state of format version " << uint64_t{version}
+                         << (version < kVersion ? ", from an older build" : ", from a newer build")
+                         << "; this build reads version " << uint64_t{kVersion})
             .text();
     const uint32_t declared = get32(bytes + 4 * kBodySizeWord);
     if (declared != size - kHeaderSize)
@@ -166,6 +188,13 @@ const char* check_header(const uint8_t* bytes, size_t size) {
         return (refuse() << "a state of " << uint64_t{size} << " bytes; this build's states are "
                          << uint64_t{SavedState::size()})
             .text();
+    const uint64_t saved = uint64_t{get32(bytes + 4 * kScriptSizeWord)} << 32 | get32(bytes + 4 * kScriptCrcWord);
+    const uint64_t playing = running_script();
+    if (saved != playing) {
+        Reason& r = refuse() << "the state was saved under another script (";
+        script(r, saved) << "); this show plays ";
+        return script(r, playing).text();
+    }
     return nullptr;
 }
 
@@ -198,6 +227,10 @@ const char* check_sections(const uint8_t* body) {
 
 size_t size() { return kHeaderSize + body_size(); }
 
+uint64_t script_identity(const char* text, size_t size) {
+    return uint64_t{static_cast<uint32_t>(size)} << 32 | Crc32::of(text, size);
+}
+
 void save(uint8_t* out) {
     Show::before_save();
     const Sections all;
@@ -217,6 +250,9 @@ void save(uint8_t* out) {
     put32(out + 4 * kVersionWord, kVersion);
     put32(out + 4 * kBodySizeWord, body_bytes);
     put32(out + 4 * kCrcWord, Crc32::of(body, body_bytes));
+    const uint64_t script = running_script();
+    put32(out + 4 * kScriptSizeWord, static_cast<uint32_t>(script >> 32));
+    put32(out + 4 * kScriptCrcWord, static_cast<uint32_t>(script));
 }
 
 const char* load(const uint8_t* bytes, size_t size) {

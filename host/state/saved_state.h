@@ -6,10 +6,13 @@
 // where needed (Show::after_load).
 //
 // Layout, little-endian 32-bit words:
-//   header: "NYRA", the format version, the body's size, the body's CRC-32
+//   header: "NYRA", the format version, the body's size, the body's CRC-32,
+//           the script's identity (its length, its CRC-32)
 //   body: per section its four-letter tag, its size, its bytes (padded to 4)
 // A state is refused whole, with a reason, when any of these disagree with
-// this build or when a section holds values the show cannot be in.
+// this build or with the script the show plays (a state holds where the
+// Scroller stands in its text, which means nothing in another text), or
+// when a section holds values the show cannot be in.
 //
 // Freestanding (no heap, no standard library), so that the libretro core,
 // which needs no runtime, saves and loads with the same code as the viewer.
@@ -22,11 +25,20 @@
 namespace SavedState {
 
 inline constexpr char kMagic[4] = {'N', 'Y', 'R', 'A'};
-inline constexpr uint32_t kVersion = 1;
+// Version 1 had no script in its header.
+inline constexpr uint32_t kVersion = 2;
 
 // The header's words, in order. A new field is one more name here, written
 // by save and checked by load.
-enum HeaderWord : uint32_t { kMagicWord, kVersionWord, kBodySizeWord, kCrcWord, kHeaderWords };
+enum HeaderWord : uint32_t {
+    kMagicWord,
+    kVersionWord,
+    kBodySizeWord,
+    kCrcWord,
+    kScriptSizeWord,
+    kScriptCrcWord,
+    kHeaderWords
+};
 inline constexpr size_t kHeaderSize = 4 * kHeaderWords;
 
 // The size of every state of this build: the sections are fixed.
@@ -37,6 +49,11 @@ void save(uint8_t* out);
 // it, changing nothing, and returns why in a few words (valid until the
 // next call).
 const char* load(const uint8_t* bytes, size_t size);
+// A script's identity, cheap to compute and to compare: its length in the
+// high 32 bits, its CRC-32 in the low. A state names the script the
+// Scroller walked by it, and loads only under the same script.
+uint64_t script_identity(const char* text, size_t size);
+
 // Every section of a state, in its order: the show core's, then the display
 // model's (its registers and the frame buffers, after the canvas).
 uint32_t section_count();

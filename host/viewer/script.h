@@ -8,8 +8,9 @@
 // after kScriptLongestShow); warned about where a code does nothing. A
 // script that passes carries the show's timeline, learned from the text.
 //
-// Plain standard C++ over the show core, so that every frontend checks with
-// the same code: the PC program, the page and the libretro core.
+// The verdict and its reason are ScriptRules::check's (show/script_rules.h),
+// the one check every frontend makes, the libretro core's included; this
+// adds the warnings, the codes' effects and the timeline for people.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -21,18 +22,16 @@
 #include "data/assets.h"
 #include "host/viewer/timeline.h"
 #include "platform/display.h"
+#include "show/script_rules.h"
 
 namespace Host {
 
 // The file name extension of scripts.
 inline constexpr std::string_view kScriptExtension = ".nyra1";
 // The longest script in bytes: the script slot, less its terminator.
-inline constexpr uint32_t kScriptMaxBytes = Assets::kScriptCapacity - 1;
-// The longest show a script may make, its final refresh included: ten
-// minutes. The check plays the script for its timing alone, far faster
-// than the show, and knows every show that would never end for what it is;
-// the bound keeps the shows people make to what a viewer can sit through.
-inline constexpr uint32_t kScriptLongestShow = 10 * 60 * Display::kRefreshRate;
+inline constexpr uint32_t kScriptMaxBytes = ScriptRules::kMaxBytes;
+// The longest show a script may make, its final refresh included.
+inline constexpr uint32_t kScriptLongestShow = ScriptRules::kLongestShow;
 
 // A place in the file: line and column from 1, the column counted in
 // characters (a line break ends a line).

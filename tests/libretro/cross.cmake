@@ -8,7 +8,8 @@
 #                 MACHINE, ABI, ARM_ARCH, PAGE, OBJDUMP as there); its size,
 #                 stripped, is printed.
 #   STEP=run      runs FRONTEND CORE ARGS (|-separated, the stored lists
-#                 put in after the command) under RUNNER (|-separated: qemu
+#                 put in after the command: LIST, a script's, when given,
+#                 for WHOLE) under RUNNER (|-separated: qemu
 #                 with its options, or wine). PLUGIN and REPORT: counted by
 #                 qemu's insn_count plugin, the instructions per refresh
 #                 printed by REPORT (a test_frontend of this machine).
@@ -103,6 +104,9 @@ elseif(STEP STREQUAL "run")
     set(plugin -plugin ${PLUGIN},out=${log})
     list(APPEND args --markers)
     list(INSERT runner 1 ${plugin})
+  endif()
+  if(LIST)
+    set(WHOLE ${LIST})
   endif()
   string(TIMESTAMP begin "%s")
   execute_process(COMMAND ${runner} ${frontend} ${CORE} ${command} ${WHOLE} ${TAILS} ${args}

@@ -2,15 +2,21 @@
 // show's refreshes: each PNG must be 320 x 240 and hold, pixel for pixel, the
 // colours of refresh N of the stored list.
 //
-//   screenshot_check WHOLE N FILE.png [N FILE.png ...]
+//   screenshot_check [--script FILE] WHOLE N FILE.png [N FILE.png ...]
 //
-// WHOLE is tests/golden/show_checksum.txt; the pairs come in any order.
+// WHOLE is tests/golden/show_checksum.txt, or with --script the script's
+// stored list (the show is then that script's); the pairs come in any order.
 #include <png.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <utility>
 
+#include "data/assets.h"
 #include "tests/libretro/reference_show.h"
+#include "text/scroller.h"
 
 namespace {
 
@@ -36,8 +42,20 @@ std::vector<uint32_t> read_png(const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    static std::string script; // the text the show walks, for as long as it plays
+    if (argc > 2 && std::string(argv[1]) == "--script") {
+        std::ifstream in(argv[2], std::ios::binary);
+        script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in && !in.eof()) {
+            std::fprintf(stderr, "cannot read %s\n", argv[2]);
+            return 2;
+        }
+        Scroller::use_text(Assets::scroller_font, script.c_str());
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 4 || argc % 2 != 0) {
-        std::fputs("usage: screenshot_check WHOLE N FILE.png [N FILE.png ...]\n", stderr);
+        std::fputs("usage: screenshot_check [--script FILE] WHOLE N FILE.png [N FILE.png ...]\n", stderr);
         return 2;
     }
     try {

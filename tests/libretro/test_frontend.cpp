@@ -21,6 +21,20 @@
 //       where the show plays on exactly
 //   test_frontend CORE refuse WHOLE TAILS
 //       damaged and foreign states are refused and the show plays on
+//   test_frontend CORE foreign WHOLE TAILS DIR
+//       the states in DIR, saved under another script, are each refused with
+//       that reason logged, and the show plays on
+//   test_frontend CORE refused-script FILE
+//       the script FILE, given as content, is refused: retro_load_game
+//       returns false; the reason the core logged is printed, as
+//       "refused: FILE:LINE:COLUMN: REASON"; the core still loads without
+//       content afterwards
+// --script FILE, after any command that plays: the script FILE is given to
+// the core as content (its bytes, need_fullpath being false), and the
+// reference plays it too; WHOLE is then its stored list. --compare stages
+// compares the refreshes on which the stage changes, the one after each,
+// and every 61st.
+//
 //   test_frontend counts LOG
 //       instructions per refresh, stage by stage, from the log of qemu's
 //       insn_count plugin of a run with --markers
@@ -42,7 +56,9 @@
 
 #include <libretro.h>
 
+#include "data/assets.h"
 #include "tests/libretro/reference_show.h"
+#include "text/scroller.h"
 
 using Reference::fail;
 
@@ -110,6 +126,10 @@ struct Seen {
     unsigned shown = 0;
     bool markers = false;
     bool offer_log = true;
+    // --script: its path and bytes, zero-terminated; the reference walks them.
+    std::string script_path;
+    std::string script;
+    bool compare_stages = false;
 };
 Seen seen;
 
@@ -203,6 +223,13 @@ int16_t input_state(unsigned port, unsigned device, unsigned, unsigned id) {
 }
 
 // ---- Driving the core ----------------------------------------------------
+// The core loaded with the script as content, or without content.
+bool load_content(Core& core) {
+    if (seen.script_path.empty()) return core.retro_load_game(nullptr);
+    const retro_game_info game{seen.script_path.c_str(), seen.script.data(), seen.script.size(), nullptr};
+    return core.retro_load_game(&game);
+}
+
 Core& open_core(const char* path) {
     static Core core(path);
     core.retro_set_environment(environment);
@@ -212,7 +239,11 @@ Core& open_core(const char* path) {
     core.retro_set_input_poll(input_poll);
     core.retro_set_input_state(input_state);
     core.retro_init();
-    if (!core.retro_load_game(nullptr)) fail("retro_load_game(NULL) failed");
+    if (!load_content(core)) {
+        std::string why;
+        for (const auto& l : seen.log) why += "; " + l.second;
+        fail("retro_load_game failed" + why);
+    }
     return core;
 }
 
@@ -259,11 +290,19 @@ Play play_on(Core& core, Reference::Show& reference, unsigned limit, const std::
     Play play;
     const unsigned shutdowns = seen.shutdowns;
     while (play.refreshes < limit && !reference.ended()) {
+        const ::Show::Stage before = reference.stage();
         run(core);
         reference.step();
         mark(tag("stag"), reference.number(), static_cast<uint32_t>(reference.stage()));
         ++play.refreshes;
-        if (compare.empty() || std::binary_search(compare.begin(), compare.end(), reference.number())) {
+        // --compare stages: the refresh of a stage change, the one after, a sample.
+        static bool changed = false;
+        const bool change = reference.stage() != before;
+        const bool chosen = seen.compare_stages
+                                ? change || changed || reference.number() % 61 == 0
+                                : std::binary_search(compare.begin(), compare.end(), reference.number());
+        changed = change;
+        if ((compare.empty() && !seen.compare_stages) || chosen) {
             expect_picture(reference, "the core's picture");
             ++play.compared;
         }
@@ -314,8 +353,10 @@ int info(const char* path, const std::string& version) {
     core.retro_get_system_info(&system);
     if (std::string(system.library_name) != "Nyra 1" || version != system.library_version)
         fail(std::string("system info: ") + system.library_name + " " + system.library_version);
-    if (system.valid_extensions && *system.valid_extensions) fail("extensions " + std::string(system.valid_extensions));
-    if (system.need_fullpath) fail("the core asks for a full path to content it does not use");
+    if (!system.valid_extensions || std::string(system.valid_extensions) != "nyra1")
+        fail(std::string("extensions ") + (system.valid_extensions ? system.valid_extensions : "(none)") +
+             "; scripts are .nyra1 files");
+    if (system.need_fullpath) fail("the core asks for a full path to a script it reads from its bytes");
 
     retro_system_av_info av{};
     core.retro_get_system_av_info(&av);
@@ -353,7 +394,7 @@ int info(const char* path, const std::string& version) {
     if (!logged(RETRO_LOG_INFO, "starts again")) fail("a second environment without a log interface silenced the core");
     core.retro_unload_game();
     core.retro_deinit();
-    std::printf("info: %s %s, no extensions, 320 x 240 (4:3) at 60 Hz, 44100 Hz silence; XRGB8888; "
+    std::printf("info: %s %s, scripts as .nyra1 content, 320 x 240 (4:3) at 60 Hz, 44100 Hz silence; XRGB8888; "
                 "Start described; states of %zu bytes; log: %s\n",
                 system.library_name, system.library_version, size, seen.log.front().second.c_str());
     return 0;
@@ -524,6 +565,61 @@ int refuse(const char* path, const std::string& whole, const std::string& tails)
     return 0;
 }
 
+int foreign(const char* path, const std::string& whole, const std::string& tails, const std::string& dir) {
+    Core& core = open_core(path);
+    Reference::Show reference(Reference::stored_list(whole, tails, -1));
+    reference.start(-1);
+    play_on(core, reference, 200);
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().extension() == ".state") files.push_back(entry.path());
+    if (files.empty()) fail("no states in " + dir);
+    std::sort(files.begin(), files.end());
+    std::string said;
+    for (const auto& file : files) {
+        const std::vector<uint8_t> state = read_file(file);
+        seen.log.clear();
+        if (core.retro_unserialize(state.data(), state.size()))
+            fail(file.string() + " was loaded under another script");
+        if (!logged(RETRO_LOG_WARN, "saved under another script"))
+            fail(file.string() + " was refused, but not for its script: " +
+                 (seen.log.empty() ? std::string("nothing logged") : seen.log.back().second));
+        said = seen.log.back().second;
+        play_on(core, reference, 20);
+    }
+    std::printf("foreign: %zu states saved under another script refused; the show played on each time; "
+                "the core said: %s\n",
+                files.size(), said.c_str());
+    return 0;
+}
+
+int refused_script(const char* path, const std::string& file) {
+    static Core core(path);
+    core.retro_set_environment(environment);
+    core.retro_set_video_refresh(video_refresh);
+    core.retro_set_audio_sample_batch(audio_batch);
+    core.retro_set_input_poll(input_poll);
+    core.retro_set_input_state(input_state);
+    core.retro_init();
+    seen.script_path = file;
+    const std::vector<uint8_t> bytes = read_file(file);
+    seen.script.assign(bytes.begin(), bytes.end());
+    if (load_content(core)) fail(file + " was accepted");
+    std::string reason;
+    for (const auto& l : seen.log)
+        if (l.first == RETRO_LOG_ERROR) reason = l.second;
+    const std::string prefix = "[Nyra 1] ";
+    if (reason.rfind(prefix + file + ":", 0) != 0) fail("the core logged no reason with the script's place: " + reason);
+    // The refusal leaves the core ready for other content, or none.
+    seen.script_path.clear();
+    if (!load_content(core)) fail("after refusing a script the core did not load without content");
+    core.retro_run();
+    core.retro_unload_game();
+    core.retro_deinit();
+    std::printf("refused: %s\n", reason.substr(prefix.size()).c_str());
+    return 0;
+}
+
 // The insn_count plugin's log: "groups ..." then "r0 r1 r2 r3 total ..."
 // per marker. A refresh costs the instructions from its retro_run call to
 // its picture.
@@ -566,15 +662,38 @@ int counts(const std::string& log_path) {
 int usage() {
     std::fputs("usage: test_frontend CORE info VERSION | CORE play WHOLE TAILS [--start-at K] [--compare all|N,...]"
                " [--after-end R] [--markers] [--save DIR N,...] | CORE reset WHOLE TAILS |"
-               " CORE load WHOLE TAILS DIR | CORE refuse WHOLE TAILS | counts LOG\n",
+               " CORE load WHOLE TAILS DIR | CORE refuse WHOLE TAILS | CORE foreign WHOLE TAILS DIR |"
+               " CORE refused-script FILE | counts LOG; --script FILE after a command that plays\n",
                stderr);
     return 2;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int given_count, char** given) {
     try {
+        // --script FILE, wherever it stands.
+        std::vector<char*> args;
+        for (int i = 0; i < given_count; ++i) {
+            if (std::strcmp(given[i], "--script") == 0 && i + 1 < given_count) {
+                seen.script_path = given[++i];
+                const std::vector<uint8_t> bytes = read_file(seen.script_path);
+                seen.script.assign(bytes.begin(), bytes.end());
+                // The reference walks the same text.
+                static std::string text;
+                text = seen.script;
+                Scroller::use_text(Assets::scroller_font, text.c_str());
+            } else if (std::strcmp(given[i], "--compare") == 0 && i + 1 < given_count &&
+                       std::strcmp(given[i + 1], "stages") == 0) {
+                seen.compare_stages = true;
+                ++i;
+            } else {
+                args.push_back(given[i]);
+            }
+        }
+        const int argc = static_cast<int>(args.size());
+        char** argv = args.data();
+        if (argc == 4 && std::strcmp(argv[2], "refused-script") == 0) return refused_script(argv[1], argv[3]);
         if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return counts(argv[2]);
         if (argc < 4) return usage();
         const char* core = argv[1];
@@ -610,6 +729,7 @@ int main(int argc, char** argv) {
         if (command == "reset" && argc == 5) return reset(core, whole, tails);
         if (command == "refuse" && argc == 5) return refuse(core, whole, tails);
         if (command == "load" && argc == 6) return load(core, whole, tails, argv[5]);
+        if (command == "foreign" && argc == 6) return foreign(core, whole, tails, argv[5]);
         return usage();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "FAILED: %s\n", e.what());

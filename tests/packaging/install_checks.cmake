@@ -207,7 +207,8 @@ elseif(CHECK STREQUAL "libretro_core")
   endif()
   set(info ${PREFIX}/share/libretro/info/nyra1_libretro.info)
   file(STRINGS ${info} lines)
-  foreach(pair "display_name=Nyra 1" "display_version=${VERSION}" "supports_no_game=true" "supported_extensions="
+  foreach(pair "display_name=Nyra 1" "display_version=${VERSION}" "supports_no_game=true" "supported_extensions=nyra1"
+               "needs_fullpath=false"
                "authors=QUILLOX" "license=All rights reserved" "savestate=true")
     string(REPLACE "=" ";" pair "${pair}")
     list(GET pair 0 key)

@@ -3,7 +3,10 @@
 // scripts), are refused with a place inside the file and a reason, or
 // accepted with the timeline of a show that ends within the bound: its
 // stages in order from the start-up to its final refresh, its cues and
-// START polls inside it, one cue for every code the check names. An
+// START polls inside it, one cue for every code the check names. The
+// libretro core's way to the verdict (the check alone, in one room kept from
+// input to input, no one listening) reaches the same one, reason and place
+// included. An
 // accepted script goes into a handheld program's script slot and comes out
 // the same. The address and undefined-behaviour sanitizers watch.
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include "data/assets.h"
 #include "host/viewer/handheld_program.h"
 #include "host/viewer/script.h"
+#include "show/script_rules.h"
 
 namespace {
 
@@ -58,6 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const Host::ScriptCheck check = Host::check_script(bytes);
     ++counts.inputs;
+    static ScriptRules::Work work; // as the core keeps it: from one check to the next
+    static ScriptRules::Verdict verdict;
+    ScriptRules::check(bytes.data(), bytes.size(), work, verdict);
+    if (verdict.accepted != check.accepted()) fail("the core's verdict differs", verdict.accepted);
+    if (!check.accepted() && (check.refusal->message != verdict.reason ||
+                              check.refusal->place.line != verdict.place.line ||
+                              check.refusal->place.column != verdict.place.column))
+        fail("the core's reason differs");
+    if (check.accepted() && work.refreshes != check.timeline.refreshes) fail("the core's show differs", work.refreshes);
     if (!check.accepted()) {
         check_place(check.refusal->place, bytes);
         if (check.refusal->message.empty()) fail("a refusal without a reason");

@@ -72,7 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             state[at] = data[i + 4] & 1 ? state[at] ^ data[i + 3] : data[i + 3];
             cut = (data[i + 1] | data[i + 2] << 8 | data[i + 3] << 16) % (state.size() + 1);
         }
-        if (how & 0x20) put32(&state[12], Crc32::of(state.data() + 16, state.size() - 16));
+        if (how & 0x20) {
+            const size_t body = SavedState::kHeaderSize;
+            put32(&state[12], Crc32::of(state.data() + body, state.size() - body));
+        }
         if (how & 0x40) state.resize(cut);
     }
     std::string reason;
