@@ -3,13 +3,14 @@
 // the snapshots whole and by slices, the worst seek (to the refresh before
 // a snapshot, in the flight, the dearest stage), seeks to random refreshes
 // (both with none of the snapshots earlier seeks keep), one refresh back in
-// the flight, and the states a snapshot is made of.
+// the flight, and the states a snapshot is made of, with their checks.
 #include <benchmark/benchmark.h>
 
 #include <random>
 
 #include "host/viewer/save_state.h"
 #include "host/viewer/viewer.h"
+#include "show/show.h"
 
 namespace {
 
@@ -60,15 +61,33 @@ void BM_SaveState(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveState)->Unit(benchmark::kMicrosecond);
 
+// A load at refresh K: the CRC-32, every check and the copy.
 void BM_LoadState(benchmark::State& state) {
-    viewer().seek(3200);
+    viewer().seek(static_cast<uint32_t>(state.range(0)));
     const std::vector<uint8_t> bytes = Host::save_state();
     std::string reason;
     for (auto _ : state) Host::load_state(bytes.data(), bytes.size(), reason);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
     viewer().seek(1); // the viewer takes the core back
 }
-BENCHMARK(BM_LoadState)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadState)->Unit(benchmark::kMicrosecond)->Arg(3200)->Arg(6761);
+
+// A load's checks of the sections together, alone, at refresh K: the later,
+// the more steps of the scroll text they follow from its start.
+void BM_CheckTogether(benchmark::State& state) {
+    viewer().seek(static_cast<uint32_t>(state.range(0)));
+    const std::vector<uint8_t> bytes = Host::save_state();
+    std::vector<const uint8_t*> sections;
+    for (size_t at = Host::kStateHeaderSize; at + 8 <= bytes.size();) {
+        const uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | uint32_t{bytes[at + 7]} << 24;
+        sections.push_back(&bytes[at + 8]);
+        at += 8 + ((size + 3) & ~3u);
+    }
+    Show::Standing standing;
+    for (auto _ : state) benchmark::DoNotOptimize(Show::check_together(sections.data(), standing));
+    viewer().seek(1);
+}
+BENCHMARK(BM_CheckTogether)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(641)->Arg(3200)->Arg(6761);
 
 void BM_SeekWorst(benchmark::State& state) {
     const uint32_t target = worst_target();

@@ -62,6 +62,28 @@ size_t body_size() {
     return n;
 }
 
+// After every section has passed its own check: why they cannot be one
+// state together (nullptr: they can). The core's sections must agree with
+// one another, then the display model's with where they say the show stands.
+const char* check_together(const uint8_t* body) {
+    constexpr size_t kMost = 16;
+    const uint8_t* bytes[kMost];
+    const std::vector<StateSection>& all = sections();
+    if (all.size() > kMost) return "this build has more sections than it can check together";
+    const uint8_t* at = body;
+    for (size_t i = 0; i < all.size(); ++i) {
+        bytes[i] = at + 8;
+        at += 8 + padded(all[i].block().size);
+    }
+    const StateSection* core = nullptr;
+    const uint32_t n = Show::sections(core);
+    Show::Standing standing;
+    if (const char* why = Show::check_together(bytes, standing)) return why;
+    const DisplayController::Expected model = {standing.refreshes, standing.frames, standing.opened,
+                                               standing.turned_on, standing.ended, standing.may_complete};
+    return DisplayController::check_state_at(bytes[n], model);
+}
+
 } // namespace
 
 size_t state_size() {
@@ -138,6 +160,7 @@ bool load_state(const uint8_t* bytes, size_t size, std::string& reason) {
             if (const char* why = s.check(at + 8)) return refuse(why);
         at += 8 + padded(b.size);
     }
+    if (const char* why = check_together(body)) return refuse(why);
     at = body;
     for (const StateSection& s : sections()) {
         const StateBlock b = s.block();

@@ -1,6 +1,6 @@
 # Builds the fuzzers with clang and libFuzzer, writes the seeds from the
 # built-in assets and runs the fuzzer FUZZER for SECONDS.
-#   cmake -DBUILD_DIR=... -DCLANGXX=... -DFUZZER=fuzz_rle|fuzz_text|fuzz_state -DSECONDS=20
+#   cmake -DBUILD_DIR=... -DCLANGXX=... -DFUZZER=fuzz_rle|fuzz_text|fuzz_state|fuzz_state_plays_on -DSECONDS=20
 #         -DSOURCE_DIR=... -DASSET_DIR=... -DGENERATOR=... -P fuzz.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
 set(install_hint "apt-get install clang libclang-rt-14-dev")
@@ -25,11 +25,14 @@ if(FUZZER STREQUAL "fuzz_rle")
   set(kind rle)
 elseif(FUZZER STREQUAL "fuzz_state")
   set(kind state)
+elseif(FUZZER STREQUAL "fuzz_state_plays_on")
+  set(kind plays_on)
 else()
   set(kind text)
 endif()
 file(REMOVE_RECURSE ${BUILD_DIR}/seeds)
 execute_process(COMMAND ${BUILD_DIR}/fuzz_seeds ${BUILD_DIR}/seeds/rle ${BUILD_DIR}/seeds/text ${BUILD_DIR}/seeds/state
+                        ${BUILD_DIR}/seeds/plays_on
                 RESULT_VARIABLE rc OUTPUT_QUIET)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "fuzz_seeds failed")
