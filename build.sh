@@ -6,20 +6,25 @@
 #   ./build.sh setup   install what building and every test need, nothing else
 # The builds use the presets of CMakePresets.json (build/).
 set -euo pipefail
+# The program runs where build.sh was called from, so that the files named
+# on its command line (--script, --record, --frames) are the caller's.
+caller=$PWD
 cd "$(dirname "$0")"
+root=$PWD
 
 # Playing needs the compiler, SDL2 for the window, libpng and zlib for the
 # PNG files and ffmpeg for videos; building everything needs the test and
-# benchmark libraries too; the tests need more (the handheld's cross
-# compiler and emulator, the ARM cross compilers and RetroArch for the
-# libretro core, the browser build and two browsers, OCR, fuzzing, the
-# package checks).
+# benchmark libraries and the libretro interface's header too; the tests
+# need more (the handheld's cross compiler and emulator, the ARM cross
+# compilers, clang's linker and tools for the Android cores, mingw-w64 and
+# Wine for the Windows core, RetroArch, the browser build and two browsers,
+# OCR, fuzzing, the package checks).
 packages=(cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev ffmpeg)
-build_packages=(libgtest-dev libgmock-dev libbenchmark-dev)
+build_packages=(libgtest-dev libgmock-dev libbenchmark-dev retroarch-dev)
 test_packages=(xvfb xauth tesseract-ocr firefox-esr g++-arm-linux-gnueabi binutils-arm-linux-gnueabi
-               qemu-user python3 emscripten chromium clang libclang-rt-14-dev nodejs
+               qemu-user python3 emscripten chromium clang libclang-rt-14-dev lld llvm nodejs
                dpkg-dev lintian desktop-file-utils man-db groff-base
-               g++-aarch64-linux-gnu g++-arm-linux-gnueabihf retroarch dbus)
+               g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-mingw-w64-x86-64 wine wine64 retroarch dbus)
 
 # Installs the missing packages quietly: one line a step, apt's whole output
 # in build/apt.log, shown only when a step fails.
@@ -58,7 +63,7 @@ install_npm_packages() {
         echo "npm is missing: the page tests that need Playwright will be skipped" >&2
         return
     fi
-    [ -f host/web/node_modules/playwright-core/package.json ] && return
+    [ -f host/web/node_modules/playwright-core/package.json ] && [ -f host/web/node_modules/webm-muxer/package.json ] && return
     npm ci --prefix host/web --no-audit --no-fund
 }
 
@@ -71,7 +76,7 @@ build() {
 # source tree.
 video_target() {
     local folder=${XDG_VIDEOS_DIR:-${HOME:+$HOME/Videos}}
-    [ -n "$folder" ] || folder=$PWD/build
+    [ -n "$folder" ] || folder=$root/build
     mkdir -p "$folder"
     echo "$folder/nyra1.mp4"
 }
@@ -83,10 +88,13 @@ play)
     cmake --preset default > /dev/null
     cmake --build --preset play -j"$(nproc)"
     shift || true
-    program=./build/host/nyra1
+    program=$root/build/host/nyra1
+    cd "$caller"
     for arg in "$@"; do
         # A mode of the user's own needs no display.
-        case "$arg" in --record*|--frames*|--bench|--help|-h|--version) exec "$program" "$@" ;; esac
+        case "$arg" in --record*|--frames*|--bench|--inside-at*|--check-script*|--export-gpe*|--help|-h|--version)
+            exec "$program" "$@" ;;
+        esac
     done
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
         # The window's errors are shown as they come and kept, to tell a

@@ -1,16 +1,23 @@
 // Plays the whole show headless and prints the CRC-32 of every refresh
 // (indices, then the 256 colours) and of the whole sequence. Two builds of the
 // show draw the same pictures when their last lines agree.
-//   show_checksum [--all] [--pixels] [--press-start-at K]
+//   show_checksum [--all] [--pixels] [--press-start-at K] [--script FILE]
 // --all: one line per refresh, "number crc"; --pixels: the indices alone
-// (what bench/arm/show_check prints for the handheld's code).
+// (what bench/arm/show_check prints for the handheld's code); --script: the
+// show with the scroll text of FILE, as it is (the stored lists of the test
+// scripts are made and compared with it; it is not checked here).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <zlib.h>
 
+#include "data/assets.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
+#include "text/scroller.h"
 
 namespace {
 
@@ -50,6 +57,7 @@ int main(int argc, char** argv) {
     bool all = false;
     bool pixels = false;
     long start_at = -1;
+    std::string script;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--all") == 0) {
             all = true;
@@ -57,8 +65,16 @@ int main(int argc, char** argv) {
             pixels = true;
         } else if (std::strcmp(argv[i], "--press-start-at") == 0 && i + 1 < argc) {
             start_at = std::strtol(argv[++i], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--script") == 0 && i + 1 < argc) {
+            std::ifstream in(argv[++i], std::ios::binary);
+            if (!in.is_open()) {
+                std::fprintf(stderr, "show_checksum: cannot read %s\n", argv[i]);
+                return 2;
+            }
+            script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            Scroller::use_text(Assets::scroller_font, script.c_str());
         } else {
-            std::fprintf(stderr, "usage: show_checksum [--all] [--pixels] [--press-start-at K]\n");
+            std::fprintf(stderr, "usage: show_checksum [--all] [--pixels] [--press-start-at K] [--script FILE]\n");
             return 2;
         }
     }

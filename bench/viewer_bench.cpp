@@ -1,14 +1,19 @@
 // The viewer's costs on the PC (Google Benchmark): standing at the first
 // refresh (what a frontend waits for before its first picture), learning
-// the snapshots whole and by slices, the worst seek (to the refresh before
-// a snapshot, in the flight, the dearest stage), seeks to random refreshes
-// (both with none of the snapshots earlier seeks keep), one refresh back in
-// the flight, and the states a snapshot is made of, with their checks.
+// the snapshots whole and by slices, checking a new script and standing at
+// its first refresh, seeks to the refresh before every snapshot (the most a
+// seek plays on) and to random refreshes, each from refresh 1, with their
+// worst and median as counters (in ms), one refresh back in the flight, and
+// the states a snapshot is made of: saved and loaded as a state, taken and
+// restored packed, and a state's checks alone.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <ctime>
 #include <random>
 
 #include "host/viewer/save_state.h"
+#include "host/viewer/script.h"
 #include "host/viewer/viewer.h"
 #include "show/show.h"
 
@@ -20,12 +25,50 @@ Host::Viewer& viewer() {
     return v;
 }
 
-// The flight's last refresh before a snapshot: a seek there replays the most
-// flight frames there are to replay.
-uint32_t worst_target() {
-    const Host::Timeline& t = Host::built_in_timeline();
-    const uint32_t flight_end = t.chapter_start(Show::Stage::Flight) + t.chapter_length(Show::Stage::Flight) - 1;
-    return flight_end / Host::Viewer::kSnapshotEvery * Host::Viewer::kSnapshotEvery - 1;
+// The refresh before each snapshot but the first: a seek there plays on
+// the most there is to play from a snapshot.
+std::vector<uint32_t> before_snapshots() {
+    std::vector<uint32_t> at;
+    for (uint32_t r : viewer().snapshot_refreshes())
+        if (r > 2) at.push_back(r - 1);
+    return at;
+}
+
+// The last of them in the flight, the dearest stage.
+uint32_t in_the_flight() {
+    const Host::Timeline& t = viewer().timeline();
+    const uint32_t end = t.chapter_start(Show::Stage::Flight) + t.chapter_length(Show::Stage::Flight);
+    uint32_t last = 0;
+    for (uint32_t r : before_snapshots())
+        if (r < end) last = r;
+    return last;
+}
+
+// The processor time of this thread, in seconds: what a seek costs, even
+// on a machine that is busy with other work.
+double thread_seconds() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Seeks to `targets` in turn, each from refresh 1, timed one by one in
+// processor time; the worst and the median as counters.
+void seeks(benchmark::State& state, const std::vector<uint32_t>& targets) {
+    std::vector<double> ms;
+    size_t i = 0;
+    for (auto _ : state) {
+        viewer().seek(1);
+        const double start = thread_seconds();
+        viewer().seek(targets[i++ % targets.size()]);
+        const double took = thread_seconds() - start;
+        state.SetIterationTime(took);
+        ms.push_back(took * 1000);
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["worst_ms"] = ms.back();
+    state.counters["median_ms"] = ms[ms.size() / 2];
+    state.counters["seeks"] = static_cast<double>(ms.size());
 }
 
 void BM_FirstRefresh(benchmark::State& state) {
@@ -89,45 +132,100 @@ void BM_CheckTogether(benchmark::State& state) {
 }
 BENCHMARK(BM_CheckTogether)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(641)->Arg(3200)->Arg(6761);
 
-void BM_SeekWorst(benchmark::State& state) {
-    const uint32_t target = worst_target();
-    for (auto _ : state) {
-        state.PauseTiming();
-        viewer().seek(1);
-        viewer().forget_seeks();
-        state.ResumeTiming();
-        viewer().seek(target);
-    }
-    state.SetLabel("to refresh " + std::to_string(target));
+void BM_SeekBeforeEverySnapshot(benchmark::State& state) {
+    const std::vector<uint32_t> targets = before_snapshots();
+    seeks(state, targets);
+    state.SetLabel(std::to_string(targets.size()) + " snapshots, " +
+                   std::to_string(viewer().snapshot_bytes() / 1024) + " KiB");
 }
-BENCHMARK(BM_SeekWorst)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_SeekBeforeEverySnapshot)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(600);
 
 void BM_SeekRandom(benchmark::State& state) {
     std::mt19937 random(1);
-    for (auto _ : state) {
-        state.PauseTiming();
-        viewer().forget_seeks();
-        state.ResumeTiming();
-        viewer().seek(1 + random() % viewer().timeline().refreshes);
-    }
+    std::vector<uint32_t> targets(600);
+    for (uint32_t& n : targets) n = 1 + random() % viewer().timeline().refreshes;
+    seeks(state, targets);
 }
-BENCHMARK(BM_SeekRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekRandom)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(600);
 
 void BM_StepBackInTheFlight(benchmark::State& state) {
-    const uint32_t target = worst_target();
+    const uint32_t target = in_the_flight();
     for (auto _ : state) {
         state.PauseTiming();
         viewer().seek(target + 1);
         state.ResumeTiming();
         viewer().seek(target);
     }
+    state.SetLabel("to refresh " + std::to_string(target));
 }
 BENCHMARK(BM_StepBackInTheFlight)->Unit(benchmark::kMillisecond)->Iterations(20);
 
-void BM_LearnTheTimeline(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(Host::learn_timeline());
+void BM_TakePacked(benchmark::State& state) {
+    viewer().seek(3200);
+    size_t bytes = 0;
+    for (auto _ : state) bytes = Host::PackedState::take().size();
+    state.SetLabel(std::to_string(bytes) + " bytes");
 }
-BENCHMARK(BM_LearnTheTimeline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TakePacked)->Unit(benchmark::kMicrosecond);
+
+void BM_RestorePacked(benchmark::State& state) {
+    viewer().seek(3200);
+    const Host::PackedState packed = Host::PackedState::take();
+    for (auto _ : state) packed.restore();
+    viewer().seek(1); // the viewer takes the core back
+}
+BENCHMARK(BM_RestorePacked)->Unit(benchmark::kMicrosecond);
+
+// The timeline as a play of the show gives it (make_timeline), and as the
+// script gives it without a play (learn_timeline).
+void BM_PlayTheTimeline(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(Host::play_timeline());
+}
+BENCHMARK(BM_PlayTheTimeline)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LearnTheTimeline(benchmark::State& state) {
+    const std::string text = Host::Script::built_in().text();
+    for (auto _ : state) benchmark::DoNotOptimize(Host::learn_timeline(text));
+}
+BENCHMARK(BM_LearnTheTimeline)->Unit(benchmark::kMicrosecond);
+
+// A new script of the built-in one's length: its words others (every letter
+// one on in the alphabet), its codes where they were.
+std::string new_script() {
+    std::string text = Host::Script::built_in().text();
+    for (size_t i = 0; i < text.size(); ++i) {
+        char& c = text[i];
+        if (c == '@') ++i;
+        else if (c >= 'a' && c < 'z') ++c;
+        else if (c >= 'A' && c < 'Z') ++c;
+    }
+    return text;
+}
+
+void BM_CheckScript(benchmark::State& state) {
+    const std::string text = new_script();
+    for (auto _ : state) {
+        const Host::ScriptCheck check = Host::check_script(text);
+        if (!check.accepted()) state.SkipWithError(check.refusal->message.c_str());
+    }
+    state.SetLabel(std::to_string(text.size()) + " bytes");
+}
+BENCHMARK(BM_CheckScript)->Unit(benchmark::kMicrosecond);
+
+// From the script's bytes to the viewer standing at its first refresh: what
+// a window or page does before it can show a new script's first picture.
+void BM_ScriptToFirstRefresh(benchmark::State& state) {
+    const std::string text = new_script();
+    for (auto _ : state) {
+        Host::ScriptCheck check;
+        const std::optional<Host::Script> script = Host::Script::from(text, check);
+        Host::use_script(*script);
+        Host::Viewer v;
+        benchmark::DoNotOptimize(v.pixels());
+    }
+    Host::use_script(Host::Script::built_in());
+}
+BENCHMARK(BM_ScriptToFirstRefresh)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
 

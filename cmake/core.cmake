@@ -1,9 +1,11 @@
-# The show core and the display controller model, defined once for every
-# build: the programs, the tests, the handheld, the page and the second
-# builds of the reliability tests all use these.
+# The show core, the display controller model and the saved state's format,
+# defined once for every build: the programs, the tests, the handheld, the
+# page, the libretro core and the second builds of the reliability tests
+# all use these.
 #
 #   nyra1_add_core(TARGET SOURCE_DIR ASSET_DIR [FLAGS...])
-#   nyra1_add_model(TARGET SOURCE_DIR)
+#   nyra1_add_model(TARGET SOURCE_DIR [FLAGS...])
+#   nyra1_add_state(TARGET SOURCE_DIR CORE MODEL [FLAGS...])
 
 # The freestanding core: no heap, no exceptions, no RTTI, no standard library.
 set(NYRA1_CORE_SOURCES
@@ -28,6 +30,10 @@ set(NYRA1_MODEL_SOURCES
   platform/host/display_controller.cpp
   platform/host/hardware.cpp)
 
+# Saved states: the show's sections and the model's as bytes, with a header
+# (freestanding, like the core).
+set(NYRA1_STATE_SOURCES host/state/saved_state.cpp)
+
 set(NYRA1_ASSET_FILES scroller.font title.font logo.rle scrolltext.txt)
 
 function(nyra1_add_core target source_dir asset_dir)
@@ -51,4 +57,15 @@ function(nyra1_add_model target source_dir)
   list(TRANSFORM NYRA1_MODEL_SOURCES PREPEND ${source_dir}/ OUTPUT_VARIABLE sources)
   add_library(${target} STATIC ${sources})
   target_include_directories(${target} PUBLIC ${source_dir})
+  target_compile_options(${target} PRIVATE ${ARGN})
+endfunction()
+
+# The state's format over the sections of CORE and MODEL (targets made by
+# the two functions above), which it links.
+function(nyra1_add_state target source_dir core model)
+  list(TRANSFORM NYRA1_STATE_SOURCES PREPEND ${source_dir}/ OUTPUT_VARIABLE sources)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${source_dir})
+  target_compile_options(${target} PRIVATE ${NYRA1_CORE_FLAGS} ${ARGN})
+  target_link_libraries(${target} PUBLIC ${core} ${model})
 endfunction()

@@ -14,3 +14,9 @@ foreach(file ${man_page} ${changelog})
     message(FATAL_ERROR "gzip ${file} failed")
   endif()
 endforeach()
+# The libretro core needs no library, not even the C library, on purpose:
+# so that one file loads in every RetroArch. Lintian expects a shared
+# library to need at least libc.
+string(REGEX REPLACE "^/" "" prefix "${CPACK_PACKAGING_INSTALL_PREFIX}")
+file(WRITE ${usr}/share/lintian/overrides/nyra1
+     "nyra1: shared-library-lacks-prerequisites [${prefix}/${CPACK_NYRA1_LIBRETRO_DIR}/nyra1_libretro.so]\n")

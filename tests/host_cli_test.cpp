@@ -9,17 +9,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/program/options.h"
+#include "host/viewer/player.h"
 #include "host/program/program.h"
 #include "host/program/progress.h"
 #include "host/output/screenshot.h"
+#include "host/output/png_file.h"
+#include "host/viewer/handheld_program.h"
+#include "host/viewer/script.h"
 #include "host/viewer/show_runner.h"
 #include "host/viewer/viewer.h"
 #include "platform/host/display_controller.h"
 #include "support/host_support.h"
+#include "support/test_support.h"
 
 using Host::Mode;
 using Host::parse_options;
@@ -120,21 +127,20 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--frames="}, "--frames needs a folder"},
         {{"--frames", "a", "--frames", "b"}, "--frames is given twice"},
         {{"--press-start-at"}, "--press-start-at needs a number"},
-        {{"--press-start-at", "-1"}, "--press-start-at must be from 0 to 4294967295, not -1"},
+        {{"--press-start-at", "-1"}, "--press-start-at must be a refresh number, 0 or more, not -1"},
         {{"--press-start-at", "five"}, "--press-start-at needs a whole number, not 'five'"},
         {{"--press-start-at", "5x"}, "--press-start-at needs a whole number, not '5x'"},
         {{"--press-start-at", "+5"}, "--press-start-at needs a whole number, not '+5'"},
         {{"--press-start-at", " 5"}, "--press-start-at needs a whole number, not ' 5'"},
-        {{"--press-start-at", "99999999999999999999999"},
-         "--press-start-at must be from 0 to 4294967295, not 99999999999999999999999"},
-        {{"--press-start-at", "4294967296"}, "--press-start-at must be from 0 to 4294967295, not 4294967296"},
         {{"--scale", "99999999999999999999"}, "--scale must be from 1 to 16, not 99999999999999999999"},
         {{"--scale=-99999999999999999999"}, "--scale must be from 1 to 16, not -99999999999999999999"},
-        {{"--frames", "d", "--from", "0"}, "--from must be a refresh from 1 to 4294967295"},
+        {{"--frames", "d", "--from", "0"}, "--from must be a refresh, 1 or more, or a time m:ss.ff, not 0"},
         {{"--frames", "d", "--from", "1:60"}, "--from needs a refresh number or a time m:ss.ff, not '1:60'"},
         {{"--frames", "d", "--from", "1:5"}, "--from needs a refresh number or a time m:ss.ff"},
         {{"--frames", "d", "--from", "0:05.1234"}, "--from needs a refresh number or a time m:ss.ff"},
-        {{"--frames", "d", "--from", "12.5"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "12,5"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "1:00s"}, "--from needs a refresh number or a time m:ss.ff"},
+        {{"--frames", "d", "--from", "-3"}, "--from needs a refresh number or a time m:ss.ff"},
         {{"--frames", "d", "--to", "0:00"}, "--to 0:00 ends before the first refresh"},
         {{"--frames", "d", "--from", "400", "--to", "300"}, "--from 400 comes after --to 300"},
         {{"--frames", "d", "--from", "0:10", "--to", "0:09.99"}, "--from 0:10 comes after --to 0:09.99"},
@@ -157,15 +163,15 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--frames", "d", "--scale", "2"}, "--scale is for the window"},
         {{"--frames", "d", "--fullscreen"}, "--fullscreen is for the window"},
         {{"--frames", "d", "--screenshot-at", "3"}, "--screenshot-at is for the window"},
-        {{"--screenshot-at", "0"}, "--screenshot-at must be from 1 to 4294967295, not 0"},
+        {{"--screenshot-at", "0"}, "--screenshot-at must be a refresh of the show, 1 to its last, not 0"},
         {{"--record"}, "--record needs a file name"},
         {{"--record", "show.avi"}, "--record makes .mp4, .webm or .gif videos, not 'show.avi'"},
         {{"--record", "show"}, "--record makes .mp4, .webm or .gif videos"},
         {{"--record", ".mp4"}, "--record makes .mp4, .webm or .gif videos"},
         {{"--record", "a.mp4", "--record", "b.mp4"}, "--record is given twice"},
-        {{"--frames", "d", "--record", "a.mp4"}, "--frames, --record, --bench and --inside-at cannot be used together"},
-        {{"--record", "a.mp4", "--frames", "d"}, "--frames, --record, --bench and --inside-at cannot be used together"},
-        {{"--bench", "--frames", "d"}, "--frames, --record, --bench and --inside-at cannot be used together"},
+        {{"--frames", "d", "--record", "a.mp4"}, "--frames, --record, --bench, --inside-at, --check-script and --export-gpe cannot be used together"},
+        {{"--record", "a.mp4", "--frames", "d"}, "--frames, --record, --bench, --inside-at, --check-script and --export-gpe cannot be used together"},
+        {{"--bench", "--frames", "d"}, "--frames, --record, --bench, --inside-at, --check-script and --export-gpe cannot be used together"},
         {{"--bench", "--bench"}, "--bench is given twice"},
         {{"--bench=1"}, "--bench takes no value"},
         {{"--bench", "--press-start-at", "5"}, "--bench plays the whole show"},
@@ -180,12 +186,25 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
         {{"--record", "/dev/stdout"}, "--record writes a video file; it cannot go to the standard output"},
         {{"--record", "/dev/fd/1"}, "--record writes a video file; it cannot go to the standard output"},
         {{"--inside-at", "3200"}, "--inside-at needs a PNG file name"},
-        {{"--inside-at", "x.png"}, "--inside-at needs a whole number, not 'x.png'"},
-        {{"--inside-at", "0", "a.png"}, "--inside-at must be from 1 to 4294967295, not 0"},
+        {{"--inside-at", "x.png"}, "--inside-at needs a refresh number or a time m:ss.ff, not 'x.png'"},
+        {{"--inside-at", "0", "a.png"}, "--inside-at must be a refresh, 1 or more, or a time m:ss.ff, not 0"},
         {{"--inside-at", "3200", "a.jpg"}, "--inside-at writes a .png picture, not 'a.jpg'"},
-        {{"--inside-at", "3200", "a.png", "--frames", "d"}, "--frames, --record, --bench and --inside-at cannot be used together"},
+        {{"--inside-at", "3200", "a.png", "--frames", "d"}, "--frames, --record, --bench, --inside-at, --check-script and --export-gpe cannot be used together"},
         {{"--inside-at", "3200", "a.png", "--scale", "2"}, "--inside-at writes a picture"},
         {{"--inside-at", "3200", "a.png", "--press-start-at", "2"}, "--inside-at shows the straight play"},
+        {{"--script"}, "--script needs a script file"},
+        {{"--script", "a.nyra1", "--script", "b.nyra1"}, "--script is given twice"},
+        {{"--check-script"}, "--check-script needs a script file"},
+        {{"--check-script", "a.nyra1", "--script", "b.nyra1"}, "--check-script checks its own FILE"},
+        {{"--script", "b.nyra1", "--check-script", "a.nyra1"}, "--check-script checks its own FILE"},
+        {{"--check-script", "a.nyra1", "--bench"}, "--frames, --record, --bench, --inside-at, --check-script and"},
+        {{"--check-script", "a.nyra1", "--scale", "2"}, "--check-script plays nothing"},
+        {{"--check-script", "a.nyra1", "--to", "5"}, "--from and --to are for --frames and --record"},
+        {{"--export-gpe"}, "--export-gpe needs a file name"},
+        {{"--export-gpe", "nyra1.zip"}, "--export-gpe writes a handheld program, a .gpe file, not 'nyra1.zip'"},
+        {{"--export-gpe", ".gpe"}, "--export-gpe writes a handheld program, a .gpe file"},
+        {{"--export-gpe", "a.gpe", "--press-start-at", "3"}, "--export-gpe plays nothing"},
+        {{"--export-gpe", "a.gpe", "--frames", "d"}, "--frames, --record, --bench, --inside-at, --check-script and"},
     };
     const std::string help = Host::usage_text();
     for (const auto& [args, reason] : cases) {
@@ -202,6 +221,35 @@ TEST(HostOptions, BadArgumentsGiveOneLineReasons) {
             if (option == "--bogus") continue; // the unknown option itself
             EXPECT_TRUE(described(help, option)) << option << " in: " << p.error;
         }
+    }
+}
+
+// A refresh number out of range is answered with the show's refreshes, not
+// with the limit of the number's type; START held past the show's end is
+// never held, however far past.
+TEST(HostOptions, RefreshNumbersAreBoundedByTheShow) {
+    const std::string last = std::to_string(Host::built_in_timeline().refreshes);
+    EXPECT_EQ(parse_options({"--inside-at", "0", "a.png"}).error,
+              "--inside-at must be a refresh, 1 or more, or a time m:ss.ff, not 0");
+    EXPECT_EQ(parse_options({"--screenshot-at", "0"}).error, "--screenshot-at must be a refresh of the show, 1 to its last, not 0");
+    EXPECT_EQ(parse_options({"--screenshot-at", "99999999999"}).error,
+              "--screenshot-at must be a refresh of the show, 1 to its last, not 99999999999");
+    // Past the show: known once its script is, before anything is made.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--inside-at", "99999", "a.png"}, {"--inside-at", "2:00", "a.png"},
+          {"--screenshot-at", "9999"}}) {
+        const Outcome o = run(args);
+        const std::string shown = args[1] == "2:00" ? "7201" : args[1];
+        EXPECT_EQ(o.err, "nyra1: " + args[0] + " must be a refresh from 1 to " + last + ", not " + shown + "\n");
+        EXPECT_EQ(o.status, 2);
+    }
+    for (const char* negative : {"-1", "-99999999999999999999"})
+        EXPECT_EQ(parse_options({"--press-start-at", negative}).error,
+                  std::string("--press-start-at must be a refresh number, 0 or more, not ") + negative);
+    for (const char* far : {"4294967296", "99999999999999999999999"}) {
+        const auto p = parse_options({"--frames", "d", "--press-start-at", far});
+        ASSERT_TRUE(p.ok()) << p.error;
+        EXPECT_GT(p.options.press_start_at, long{Host::built_in_timeline().refreshes});
     }
 }
 
@@ -228,7 +276,9 @@ TEST(HostOptions, RangesTakeRefreshNumbersOrTimesAtSixtyAsecond) {
     // refresh that begins before it, so that 0:10 to 0:20 is ten seconds.
     for (const Case& c : {Case{"1", 1, 1}, Case{"3300", 3300, 3300}, Case{"0:00.01", 1, 1}, Case{"0:10", 601, 600},
                           Case{"0:20", 1201, 1200}, Case{"0:10.5", 631, 630}, Case{"0:10.51", 631, 631},
-                          Case{"1:52.70", 6763, 6762}, Case{"10:00.000", 36001, 36000}}) {
+                          Case{"1:52.70", 6763, 6762}, Case{"10:00.000", 36001, 36000},
+                          // Seconds, as the page's ?t= takes them: with a point or an s.
+                          Case{"10.5", 631, 630}, Case{"10s", 601, 600}, Case{"10.51s", 631, 631}}) {
         uint32_t start = 0, end = 0;
         std::string reason;
         ASSERT_TRUE(Host::parse_refresh_point(c.text, false, start, reason)) << c.text << ": " << reason;
@@ -352,10 +402,10 @@ TEST(HostProgress, BarShowsCountTotalSpeedAndTimeLeft) {
 
     // No speed and no time left until a few seconds of measured work: the
     // first refreshes and ffmpeg's start say nothing of the rest.
-    const std::string early = Host::Progress::bar_line(7, 6762, 0.3, 100);
+    const std::string early = Host::Progress::bar_line(7, 1200, 0.3, 100);
     EXPECT_EQ(early.find("left"), std::string::npos) << early;
     EXPECT_EQ(early.find("real time"), std::string::npos) << early;
-    EXPECT_NE(Host::Progress::bar_line(200, 6762, 2.5, 100).find("left"), std::string::npos);
+    EXPECT_NE(Host::Progress::bar_line(200, 1200, 2.5, 100).find("left"), std::string::npos);
 
     EXPECT_EQ(Host::Progress::plain_line(600, 6702, 20.0),
               "nyra1: recorded 600 of 6702 refreshes (0:10 of show) in 0:20, 0.5x real time");
@@ -431,4 +481,194 @@ TEST(HostProgram, BenchTimesEveryStageOfTheWholeShow) {
         EXPECT_NE(o.out.find(line), std::string::npos) << line << "\n" << o.out;
     }
     EXPECT_NE(o.out.find(" " + std::to_string(Host::built_in_timeline().refreshes) + " "), std::string::npos) << o.out;
+}
+
+// The keys come from the player's one key table: --help lists them from
+// it, and the manual page names every one of them in its KEYS section, so
+// that a key added to the table and missing from either fails here.
+TEST(HostOptions, HelpAndTheManualPageNameEveryKeyOfTheKeyTable) {
+    const std::string help = Host::usage_text();
+    std::ifstream man_file(std::string(NYRA1_SOURCE_DIR) + "/dist/nyra1.6.in");
+    std::string man((std::istreambuf_iterator<char>(man_file)), {});
+    const size_t keys = man.find(".SH KEYS"), end = man.find(".SH", keys + 1);
+    ASSERT_NE(keys, std::string::npos);
+    man = man.substr(keys, end - keys);
+    // The words of the .B and .BR lines, without roff's quotes.
+    std::set<std::string> named;
+    std::istringstream lines(man);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(".B", 0) != 0) continue;
+        for (size_t at = line.find(' '); at != std::string::npos;) {
+            size_t from = at + 1, to;
+            if (from < line.size() && line[from] == '"') {
+                to = line.find('"', from + 1);
+                named.insert(line.substr(from + 1, to - from - 1));
+                at = line.find(' ', to);
+            } else {
+                to = line.find(' ', from);
+                named.insert(line.substr(from, to == std::string::npos ? std::string::npos : to - from));
+                at = to;
+            }
+        }
+    }
+    for (const Host::KeyHelp& k : Host::key_help()) {
+        EXPECT_NE(help.find("  " + k.keys), std::string::npos) << "--help lacks " << k.keys;
+        // The keys, ", " between them (a key may be the comma itself).
+        for (size_t from = 0; from < k.keys.size();) {
+            size_t to = k.keys.find(", ", from + 1);
+            if (to == std::string::npos) to = k.keys.size();
+            const std::string key = k.keys.substr(from, to - from);
+            EXPECT_TRUE(named.count(key)) << "the manual page's KEYS lack " << key;
+            from = to + 2;
+        }
+    }
+}
+
+// ---- Scripts ------------------------------------------------------------------
+
+namespace {
+
+const std::string kScripts = std::string(NYRA1_SOURCE_DIR) + "/tests/golden/scripts/";
+
+std::string written(const std::string& folder, const std::string& name, const std::string& text) {
+    const std::string path = folder + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// A test script's stored list: refresh n's CRC (indices, then colours) at n - 1.
+std::vector<uint32_t> stored_checksums(const std::string& name) {
+    std::vector<uint32_t> crcs;
+    std::ifstream in(kScripts + name + ".checksum.txt");
+    unsigned n;
+    std::string crc;
+    while (in >> n >> crc && crc != "checksum") crcs.push_back(static_cast<uint32_t>(std::stoul(crc, nullptr, 16)));
+    return crcs;
+}
+
+} // namespace
+
+TEST(HostScript, CheckPrintsTheShowOfAGoodScriptAndRefusesABadOneAtItsPlace) {
+    const std::string folder = temp_folder("nyra1-cli");
+    const Outcome good = run({"--check-script", kScripts + "short.nyra1"});
+    ASSERT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(good.err, "");
+    for (const char* line : {"short.nyra1: a good script of 377 bytes\n", "the show: 3,341 refreshes, 0:55.69\n",
+                             "  plasma            642      1,149  0:10.69\n",
+                             "  @1    1:74            343      984  0:16.39  plasma      starts the fade-in\n",
+                             "  @4    1:376         2,668    3,340  0:55.65  rotozoomer  ends the show\n"})
+        EXPECT_NE(good.out.find(line), std::string::npos) << line << "\n" << good.out;
+
+    const Outcome warned = run({"--check-script", kScripts + "no_fade_in.nyra1"});
+    ASSERT_EQ(warned.status, 0) << warned.err;
+    EXPECT_EQ(warned.out.rfind(kScripts + "no_fade_in.nyra1:1:137: warning: the plasma never fades in", 0), 0u)
+        << warned.out;
+
+    const std::string bad = written(folder, "bad.nyra1", std::string(40, ' ') + "HELLO\n  @1 THERE");
+    const Outcome refused = run({"--check-script", bad});
+    expect_one_line_error(refused);
+    EXPECT_EQ(refused.err, "nyra1: " + bad + ":2:3: the plasma never ends: no @4 or @5 comes after line 2, column 3\n");
+    const Outcome missing = run({"--check-script", folder + "/none.nyra1"});
+    expect_one_line_error(missing);
+    EXPECT_NE(missing.err.find("cannot read the script"), std::string::npos) << missing.err;
+    const Outcome directory = run({"--check-script", folder});
+    expect_one_line_error(directory);
+    EXPECT_NE(directory.err.find("it is a folder"), std::string::npos) << directory.err;
+    std::filesystem::remove_all(folder);
+}
+
+// The example of docs/script.md is what the check says of it.
+TEST(HostScript, TheDocumentsExampleIsTheChecksOwn) {
+    const std::string file = std::string(NYRA1_SOURCE_DIR) + "/docs/hello.nyra1";
+    Outcome o = run({"--check-script", file});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ASSERT_EQ(o.out.rfind(file, 0), 0u);
+    o.out.replace(0, file.size(), "docs/hello.nyra1");
+    std::ifstream in(std::string(NYRA1_SOURCE_DIR) + "/docs/script.md");
+    const std::string doc{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(doc.find("```\n" + o.out + "```\n"), std::string::npos) << o.out;
+}
+
+// The headless modes play the script: the frames are those of its stored
+// list, START and --from past the end are known from its timeline, the
+// views and the bench follow it. A refused script plays and writes nothing.
+TEST(HostScript, EveryHeadlessModePlaysTheScript) {
+    const std::string folder = temp_folder("nyra1-cli");
+    const std::string script = kScripts + "short.nyra1";
+    const std::vector<uint32_t> list = stored_checksums("short");
+    ASSERT_EQ(list.size(), 3341u);
+
+    const Outcome frames = run({"--script", script, "--frames", folder + "/f", "--from", "2580", "--to", "2600"});
+    ASSERT_EQ(frames.status, 0) << frames.err;
+    for (uint32_t n = 2580; n <= 2600; ++n) {
+        Host::PngPicture png;
+        std::string error;
+        char name[16];
+        std::snprintf(name, sizeof name, "/%05u.png", n);
+        ASSERT_TRUE(Host::read_png(folder + "/f" + name, png, error)) << error;
+        EXPECT_EQ(refresh_crc(png.pixels.data(), png.palette.data()), list[n - 1]) << n;
+    }
+
+    const Outcome held = run({"--script", script, "--frames", folder + "/s", "--press-start-at", "1000"});
+    ASSERT_EQ(held.status, 0) << held.err;
+    EXPECT_EQ(held.out.rfind("nyra1: show stopped by START after 1001 refreshes", 0), 0u) << held.out;
+    const Outcome past = run({"--script", script, "--frames", folder + "/p", "--from", "3342"});
+    expect_one_line_error(past);
+    EXPECT_NE(past.err.find("which has 3341 refreshes; nothing written"), std::string::npos) << past.err;
+
+    const Outcome views = run({"--script", script, "--inside-at", "3342", folder + "/v.png"});
+    expect_one_line_error(views);
+    EXPECT_NE(views.err.find("--inside-at must be a refresh from 1 to 3341, not 3342"), std::string::npos) << views.err;
+    EXPECT_FALSE(std::filesystem::exists(folder + "/v.png"));
+    const Outcome bench = run({"--script", script, "--bench"});
+    ASSERT_EQ(bench.status, 0) << bench.err;
+    EXPECT_NE(bench.out.find("whole show        3341 "), std::string::npos) << bench.out;
+
+    const std::string bad = written(folder, "bad.nyra1", "HELLO @9");
+    const Outcome refused = run({"--script", bad, "--frames", folder + "/r"});
+    expect_one_line_error(refused);
+    EXPECT_EQ(refused.err.rfind("nyra1: " + bad + ":1:7: '@' followed by '9' is not a code", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/r"));
+
+    // Warnings go to the error stream, and the show plays.
+    const Outcome warned = run({"--script", kScripts + "no_fade_in.nyra1", "--frames", folder + "/w", "--to", "2"});
+    ASSERT_EQ(warned.status, 0) << warned.err;
+    EXPECT_EQ(warned.err.rfind("nyra1: " + kScripts + "no_fade_in.nyra1:1:137: warning: ", 0), 0u) << warned.err;
+    std::filesystem::remove_all(folder);
+}
+
+// The handheld program with a script in its slot, made from the build's own;
+// a refused script, or a target that cannot be, leaves nothing behind.
+TEST(HostScript, ExportPutsTheScriptIntoTheHandheldProgram) {
+    const std::string built = std::string(NYRA1_BINARY_DIR) + "/gp2x/nyra1.gpe";
+    if (!std::filesystem::exists(built)) GTEST_SKIP() << "this build has no handheld program (no cross compiler)";
+    const std::string folder = temp_folder("nyra1-cli");
+    const std::string script = kScripts + "short.nyra1";
+    const Outcome o = run({"--script", script, "--export-gpe", folder + "/short.gpe"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "nyra1: the handheld program with the script " + script + " in " + folder +
+                         "/short.gpe (" + std::to_string(std::filesystem::file_size(built)) + " bytes, made from " +
+                         built + ")\n");
+    std::ifstream in(folder + "/short.gpe", std::ios::binary);
+    const std::vector<uint8_t> program{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string reason;
+    std::ifstream text_in(script, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(text_in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(Host::script_of(program, reason), text) << reason;
+    EXPECT_NE(std::filesystem::status(folder + "/short.gpe").permissions() & std::filesystem::perms::owner_exec,
+              std::filesystem::perms::none);
+
+    // Without --script: the built-in one, the very program the build made.
+    ASSERT_EQ(run({"--export-gpe", folder + "/built_in.gpe"}).status, 0);
+    std::ifstream a(built, std::ios::binary), b(folder + "/built_in.gpe", std::ios::binary);
+    EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                           std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>()));
+
+    const std::string bad = written(folder, "bad.nyra1", "NEVER ENDS");
+    expect_one_line_error(run({"--script", bad, "--export-gpe", folder + "/bad.gpe"}));
+    std::filesystem::create_directory(folder + "/dir.gpe");
+    expect_one_line_error(run({"--script", script, "--export-gpe", folder + "/dir.gpe"}));
+    expect_one_line_error(run({"--script", script, "--export-gpe", folder + "/no/such/folder.gpe"}));
+    EXPECT_EQ(names_in(folder), (std::set<std::string>{"bad.nyra1", "built_in.gpe", "dir.gpe", "short.gpe"}));
+    std::filesystem::remove_all(folder);
 }

@@ -72,7 +72,7 @@ TEST(HostFrames, IndexedPngKeepsIndicesAndAllPaletteEntries) {
     rgb[0] = rgb[1] = rgb[2] = 0; // duplicate colours must stay separate entries
     rgb[765] = rgb[766] = rgb[767] = 0;
     std::string error;
-    ASSERT_TRUE(Host::write_indexed_png(folder + "/p.png", 320, 240, indices.data(), rgb.data(), error))
+    ASSERT_TRUE(Host::write_png(folder + "/p.png", Host::PngImage::indexed(320, 240, indices.data(), rgb.data()), error))
         << error;
     Host::PngPicture picture;
     ASSERT_TRUE(Host::read_png(folder + "/p.png", picture, error)) << error;
@@ -83,7 +83,7 @@ TEST(HostFrames, IndexedPngKeepsIndicesAndAllPaletteEntries) {
     EXPECT_EQ(picture.palette, rgb);
     EXPECT_EQ(picture.pixels, indices);
 
-    EXPECT_FALSE(Host::write_indexed_png(folder + "/none/p.png", 320, 240, indices.data(), rgb.data(), error));
+    EXPECT_FALSE(Host::write_png(folder + "/none/p.png", Host::PngImage::indexed(320, 240, indices.data(), rgb.data()), error));
     EXPECT_EQ(error.rfind("cannot write " + folder + "/none/p.png", 0), 0u) << error;
     fs::remove_all(folder);
 }
@@ -214,6 +214,17 @@ TEST(HostFrames, OverwriteReplacesOnlyTheNamesThisRunWritesAndSaysSo) {
     fs::remove_all(outside);
 }
 
+TEST(HostFrames, OneReplacedFileAndOneOtherEntryAreCountedInTheSingular) {
+    const std::string folder = temp_folder("nyra1-frames");
+    std::ofstream(folder + "/00001.png") << "mine";
+    std::ofstream(folder + "/notes.txt") << "mine";
+    const Outcome o = run({"--frames", folder, "--overwrite", "--to", "1"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "nyra1: refreshes 1 to 1 of the show; frames in " + folder +
+                         ", replacing 1 file of the same name and leaving 1 other entry as it was\n");
+    fs::remove_all(folder);
+}
+
 TEST(HostFrames, RangeWritesExactlyThoseRefreshesWithTheirOwnNumbers) {
     const std::string folder = temp_folder("nyra1-frames") + "/clip";
     Host::FramesFrontend frames(folder, -1, {3300, 3400, true});
@@ -277,10 +288,9 @@ TEST(HostFrames, AFullDiskLeavesCompletePicturesAndSaysHowMany) {
     ASSERT_FALSE(names.empty());
     const std::string last = *names.rbegin();
     EXPECT_EQ(o.err.rfind("nyra1: cannot write " + folder + "/", 0), 0u) << o.err;
-    EXPECT_NE(o.err.find("; " + folder + " holds the " + std::to_string(names.size()) + " complete frames 00001.png to " +
-                         last + "\n"),
-              std::string::npos)
-        << o.err;
+    const std::string held = names.size() == 1 ? "1 complete frame 00001.png"
+                                               : std::to_string(names.size()) + " complete frames 00001.png to " + last;
+    EXPECT_NE(o.err.find("; " + folder + " holds the " + held + "\n"), std::string::npos) << o.err;
     EXPECT_EQ(o.err.find('\n'), o.err.size() - 1);
     std::set<std::string> expected;
     for (uint32_t n = 1; n <= names.size(); ++n) expected.insert(Host::FramesFrontend::frame_name(n));

@@ -11,9 +11,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,6 +25,7 @@
 #include "host/output/ffmpeg.h"
 #include "host/output/png_file.h"
 #include "host/program/record_frontend.h"
+#include "host/viewer/clip.h"
 #include "host/viewer/show_runner.h"
 #include "host/viewer/inside/inside.h"
 #include "host/window/window_frontend.h"
@@ -44,21 +47,14 @@ void expect_showing(WindowFrontend& w, uint32_t n) {
     EXPECT_EQ(refresh_crc(v.pixels(), v.rgb()), stored_list().crc(n)) << "refresh " << n;
 }
 
-// A player with the display and the inspector on, for layouts.
-Host::Player& player_with_overlays() {
-    static Host::Player p = [] {
-        Host::Player q;
-        return q;
-    }();
-    if (!p.osd_shown()) p.perform(Host::Action::Osd);
-    if (!p.inspector_shown()) p.perform(Host::Action::Inspector);
-    return p;
-}
-
-// A window on SDL's offscreen driver: no display needed.
-std::unique_ptr<WindowFrontend> offscreen_window(long start_at = -1, int scale = 1, long shot_at = -1) {
+// A window on SDL's offscreen driver: no display needed. Each tick is one
+// display period of a clock that does not wait, unless `real_time`.
+std::unique_ptr<WindowFrontend> offscreen_window(long start_at = -1, int scale = 1, long shot_at = -1,
+                                                 bool real_time = false) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    auto window = std::make_unique<WindowFrontend>(WindowFrontend::Settings{scale, false, start_at, shot_at});
+    WindowFrontend::Settings settings{scale, false, start_at, shot_at};
+    settings.virtual_time = !real_time;
+    auto window = std::make_unique<WindowFrontend>(settings);
     std::string error;
     EXPECT_TRUE(window->open(error)) << error;
     return window;
@@ -105,63 +101,24 @@ std::vector<std::string> pngs_in(const std::string& folder) {
 
 } // namespace
 
-TEST(HostWindow, PictureIsTheLargestWholeScaleCentred) {
-    auto expect_rect = [](int w, int h, SDL_Rect want) {
-        const SDL_Rect r = Host::WindowOverlays::fit_picture(w, h);
-        EXPECT_EQ(r.x, want.x) << w << "x" << h;
-        EXPECT_EQ(r.y, want.y) << w << "x" << h;
-        EXPECT_EQ(r.w, want.w) << w << "x" << h;
-        EXPECT_EQ(r.h, want.h) << w << "x" << h;
-    };
-    expect_rect(960, 720, {0, 0, 960, 720});
-    expect_rect(1920, 1080, {320, 60, 1280, 960});   // 4x, bars all round
-    expect_rect(1000, 700, {180, 110, 640, 480});    // 2x: 3x would not fit 700
-    expect_rect(959, 720, {159, 120, 640, 480});     // one pixel short of 3x
-    expect_rect(320, 240, {0, 0, 320, 240});
-    expect_rect(200, 100, {-60, -70, 320, 240});     // never below 1x
-}
-
-// The overlays never cover each other, at any window size: the display and
-// the inspector side by side or one above the other, both above the timeline
-// when it shows, every stage named on it, the swatches mapping to entries.
-TEST(HostWindow, OverlaysNeverCoverEachOtherAtAnySize) {
-    Host::Player& p = player_with_overlays();
-    for (const auto& [w, h] : {std::pair{320, 240}, {400, 300}, {640, 480}, {960, 720}, {1280, 720}, {1920, 1080},
-                               {3840, 2160}, {500, 900}}) {
-        const Host::OverlayLayout l = Host::WindowOverlays::layout(w, h, p, true);
-        const std::string size = std::to_string(w) + "x" + std::to_string(h);
-        EXPECT_FALSE(SDL_HasIntersection(&l.osd, &l.inspector)) << size;
-        EXPECT_FALSE(SDL_HasIntersection(&l.osd, &l.timeline)) << size;
-        EXPECT_FALSE(SDL_HasIntersection(&l.inspector, &l.timeline)) << size;
-        const SDL_Rect window = {0, 0, w, h};
-        for (const SDL_Rect& r : {l.osd, l.inspector, l.timeline}) {
-            SDL_Rect inside;
-            SDL_IntersectRect(&r, &window, &inside);
-            EXPECT_TRUE(SDL_RectEquals(&r, &inside)) << size << ": an overlay leaves the window";
-        }
-        EXPECT_GE(l.swatches.w, 16 * 3) << size;
-        EXPECT_EQ(l.swatches.w, l.swatches.h);
-        // Every stage of the show is named on the timeline, shortened where
-        // its stretch is short.
-        const Host::Timeline& t = p.timeline();
-        for (size_t i = 0; i + 1 < t.chapters.size(); ++i) {
-            const Show::Stage s = t.chapters[i].stage;
-            if (s == Show::Stage::StartUp) continue;
-            const double share = double(t.chapters[i + 1].first - t.chapters[i].first) / (t.refreshes - 1);
-            const int chars = static_cast<int>(share * l.timeline_bar.w - 2) / (6 * std::max(1, l.timeline_bar.h / 10));
-            EXPECT_FALSE(Host::stage_label(s, chars).empty()) << size << ": " << Host::stage_name(s);
-        }
+// The window opens as wide as its scale and as high as the controls need
+// under the picture: the picture at that scale, nothing over it.
+TEST(HostWindow, TheFirstSizeHoldsThePictureAtItsScaleAndTheControls) {
+    for (int scale : {1, 2, 3, 4}) {
+        const Host::Viewport v = Host::viewport_for(scale, Host::Scene{});
+        const Host::Layout l = Host::lay_out(v, Host::Scene{});
+        EXPECT_EQ(v.width, 320 * scale);
+        EXPECT_EQ(l.scale, scale) << scale;
+        EXPECT_FALSE(l.timeline.empty()) << scale;
+        EXPECT_FALSE(l.controls.overlaps(l.picture)) << scale;
+        EXPECT_LT(v.height, 240 * scale + 200) << scale;
     }
-    const Host::OverlayLayout l = Host::WindowOverlays::layout(960, 720, p, false);
-    const SDL_Rect& grid = l.swatches;
-    const int swatch = grid.w / 16;
-    EXPECT_EQ(Host::WindowOverlays::entry_at(grid.x, grid.y, grid), 0);
-    EXPECT_EQ(Host::WindowOverlays::entry_at(grid.x + 3 * swatch + 1, grid.y + 2 * swatch + 1, grid), 35);
-    EXPECT_EQ(Host::WindowOverlays::entry_at(grid.x + grid.w - 1, grid.y + grid.h - 1, grid), 255);
-    EXPECT_EQ(Host::WindowOverlays::entry_at(grid.x - 1, grid.y, grid), -1);
-    const SDL_Rect bar = Host::WindowOverlays::layout(960, 720, p, true).timeline_bar;
-    EXPECT_EQ(Host::WindowOverlays::timeline_fraction(bar.x - 50, bar), 0.0); // held to the bar's ends
-    EXPECT_EQ(Host::WindowOverlays::timeline_fraction(bar.x + bar.w + 50, bar), 1.0);
+    auto window = offscreen_window(-1, 3);
+    window->tick();
+    const Host::Layout& l = window->layout();
+    EXPECT_GE(l.scale, 1);
+    EXPECT_EQ(l.viewport.width, 320 * l.scale) << "as wide as its scale (3, less on a smaller screen)";
+    EXPECT_FALSE(l.timeline.empty());
 }
 
 TEST(HostWindow, StartKeysGamepadAndClosingEndTheShow) {
@@ -329,21 +286,13 @@ TEST(HostWindow, ALoopShowsItsEndBAndThenA) {
     EXPECT_EQ(window->player().loop_b(), 0u);
 }
 
-TEST(HostWindow, TimelineShowsOnMouseMoveAndSeeksOnClickAndDrag) {
+TEST(HostWindow, TheTimelineSeeksOnClickAndDragAndAClickOnThePictureTogglesTheControls) {
     auto window = offscreen_window(-1, 3);
     push_key(SDLK_p);
     window->tick();
-    EXPECT_FALSE(window->timeline_shown());
-    push_mouse(SDL_MOUSEMOTION, 400, 300); // where the pointer is: not yet a move
-    window->tick();
-    EXPECT_FALSE(window->timeline_shown());
-    push_mouse(SDL_MOUSEMOTION, 410, 300);
-    window->tick();
-    EXPECT_TRUE(window->timeline_shown());
-    const SDL_Rect bar = window->layout().timeline_bar;
-    auto refresh_at = [&](int x) {
-        return window->player().refresh_at(Host::WindowOverlays::timeline_fraction(x, bar));
-    };
+    const Host::Rect bar = window->layout().timeline;
+    ASSERT_FALSE(bar.empty()) << "the controls are on at first";
+    auto refresh_at = [&](int x) { return window->player().refresh_at(double(x - bar.x) / (bar.w - 1)); };
     EXPECT_EQ(refresh_at(bar.x), 1u);
     EXPECT_EQ(refresh_at(bar.x + bar.w - 1), Host::built_in_timeline().refreshes);
     const int x = bar.x + bar.w / 4, y = bar.y + bar.h / 2;
@@ -357,17 +306,34 @@ TEST(HostWindow, TimelineShowsOnMouseMoveAndSeeksOnClickAndDrag) {
     push_mouse(SDL_MOUSEMOTION, x, y);
     window->tick();
     EXPECT_EQ(window->viewer().position(), refresh_at(x + bar.w / 4));
-    // A click above the bar does not seek.
-    push_mouse(SDL_MOUSEBUTTONDOWN, x, bar.y - 40);
+    // A click on the picture hides the controls, and the picture grows
+    // into their room when it can; another brings them back. The show goes on.
+    const Host::Rect picture = window->layout().picture;
+    push_mouse(SDL_MOUSEBUTTONDOWN, picture.x + picture.w / 2, picture.y + picture.h / 2);
+    push_mouse(SDL_MOUSEBUTTONUP, picture.x + picture.w / 2, picture.y + picture.h / 2);
     window->tick();
-    EXPECT_EQ(window->viewer().position(), refresh_at(x + bar.w / 4));
+    EXPECT_FALSE(window->player().controls_shown());
+    EXPECT_TRUE(window->layout().timeline.empty());
+    EXPECT_FALSE(window->player().at_end());
+    EXPECT_EQ(window->viewer().position(), refresh_at(x + bar.w / 4)) << "a click on the picture does not seek";
+    const Host::Rect larger = window->layout().picture;
+    EXPECT_GE(larger.w, picture.w);
+    push_mouse(SDL_MOUSEBUTTONDOWN, larger.x + 10, larger.y + 10);
+    window->tick();
+    EXPECT_TRUE(window->player().controls_shown());
+    // A button of the controls: the pause button plays.
+    for (const Host::Button& b : window->layout().buttons)
+        if (b.action == Host::Action::PlayPause) push_mouse(SDL_MOUSEBUTTONDOWN, b.rect.x + 2, b.rect.y + 2);
+    window->tick();
+    EXPECT_FALSE(window->player().paused());
 }
 
-TEST(HostWindow, OsdAndInspectorAreDrawnOverThePictureOnlyWhileShownAndNeverInScreenshots) {
+TEST(HostWindow, OsdAndInspectorAreDrawnBesideThePictureOnlyWhileShownAndNeverInScreenshots) {
     const std::string folder = temp_folder("nyra1-window");
     const fs::path back = fs::current_path();
     fs::current_path(folder);
     std::vector<uint8_t> bare(kW * 2 * kH * 2 * 3);
+    Host::Layout shot_layout;
     {
         auto window = offscreen_window(-1, 2, 1500);
         window->viewer().seek(1499);
@@ -378,6 +344,9 @@ TEST(HostWindow, OsdAndInspectorAreDrawnOverThePictureOnlyWhileShownAndNeverInSc
         EXPECT_TRUE(window->player().inspector_shown());
         push_key(SDLK_p);
         window->tick(); // draws 1500 with the overlays: the --screenshot-at hook reads it back
+        shot_layout = window->layout();
+        EXPECT_FALSE(shot_layout.panel(Host::Panel::Osd).empty());
+        EXPECT_FALSE(shot_layout.panel(Host::Panel::Inspector).empty());
         push_key(SDLK_F12);
         window->tick(); // saves the picture on show, 1500 again
         const Host::Viewer& v = window->viewer();
@@ -405,13 +374,19 @@ TEST(HostWindow, OsdAndInspectorAreDrawnOverThePictureOnlyWhileShownAndNeverInSc
                     for (int c = 0; c < 3; ++c)
                         ASSERT_EQ(shot.pixels[(y * kW + x) * 3 + c], bare[((2 * y) * 2 * kW + 2 * x) * 3 + c]);
         } else {
-            // The window as shown: the overlays cover parts of the picture.
+            // The window as shown: the panels beside or below the
+            // picture, which is whole where the layout puts it.
             ++with_overlays;
-            ASSERT_EQ(shot.width, 2 * kW);
-            EXPECT_NE(shot.pixels, bare);
-            // Away from the display (top left) and the inspector (right), the picture.
-            const int y = 2 * kH - 10, x = 2 * kW / 2;
-            EXPECT_EQ(shot.pixels[(y * 2 * kW + x) * 3], bare[(y * 2 * kW + x) * 3]);
+            ASSERT_GT(shot.width, 0);
+            EXPECT_GE(shot_layout.scale, 1);
+            const int s = shot_layout.scale;
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) {
+                    const uint8_t* seen =
+                        &shot.pixels[((shot_layout.picture.y + y * s) * shot.width + shot_layout.picture.x + x * s) * 3];
+                    const uint8_t* want = &bare[((2 * y) * 2 * kW + 2 * x) * 3];
+                    ASSERT_TRUE(seen[0] == want[0] && seen[1] == want[1] && seen[2] == want[2]) << x << ", " << y;
+                }
         }
     }
     EXPECT_EQ(with_overlays, 1);
@@ -428,21 +403,32 @@ TEST(HostWindow, PressStartAtHoldsFromRefreshKInTheWindowToo) {
 }
 
 TEST(HostWindow, SixtyRefreshesASecondWithoutABusyCore) {
-    auto window = offscreen_window();
+    auto window = offscreen_window(-1, 1, -1, true);
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
+    window->tick(); // the clock starts with the first picture
     const auto start = std::chrono::steady_clock::now();
-    // The clock starts at the first tick; the 61st comes one second later.
-    for (int n = 1; n <= 61; ++n) window->tick();
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const uint32_t first = window->viewer().position();
+    // A refresh each 1/60 s of the clock, however long each tick takes.
+    double wall = 0;
+    while (wall < 1.0) {
+        window->tick();
+        wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
     getrusage(RUSAGE_SELF, &after);
     auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
     const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
                        seconds(before.ru_stime);
-    EXPECT_EQ(window->viewer().position(), 62u);
-    EXPECT_GE(wall, 1.0);
-    EXPECT_LT(wall, 3.0); // a loaded machine may run late, never early
-    EXPECT_LT(cpu, 0.5 * wall) << "cpu " << cpu << " s in " << wall << " s";
+    // Never ahead of the clock; behind it only on a machine too busy to
+    // keep up (a stall is not caught up on).
+    const double played = window->viewer().position() - first;
+    EXPECT_LE(played, 60 * wall + 1.5) << wall << " s";
+    EXPECT_GE(played, 30 * wall) << wall << " s";
+    EXPECT_LT(wall, 3.0);
+    // The player learns the show in slices while it plays, about a third of
+    // a core here; a busy wait would be all of it. Leave room for a machine
+    // shared with other work, where the same slices cost more.
+    EXPECT_LT(cpu, 0.75 * wall) << "cpu " << cpu << " s in " << wall << " s";
 }
 
 TEST(HostWindow, TimingLineGivesMeanPercentileAndLateRefreshes) {
@@ -505,12 +491,20 @@ TEST(HostWindowXvfb, WindowShowsRefreshNScaledAndSaysHowEvenlyTheRefreshesCame) 
     Host::PngPicture shot;
     std::string error;
     ASSERT_TRUE(Host::read_png(shots[0], shot, error)) << error;
-    ASSERT_EQ(shot.width, 640);
-    ASSERT_EQ(shot.height, 480);
+    // The window as it opens at --scale 2: the picture at 2x with the
+    // controls under it.
+    const Host::Viewport size = Host::viewport_for(2, Host::Scene{});
+    ASSERT_EQ(shot.width, size.width);
+    ASSERT_EQ(shot.height, size.height);
+    const Host::Rect at = Host::lay_out(size, Host::Scene{}).picture;
+    ASSERT_EQ(at.w, 640);
     std::vector<uint8_t> want(640 * 480 * 3);
     const KeptRefresh& r = reference.refreshes[kShotAt - 1];
     Host::scale_refresh(r.pixels.data(), r.rgb.data(), 2, want.data());
-    EXPECT_TRUE(shot.pixels == want) << "the window does not show refresh " << kShotAt << " at 2x";
+    bool same = true;
+    for (int y = 0; y < 480 && same; ++y)
+        same = std::memcmp(&shot.pixels[((at.y + y) * shot.width + at.x) * 3], &want[y * 640 * 3], 640 * 3) == 0;
+    EXPECT_TRUE(same) << "the window does not show refresh " << kShotAt << " at 2x";
     fs::remove_all(folder);
 }
 
@@ -523,6 +517,7 @@ TEST(HostWindow, APausedWindowWaitsAndDrawsOnlyOnAChange) {
     // Paused, the window learns the show in slices, then rests.
     for (int i = 0; i < 1000 && !window->player().learned_all(); ++i) window->tick();
     ASSERT_TRUE(window->player().learned_all());
+    window->tick(); // the timeline says that learning is done
     const uint64_t draws = window->draws();
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
@@ -555,8 +550,8 @@ TEST(HostWindow, ADisplayThatDoesNotAnswerIsSaidInOneLine) {
     unsetenv("DISPLAY");
 }
 
-// V cycles the views of the stage on show, beside the picture where there
-// is room and never over the other overlays; the picture stays the stored one.
+// V cycles the views of the stage on show, beside or below the picture,
+// never over it or over another panel; the picture stays the stored one.
 TEST(HostWindow, ViewsCycleBesideThePicture) {
     const std::string folder = temp_folder("nyra1-window");
     const fs::path back = fs::current_path();
@@ -573,46 +568,194 @@ TEST(HostWindow, ViewsCycleBesideThePicture) {
         window->tick();
         EXPECT_EQ(window->player().view(), v % (views + 1));
         expect_showing(*window, window->viewer().position());
-        const Host::OverlayLayout l = window->layout();
+        const Host::Layout& l = window->layout();
         if (v <= views) {
-            EXPECT_GT(l.view.w, 0) << v;
-            EXPECT_FALSE(SDL_HasIntersection(&l.view, &l.picture)) << "beside at 960 x 720, view " << v;
+            const Host::Rect& r = l.panel(Host::Panel::View);
+            EXPECT_TRUE(!r.empty() || l.is_folded(Host::Panel::View)) << v;
+            EXPECT_FALSE(r.overlaps(l.picture)) << "view " << v;
         }
     }
     // The flight's map, one step on: the window as shown has the view where
-    // the layout puts it, every pixel of it.
+    // the layout puts it, every pixel of it at its zoom.
     push_key(SDLK_v);
     push_key(SDLK_PERIOD);
     window->tick();
     ASSERT_EQ(window->viewer().position(), n);
-    const Host::OverlayLayout l = window->layout();
-    const Host::Inside::Image view = Host::Inside::render(kinds[0], {window->viewer()});
+    const Host::Layout l = window->layout();
+    const Host::Inside::Image view = Host::Inside::render(kinds[0], {window->viewer(), window->presentation().history()});
     fs::current_path(back);
     const std::vector<std::string> shots = pngs_in(folder);
     ASSERT_EQ(shots.size(), 1u);
     Host::PngPicture shot;
     std::string error;
     ASSERT_TRUE(Host::read_png(shots[0], shot, error)) << error;
-    ASSERT_GT(l.view.w, 0);
-    ASSERT_LE(l.view.x + l.view.w, shot.width);
-    for (int y = 0; y < l.view.h; ++y)
-        for (int x = 0; x < l.view.w; ++x) {
-            const uint8_t* drawn = &shot.pixels[((l.view.y + y) * shot.width + l.view.x + x) * 3];
-            const uint8_t* want = &view.rgba[((y * view.height / l.view.h) * view.width + x * view.width / l.view.w) * 4];
+    const Host::Rect r = l.panel(Host::Panel::View);
+    ASSERT_FALSE(r.empty());
+    ASSERT_EQ(r.w, view.width * l.view_zoom);
+    ASSERT_EQ(r.h, view.height * l.view_zoom);
+    ASSERT_LE(r.right(), shot.width);
+    for (int y = 0; y < r.h; ++y)
+        for (int x = 0; x < r.w; ++x) {
+            const uint8_t* drawn = &shot.pixels[((r.y + y) * shot.width + r.x + x) * 3];
+            const uint8_t* want = &view.rgba[((y / l.view_zoom) * view.width + x / l.view_zoom) * 4];
             ASSERT_TRUE(drawn[0] == want[0] && drawn[1] == want[1] && drawn[2] == want[2]) << x << ", " << y;
         }
     fs::remove_all(folder);
-    // With the display and the inspector on, at every size with room for a
-    // picture beside a view, nothing covers anything.
-    Host::Player& p = player_with_overlays();
-    p.set_view_count(3);
-    if (p.view() == 0) p.perform(Host::Action::Views);
-    for (const auto& [w, h] : {std::pair{640, 480}, {960, 720}, {1280, 720}, {1920, 1080}}) {
-        const Host::OverlayLayout l = Host::WindowOverlays::layout(w, h, p, true, 320, 308);
-        const std::string size = std::to_string(w) + "x" + std::to_string(h);
-        for (const SDL_Rect* a : {&l.view, &l.osd, &l.inspector, &l.timeline})
-            for (const SDL_Rect* b : {&l.osd, &l.inspector, &l.timeline})
-                if (a != b) EXPECT_FALSE(SDL_HasIntersection(a, b)) << size;
-        EXPECT_FALSE(SDL_HasIntersection(&l.view, &l.picture)) << size;
+}
+
+namespace {
+
+// Runs this test program's test `name` again under a virtual X server, with
+// NYRA1_IN_XVFB set; true when it passed there.
+bool rerun_in_xvfb(const std::string& name, std::string& output) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const std::string command = "NYRA1_IN_XVFB=1 xvfb-run -a -s '-screen 0 1600x1200x24' '" + self +
+                                "' --gtest_filter='" + name + "' 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    const int status = pipe ? pclose(pipe) : -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && output.find("[  PASSED  ] 1 test") != std::string::npos;
+}
+
+// The newest PNG in the folder, read.
+Host::PngPicture newest_png(const std::string& folder) {
+    std::vector<std::string> names = pngs_in(folder);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return fs::last_write_time(a) < fs::last_write_time(b);
+    });
+    Host::PngPicture shot;
+    std::string error;
+    if (!names.empty()) Host::read_png(names.back(), shot, error);
+    if (!names.empty()) fs::remove(names.back());
+    return shot;
+}
+
+} // namespace
+
+// In a real X window, at the size it opens at and at 500 x 300, with every
+// panel on: the whole picture on screen exactly, at a whole scale, and no
+// panel over it; the panels that have no room folded with a sign.
+TEST(HostWindowXvfb, EveryPanelOnLeavesThePictureWholeAtTheFirstSizeAnd500x300) {
+    if (!std::getenv("NYRA1_IN_XVFB")) {
+        if (Host::find_on_path("xvfb-run").empty()) GTEST_SKIP() << "xvfb-run is not installed: no window test";
+        std::string output;
+        EXPECT_TRUE(rerun_in_xvfb("HostWindowXvfb.EveryPanelOnLeavesThePictureWholeAtTheFirstSizeAnd500x300", output))
+            << output;
+        return;
     }
+    unsetenv("SDL_VIDEODRIVER");
+    const std::string folder = temp_folder("nyra1-window");
+    const fs::path back = fs::current_path();
+    fs::current_path(folder);
+    WindowFrontend::Settings settings{3, false, -1, -1};
+    settings.virtual_time = true;
+    WindowFrontend window(settings);
+    std::string error;
+    ASSERT_TRUE(window.open(error)) << error;
+    window.viewer().seek(3300);
+    for (SDL_Keycode key : {SDLK_p, SDLK_o, SDLK_i, SDLK_v, SDLK_h, SDLK_a, SDLK_PERIOD, SDLK_a}) {
+        push_key(key);
+        window.tick();
+    }
+    for (const auto& [w, h] : {std::pair{0, 0}, {500, 300}}) {
+        if (w) SDL_SetWindowSize(window.window(), w, h);
+        for (int i = 0; i < 20; ++i) window.tick(); // the window manager's resize comes through
+        window.screenshot_next_draw();
+        window.tick();
+        const Host::Layout l = window.layout();
+        const std::string size = std::to_string(l.viewport.width) + "x" + std::to_string(l.viewport.height);
+        if (w) EXPECT_EQ(size, "500x300");
+        const Host::PngPicture shot = newest_png(folder);
+        ASSERT_EQ(shot.width, l.viewport.width) << size;
+        ASSERT_GE(l.scale, 1) << size;
+        for (Host::Panel p : Host::kAllPanels) {
+            if (p == Host::Panel::Editor) continue;
+            EXPECT_TRUE(!l.panel(p).empty() || l.is_folded(p)) << Host::panel_name(p) << " at " << size;
+            EXPECT_FALSE(l.panel(p).overlaps(l.picture)) << Host::panel_name(p) << " at " << size;
+        }
+        EXPECT_FALSE(l.controls.overlaps(l.picture)) << size;
+        const Host::Viewer& v = window.viewer();
+        int wrong = 0;
+        for (int y = 0; y < 240 * l.scale; ++y)
+            for (int x = 0; x < 320 * l.scale; ++x) {
+                const uint8_t* seen = &shot.pixels[((l.picture.y + y) * shot.width + l.picture.x + x) * 3];
+                const uint8_t* want = v.rgb() + 3 * v.pixels()[(y / l.scale) * 320 + x / l.scale];
+                wrong += seen[0] != want[0] || seen[1] != want[1] || seen[2] != want[2];
+            }
+        EXPECT_EQ(wrong, 0) << "the picture at " << size;
+        // A copy to look at.
+        std::vector<uint8_t> copy = shot.pixels;
+        Host::write_png(std::string(NYRA1_BINARY_DIR) + "/window-" + size + ".png",
+                        Host::PngImage::rgb(shot.width, shot.height, copy.data()), error);
+    }
+    fs::current_path(back);
+    fs::remove_all(folder);
+}
+
+// R writes the A-B loop as an exact GIF while the show plays on: its
+// frames are exactly the loop's refreshes (five of six at 50 frames a
+// second, the first and the last always), each the stored one.
+TEST(HostWindow, AClipOfTheLoopHoldsExactlyItsRefreshes) {
+    if (Host::find_on_path("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string folder = temp_folder("nyra1-window");
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    WindowFrontend::Settings settings{1, false, -1, -1};
+    settings.virtual_time = true;
+    settings.clips = folder;
+    std::FILE* out = std::tmpfile();
+    settings.out = out;
+    WindowFrontend window(settings);
+    std::string error;
+    ASSERT_TRUE(window.open(error)) << error;
+    window.viewer().seek(1200);
+    push_key(SDLK_a);
+    window.tick();
+    for (int i = 0; i < 25; ++i) window.tick();
+    push_key(SDLK_a);
+    window.tick();
+    const uint32_t a = window.player().loop_a(), b = window.player().loop_b();
+    ASSERT_EQ(b - a, 26u);
+    push_key(SDLK_r);
+    window.tick();
+    EXPECT_TRUE(window.clip_running());
+    int ticks = 0;
+    while (window.clip_running() && ticks < 2000) {
+        window.tick();
+        ++ticks;
+        expect_showing(window, window.viewer().position()); // the watched show is undisturbed
+    }
+    EXPECT_FALSE(window.clip_running());
+    EXPECT_GT(ticks, 1) << "made in slices while the show plays";
+    const std::string file = folder + "/" + [&] {
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().extension() == ".gif") return e.path().filename().string();
+        return std::string();
+    }();
+    ASSERT_NE(file, folder + "/") << "no clip written";
+    EXPECT_NE(file.find("-" + std::to_string(a) + "-" + std::to_string(b) + ".gif"), std::string::npos) << file;
+    std::vector<uint32_t> kept;
+    for (uint32_t n = a; n <= b; ++n)
+        if (Host::gif_keeps_refresh(n, n == a, n == b)) kept.push_back(n);
+    std::string frames;
+    {
+        std::FILE* pipe = popen(("ffmpeg -v error -i '" + file + "' -vsync passthrough -f rawvideo -pix_fmt rgb24 -").c_str(), "r");
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) frames.append(buffer, n);
+        pclose(pipe);
+    }
+    const size_t size = 640 * 480 * 3;
+    ASSERT_EQ(frames.size(), kept.size() * size);
+    Host::Viewer& v = window.viewer();
+    for (size_t i = 0; i < kept.size(); ++i) {
+        v.seek(kept[i]);
+        ASSERT_EQ(refresh_crc(v.pixels(), v.rgb()), stored_list().crc(kept[i]));
+        std::vector<uint8_t> want(size);
+        Host::scale_refresh(v.pixels(), v.rgb(), 2, want.data());
+        ASSERT_EQ(0, std::memcmp(frames.data() + i * size, want.data(), size)) << "frame " << i << ": refresh " << kept[i];
+    }
+    std::fclose(out);
+    fs::remove_all(folder);
 }

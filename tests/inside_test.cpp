@@ -16,6 +16,7 @@
 #include "host/program/inside_png.h"
 #include "host/output/png_file.h"
 #include "host/viewer/save_state.h"
+#include "host/viewer/script.h"
 #include "host/viewer/viewer.h"
 #include "platform/palette.h"
 #include "show/show.h"
@@ -41,6 +42,22 @@ const History& history() {
 }
 
 Context context(int pointer = -1) { return {viewer(), &history(), pointer}; }
+
+// The built-in show's length, from its timeline.
+uint32_t last() { return Host::built_in_timeline().refreshes; }
+
+// Refreshes around the built-in show's stage changes: the last of each
+// stage, the first two of the next and one in its middle, then the end.
+std::vector<uint32_t> around_stage_changes() {
+    std::vector<uint32_t> points = {1, 2};
+    const Host::Timeline& t = Host::built_in_timeline();
+    for (const Host::Timeline::Chapter& c : t.chapters) {
+        if (c.first < 3) continue;
+        for (uint32_t n : {c.first - 1, c.first, c.first + 1, c.first + t.chapter_length(c.stage) / 2})
+            if (n <= t.refreshes && (points.empty() || n > points.back())) points.push_back(n);
+    }
+    return points;
+}
 
 uint8_t shown_pixel(int x, int y) { return viewer().pixels()[y * kW + x]; }
 
@@ -249,7 +266,11 @@ TEST(InsideScrollText, CodesAndStepsAreThoseTheScrollerReports) {
             EXPECT_EQ(mark.end_step, mark.step + Scroller::kPauseSteps);
         }
     }
-    EXPECT_EQ(steps, (std::vector<uint32_t>{945, 2245, 2410, 3350, 6089}));
+    // The steps the script's check tells for its codes.
+    std::vector<uint32_t> checked;
+    for (const Host::ScriptCode& c : Host::check_script(Host::Script::built_in().text()).codes)
+        if (!c.pause_end) checked.push_back(c.step);
+    EXPECT_EQ(steps, checked);
     // Every report is a mark, or the end of the pause.
     for (const Seen& s : seen) {
         const bool marked = std::any_of(m.marks.begin(), m.marks.end(), [&](const auto& k) { return k.step == s.step || k.end_step == s.step; });
@@ -299,7 +320,7 @@ TEST(InsideScrollText, TheWindowIsTheTextInThePicture) {
 
 TEST(InsidePalettes, TheColumnOfRefreshNIsRefreshNsPalette) {
     const History& h = history();
-    ASSERT_EQ(h.refreshes(), 6762u);
+    ASSERT_EQ(h.refreshes(), last());
     EXPECT_LT(h.runs(), 2000u);
     // Every refresh: its picture with the learned palette is the stored one.
     viewer().seek(1);
@@ -308,11 +329,11 @@ TEST(InsidePalettes, TheColumnOfRefreshNIsRefreshNsPalette) {
         ASSERT_EQ(refresh_crc(viewer().pixels(), h.palette(n)), stored_list().crc(n)) << "refresh " << n;
     }
     // The view: the column of the refresh on display, and its neighbours.
-    for (uint32_t n : {2u, 700u, 1600u, 3100u, 3380u, 5000u, 6762u}) {
+    for (uint32_t n : around_stage_changes()) {
         viewer().seek(n);
         const Image view = render(Kind::Palettes, context());
         for (int dx : {-1, 0, 1}) {
-            if (n + dx < 1 || n + dx > 6762) continue;
+            if (n + dx < 1 || n + dx > last()) continue;
             const uint8_t* want = dx == 0 ? viewer().rgb() : h.palette(n + dx);
             for (int i = 0; i < 256; ++i) {
                 const uint8_t* p = &view.rgba[(static_cast<size_t>(kPalettesNearTop + i) * view.width + kPalettesNow + dx) * 4];
@@ -323,9 +344,9 @@ TEST(InsidePalettes, TheColumnOfRefreshNIsRefreshNsPalette) {
 }
 
 TEST(Inside, ViewsReadTheShowAndNeverWriteIt) {
-    const std::vector<Kind> all = {Kind::Flight, Kind::Plasma, Kind::Rotozoomer, Kind::Title, Kind::ScrollText, Kind::Palettes};
-    for (uint32_t n : {1u, 2u, 3u, 300u, 641u, 642u, 643u, 2000u, 3051u, 3052u, 3053u, 3200u, 3382u, 3383u, 3600u,
-                       4021u, 4022u, 4023u, 4024u, 5000u, 6761u, 6762u}) {
+    const std::vector<Kind> all = {Kind::Flight, Kind::Plasma, Kind::Rotozoomer, Kind::Title,
+                                   Kind::HandOver, Kind::ScrollText, Kind::Palettes};
+    for (uint32_t n : around_stage_changes()) {
         viewer().seek(n);
         const std::vector<uint8_t> before = Host::save_state();
         const std::vector<uint8_t> pixels(viewer().pixels(), viewer().pixels() + kW * Display::kHeight);
@@ -341,6 +362,43 @@ TEST(Inside, ViewsReadTheShowAndNeverWriteIt) {
     }
 }
 
+// Every view's text fits it and nothing is drawn over a text: at the first,
+// middle and last refresh of every stage and at refreshes all over the show,
+// with the pointer nowhere, at either edge and in the middle.
+TEST(Inside, EveryTextFitsItsViewAndNothingCoversIt) {
+    const Host::Timeline& t = viewer().timeline();
+    std::vector<uint32_t> points;
+    for (const auto& c : t.chapters) {
+        const uint32_t length = std::max(t.chapter_length(c.stage), 1u);
+        for (uint32_t n : {c.first, c.first + length / 2, c.first + length - 1}) points.push_back(n);
+    }
+    for (uint32_t n = 1; n <= t.refreshes; n += 397) points.push_back(n);
+    for (uint32_t n : points) {
+        viewer().seek(n);
+        for (Kind k : views_for(shown_stage(viewer())))
+            for (int pointer : {-1, 0, 160, 319}) {
+                const Image image = render(k, context(pointer));
+                EXPECT_EQ(image.clipped, 0) << name(k) << " at refresh " << n << ", pointer " << pointer;
+                EXPECT_EQ(image.overprinted, 0) << name(k) << " at refresh " << n << ", pointer " << pointer;
+            }
+    }
+}
+
+// The hand-over's view explains the hand-over: the flight's last frame
+// held, the scroll text running on to the code that starts the rotozoomer.
+TEST(Inside, TheHandOversViewIsItsOwn) {
+    const Host::Timeline& t = viewer().timeline();
+    const uint32_t first = t.chapter_start(S::HandOver), length = t.chapter_length(S::HandOver);
+    ASSERT_GT(length, 2u);
+    EXPECT_EQ(views_for(S::HandOver).front(), Kind::HandOver);
+    viewer().seek(first + length / 2);
+    const Image middle = render(Kind::HandOver, context());
+    viewer().seek(first + length - 1);
+    const Image last = render(Kind::HandOver, context());
+    EXPECT_EQ(middle.width, kViewWidth);
+    EXPECT_NE(middle.rgba, last.rgba) << "it follows the hand-over";
+}
+
 TEST(Inside, APlayWithEveryViewShownIsTheStoredShow) {
     viewer().seek(1);
     for (uint32_t n = 1;; ++n) {
@@ -349,7 +407,7 @@ TEST(Inside, APlayWithEveryViewShownIsTheStoredShow) {
         ASSERT_EQ(refresh_crc(viewer().pixels(), viewer().rgb()), stored_list().crc(n)) << "refresh " << n;
         if (!viewer().advance()) break;
     }
-    EXPECT_EQ(viewer().position(), 6762u);
+    EXPECT_EQ(viewer().position(), last());
 }
 
 TEST(Inside, AViewOfAShowTheCoreNoLongerHoldsSaysSo) {
@@ -390,9 +448,9 @@ TEST(InsidePng, WritesTheRefreshsPictureAndItsStagesViewsOrRefuses) {
                 << "(" << x << ", " << y << ")";
         }
 
-    for (uint32_t outside : {0u, 6763u}) {
+    for (uint32_t outside : {0u, last() + 1}) {
         EXPECT_FALSE(write_views_png(outside, folder + "/outside.png", error));
-        EXPECT_EQ(error, "refresh " + std::to_string(outside) + " is outside the show (1 to 6762)");
+        EXPECT_EQ(error, "refresh " + std::to_string(outside) + " is outside the show (1 to " + std::to_string(last()) + ")");
     }
     EXPECT_FALSE(write_views_png(100, folder + "/no/such/folder.png", error));
     EXPECT_EQ(names_in(folder), (std::set<std::string>{"flight.png"}));

@@ -64,6 +64,9 @@ TEST(PlayerKeys, EveryActionHasAKeyAndNoKeyIsBoundTwice) {
     EXPECT_EQ(Host::action_for_key("ArrowRight", false, false), Action::Ahead);
     EXPECT_EQ(Host::action_for_key("Enter", false, true), Action::Fullscreen);
     EXPECT_EQ(Host::action_for_key("Enter", true, false), Action::Start);
+    EXPECT_EQ(Host::action_for_key("Escape", false, false), Action::Close);
+    EXPECT_EQ(Host::action_for_key("R", true, false), Action::ClipVideo);
+    EXPECT_EQ(Host::action_for_key("r", false, false), Action::Clip);
     EXPECT_EQ(Host::action_for_key("p", false, true), Action::None);
     EXPECT_EQ(Host::action_for_key("x", false, false), Action::None);
     // The key list names every action a key does.
@@ -200,4 +203,134 @@ TEST(PlayerProperty, RandomActionSequencesShowTheStoredRefreshes) {
         }
     }
     EXPECT_GT(loops_checked, 0);
+}
+
+// Escape closes what is open, the latest first, and ends the show only
+// when nothing is; with fullscreen the last thing open, the frontend's.
+TEST(PlayerClose, EscapeClosesWhatIsOpenBeforeItIsStart) {
+    Player& p = at(2500);
+    p.perform(Action::Osd);
+    p.perform(Action::Inspector);
+    p.perform(Action::Help);
+    p.set_fullscreen(true);
+    EXPECT_EQ(p.press("Escape", false, false, false), Action::Close);
+    EXPECT_FALSE(p.help_shown());
+    EXPECT_TRUE(p.inspector_shown() && p.osd_shown());
+    p.press("Escape", false, false, false);
+    EXPECT_FALSE(p.inspector_shown()) << "the latest opened first";
+    EXPECT_TRUE(p.osd_shown());
+    p.press("Escape", false, false, false);
+    EXPECT_FALSE(p.osd_shown());
+    EXPECT_EQ(p.press("Escape", false, false, false), Action::Fullscreen) << "the frontend leaves fullscreen";
+    p.set_fullscreen(false);
+    EXPECT_FALSE(p.at_end());
+    EXPECT_TRUE(p.paused());
+    p.press("Escape", false, false, false);
+    EXPECT_TRUE(p.playing()) << "with nothing open, START: the show plays on to its end";
+    while (!p.at_end()) p.tick();
+    EXPECT_TRUE(p.stopped());
+}
+
+// START works in every state: paused at the show's last refresh, it ends
+// the run.
+TEST(PlayerEnd, StartAtThePausedLastRefreshEndsTheRun) {
+    Player& p = at(last());
+    ASSERT_TRUE(p.at_end());
+    ASSERT_TRUE(p.paused());
+    p.tick();
+    EXPECT_FALSE(p.over());
+    p.press("Enter", false, false, false);
+    EXPECT_TRUE(p.over());
+    p.perform(Action::Again);
+    EXPECT_FALSE(p.over());
+}
+
+// The clock: the periods due by the time given are played, each refresh
+// computed; after a stall the play goes on from then without a backlog;
+// the spare time is what is left of the period.
+TEST(PlayerClock, PlaysThePeriodsDueAndNeverABacklog) {
+    using namespace std::chrono;
+    Player& p = at(1500);
+    p.perform(Action::PlayPause);
+    const Player::Time t0 = seconds(100), period = Player::kPeriod;
+    EXPECT_FALSE(p.advance(t0)) << "the picture on show has its period first";
+    EXPECT_EQ(p.spare(t0), period - Player::kMargin);
+    EXPECT_TRUE(p.advance(t0 + 5 * period));
+    EXPECT_EQ(p.position(), 1505u) << "five periods late, within the stall: caught up";
+    expect_shown(p, "after five periods");
+    EXPECT_FALSE(p.advance(t0 + 5 * period + period / 2));
+    EXPECT_EQ(p.spare(t0 + 5 * period + period / 2), period / 2 - Player::kMargin);
+    // Five seconds without a call: one refresh, not three hundred.
+    p.advance(t0 + seconds(5));
+    EXPECT_EQ(p.position(), 1506u);
+    p.advance(t0 + seconds(5) + period);
+    EXPECT_EQ(p.position(), 1507u);
+    // Paused: nothing is due, and learning gets a slice.
+    p.perform(Action::PlayPause);
+    EXPECT_FALSE(p.advance(t0 + seconds(6)));
+    EXPECT_FALSE(p.next_due().has_value());
+    EXPECT_EQ(p.spare(t0 + seconds(6)), Player::kSlice);
+    // At 4x, four refreshes a period.
+    p.perform(Action::PlayPause);
+    p.perform(Action::Faster);
+    p.perform(Action::Faster);
+    p.advance(t0 + seconds(7));
+    const uint32_t from = p.position();
+    p.advance(t0 + seconds(7) + 3 * period);
+    EXPECT_EQ(p.position(), from + 12);
+    expect_shown(p, "at 4x");
+}
+
+// Go to: a refresh or a time, typed; a malformed one is refused with a
+// notice and nothing moves.
+TEST(PlayerGoTo, TypedRefreshesAndTimesAndRefusals) {
+    Player& p = at(100);
+    p.perform(Action::GoTo);
+    EXPECT_TRUE(p.field_open());
+    p.type("0:14.6");
+    p.press("4", false, false, false); // typed as text, swallowed as a key
+    p.type("4");
+    EXPECT_EQ(p.field_text(), "0:14.64");
+    p.press("Enter", false, false, false);
+    EXPECT_EQ(p.position(), 879u);
+    EXPECT_FALSE(p.field_open());
+    EXPECT_TRUE(p.go_to("3000"));
+    EXPECT_EQ(p.position(), 3000u);
+    EXPECT_TRUE(p.go_to("50.5"));
+    EXPECT_EQ(p.position(), 3031u);
+    for (const char* bad : {"1:60", "abc", "-3", "1:2:3", "", "4.5.6"}) {
+        EXPECT_FALSE(p.go_to(bad)) << bad;
+        EXPECT_EQ(p.position(), 3031u) << bad;
+        EXPECT_NE(p.notice_text().find("go to"), std::string::npos) << bad;
+    }
+    EXPECT_TRUE(p.go_to("99999"));
+    EXPECT_EQ(p.position(), last()) << "past the end: the last refresh";
+}
+
+// Every time the viewer shows, given back as a time, names the same
+// refresh; the times never go back.
+TEST(PlayerTimes, EveryShownTimeNamesItsRefresh) {
+    std::string before;
+    for (uint32_t n = 1; n <= last(); ++n) {
+        const std::string shown = Host::time_text(n);
+        for (Host::PointRole role : {Host::PointRole::Start, Host::PointRole::Time}) {
+            uint32_t back = 0;
+            std::string reason;
+            ASSERT_TRUE(Host::parse_point(shown, role, back, reason)) << shown << ": " << reason;
+            ASSERT_EQ(back, n) << shown;
+        }
+        ASSERT_LT(before.size() == shown.size() ? before : std::string(), shown);
+        before = shown;
+    }
+    EXPECT_EQ(Host::time_text(879), "0:14.64");
+    EXPECT_EQ(Host::time_text(1), "0:00.00");
+    EXPECT_EQ(Host::time_text(61), "0:01.00");
+    uint32_t n = 0;
+    std::string reason;
+    ASSERT_TRUE(Host::parse_point("1:00", Host::PointRole::Time, n, reason));
+    EXPECT_EQ(n, 3601u) << "a minute, not a second";
+    ASSERT_TRUE(Host::parse_point("50", Host::PointRole::Time, n, reason));
+    EXPECT_EQ(n, 3001u) << "?t=50: fifty seconds";
+    EXPECT_FALSE(Host::parse_point("4294970296", Host::PointRole::Start, n, reason)) << "no wrap at 2^32";
+    EXPECT_FALSE(Host::parse_point("1e3", Host::PointRole::Time, n, reason));
 }

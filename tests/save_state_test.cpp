@@ -6,14 +6,19 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "effects/title_sequence.h"
-#include "host/viewer/crc32.h"
+#include "host/state/crc32.h"
 #include "host/viewer/save_state.h"
+#include "host/viewer/script.h"
 #include "host/viewer/viewer.h"
 #include "show/show.h"
 #include "text/scroller.h"
@@ -181,6 +186,25 @@ TEST(SavedState, HeaderAndSectionsDescribeTheBody) {
     EXPECT_EQ(tags, expected);
 }
 
+// A reason's numbers are written out in full, whatever their size: the
+// header alone is read when the size given disagrees with it, so sizes far
+// beyond the bytes at hand (even past 32 bits) can be offered safely.
+TEST(SavedState, ReasonsGiveTheirNumbersInFull) {
+    play_to(10);
+    const Bytes good = Host::save_state();
+    for (uint64_t size : {uint64_t{17}, uint64_t{good.size() + 1}, uint64_t{4294967295u}, uint64_t{4294967296u},
+                          uint64_t{1000000000000000000u}, ~uint64_t{0}}) {
+        std::string reason;
+        ASSERT_FALSE(Host::load_state(good.data(), static_cast<size_t>(size), reason));
+        EXPECT_EQ(reason, "the header gives a body of " + std::to_string(good.size() - Host::kStateHeaderSize) +
+                              " bytes, but " + std::to_string(size - Host::kStateHeaderSize) +
+                              " follow it: the state is cut or padded");
+    }
+    std::string reason;
+    ASSERT_FALSE(Host::load_state(good.data(), 0, reason));
+    EXPECT_EQ(reason, "too short for a state: 0 bytes, a header alone is 16");
+}
+
 // Every state the show passes through is one a saved show may be in: saved
 // at every refresh of the whole show, each loads again at once, and the show
 // plays on from it as before.
@@ -195,6 +219,33 @@ TEST(SavedState, EveryStateOfTheShowIsAccepted) {
     const Bytes state = Host::save_state();
     ASSERT_TRUE(Host::load_state(state.data(), state.size(), reason)) << "the end: " << reason;
     EXPECT_EQ(rec.checksums, stored(1, static_cast<uint32_t>(stored_list().crcs.size())));
+}
+
+// So is every state of every test script's show, whose stages begin and end
+// where its codes say: codes at the very start, a rewind, a pause elsewhere,
+// no fade-in, shows short and long.
+TEST(SavedState, EveryStateOfEveryTestScriptsShowIsAccepted) {
+    for (const auto& entry : std::filesystem::directory_iterator(source_path("tests/golden/scripts"))) {
+        if (entry.path().extension() != Host::kScriptExtension) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        Host::ScriptCheck check;
+        const std::optional<Host::Script> script =
+            Host::Script::from({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}, check);
+        ASSERT_TRUE(script) << entry.path();
+        Host::use_script(*script);
+        const std::string name = entry.path().filename().string();
+        RecordingFrontend& rec = play_to(0);
+        std::string reason;
+        Bytes state(Host::state_size());
+        for (bool more = true; more;) {
+            more = Show::step();
+            Host::save_state(state.data());
+            ASSERT_TRUE(Host::load_state(state.data(), state.size(), reason))
+                << name << ", refresh " << rec.count << ": " << reason;
+        }
+        EXPECT_EQ(rec.count, script->timeline().refreshes) << name;
+        Host::use_script(Host::Script::built_in());
+    }
 }
 
 // A show that START has ended is a state too, whichever frame START came

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "data/assets.h"
+#include "text/text_renderer.h"
 
 #include <fstream>
 #include <iterator>
@@ -80,23 +81,39 @@ TEST(ScrollTextWidths, MalformedFontsAreRefused) {
     EXPECT_NE(error.find("66"), std::string::npos);
 }
 
-// ---- The Scroller run -----------------------------------------------------------
+// ---- The reports ---------------------------------------------------------------
 
 const uint8_t* const kFont = Assets::scroller_font;
 
-TEST(ScrollTextScroller, CodeIsMetWhenItsPenIsBelowTheRightEdge) {
+ScrollerRun reports_of(const std::string& text) { return run_scroller(text, kFont, split_stretches(text, required_widths())); }
+
+// The show's own Scroller over the text until its terminator is the first
+// character: the step on which that happens.
+long steps_to_the_end(const std::string& text) {
+    TextRenderer::reset();
+    ::Scroller::use_text(kFont, text.c_str());
+    ::Scroller::restart();
+    long n = 0;
+    while (!::Scroller::at_end()) {
+        ::Scroller::step();
+        ++n;
+    }
+    ::Scroller::use_text(kFont, Assets::scroll_text);
+    return n;
+}
+
+TEST(ScrollTextReports, CodeIsMetWhenItsPenIsBelowTheRightEdge) {
     // 41 spaces put the '@' at pen 328: 326, 324, 322, 320, 320 (the first space
     // passed), then 318 on step 6.
-    const std::string text = std::string(41, ' ') + "@1";
-    const ScrollerRun run = run_scroller(text, kFont);
+    const ScrollerRun run = reports_of(std::string(41, ' ') + "@1");
     ASSERT_FALSE(run.reports.empty());
     EXPECT_EQ(run.reports[0].step, 6);
     EXPECT_EQ(run.reports[0].result, 1);
     EXPECT_EQ(run.reports[0].code, 1);
 }
 
-TEST(ScrollTextScroller, PauseIsReportedAsEndAndItsEndAsFadeOut) {
-    const ScrollerRun run = run_scroller("A@5B", kFont);
+TEST(ScrollTextReports, PauseIsReportedAsEndAndItsEndAsFadeOut) {
+    const ScrollerRun run = reports_of("A@5B");
     ASSERT_EQ(run.reports.size(), 2u);
     EXPECT_EQ(run.reports[0].step, 1);
     EXPECT_EQ(run.reports[0].result, 4);
@@ -106,31 +123,29 @@ TEST(ScrollTextScroller, PauseIsReportedAsEndAndItsEndAsFadeOut) {
     EXPECT_EQ(run.reports[1].code, 0);
 }
 
-TEST(ScrollTextScroller, CodeThreeRewindsAndComesBackAfterTheSameSteps) {
-    const std::string text = std::string(45, ' ') + "@3A";
-    const ScrollerRun run = run_scroller(text, kFont, 200);
-    ASSERT_GE(run.reports.size(), 3u);
+TEST(ScrollTextReports, CodeThreeRewindsAndComesBackAfterTheSameSteps) {
+    const ScrollerRun run = reports_of(std::string(45, ' ') + "@3A");
+    ASSERT_EQ(run.reports.size(), 2u) << "the second rewind in the plasma is known to come round for ever";
     EXPECT_EQ(run.reports[0].result, 3);
-    const long period = run.reports[1].step - run.reports[0].step;
-    EXPECT_EQ(run.reports[0].step, period);
-    EXPECT_EQ(run.reports[2].step - run.reports[1].step, period);
+    EXPECT_EQ(run.reports[1].step - run.reports[0].step, run.reports[0].step);
 }
 
-TEST(ScrollTextScroller, RunEndsWhenTheTerminatorBecomesFirst) {
-    const ScrollerRun run = run_scroller("AB", kFont);
+TEST(ScrollTextReports, TheTextEndsWhenTheTerminatorBecomesFirst) {
+    const ScrollerRun run = reports_of("AB");
     // A: 10 steps from restart, B (22 columns): 12 steps.
     EXPECT_EQ(run.end_step, 22);
     EXPECT_TRUE(run.reports.empty());
 }
 
-TEST(ScrollTextScroller, MotionPerCharacterIsTheScrollersOwn) {
+TEST(ScrollTextReports, MotionPerCharacterIsTheScrollersOwn) {
     // Every character's steps as first character, measured on the show's
     // Scroller: the end of the text comes after the sum of them.
     const Widths w = required_widths();
     for (const char* text : {"N", "K", "M", "I", " ", ".", "NK", "a b,c"}) {
         long steps = 0;
         for (const char* p = text; *p; ++p) steps += steps_as_first(w, static_cast<unsigned char>(*p));
-        EXPECT_EQ(run_scroller(text, kFont).end_step, steps) << '"' << text << '"';
+        EXPECT_EQ(steps_to_the_end(text), steps) << '"' << text << '"';
+        EXPECT_EQ(reports_of(text).end_step, steps) << '"' << text << '"';
     }
 }
 

@@ -3,6 +3,8 @@
 // list of the show's refreshes being the yardstick.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -31,13 +33,23 @@ Viewer& viewer() {
     return v;
 }
 
+// Where a viewer that has learned everything keeps its snapshots.
+const std::vector<uint32_t>& learned_snapshots() {
+    static const std::vector<uint32_t> at = [] {
+        Viewer v;
+        v.learn_all();
+        return v.snapshot_refreshes();
+    }();
+    return at;
+}
+
 } // namespace
 
 // The timeline compiled in is the one a play of the show shows: its length
 // that of the stored list, its stages the show's own, each cue at the
 // Scroller step that reports it.
 TEST(ViewerTimeline, TheBuiltInTimelineIsTheOneThePlayShows) {
-    const Host::Timeline learned = Host::learn_timeline();
+    const Host::Timeline learned = Host::play_timeline();
     const Host::Timeline& built = Host::built_in_timeline();
     EXPECT_EQ(built.refreshes, stored_list().crcs.size());
     EXPECT_EQ(built.refreshes, learned.refreshes);
@@ -110,7 +122,7 @@ TEST(Viewer, SeeksBeforeLearningHasEndedLandExactly) {
     const uint32_t last = v.timeline().refreshes;
     v.seek(last - 700);
     expect_at(v, last - 700, "far ahead at once");
-    EXPECT_GE(v.learned(), last - 700 - Viewer::kSnapshotEvery) << "the seek learned on its way";
+    EXPECT_GE(v.learned(), last - 700) << "the seek learned on its way";
     v.forget_learning();
     v.seek(1000);
     expect_at(v, 1000, "from the start again");
@@ -135,7 +147,10 @@ TEST(Viewer, RandomSeeksStepsAndRestartsShowTheStraightPlaysRefreshes) {
     const Host::Timeline& t = v.timeline();
     const uint32_t last = t.refreshes;
     // Around the snapshots and the stage changes.
-    std::vector<uint32_t> near = {Viewer::kSnapshotEvery - 1, Viewer::kSnapshotEvery, Viewer::kSnapshotEvery + 1};
+    std::vector<uint32_t> near;
+    for (uint32_t r : learned_snapshots())
+        for (uint32_t n : {r - 1, r, r + 1})
+            if (n >= 1 && n <= t.refreshes) near.push_back(n);
     for (const auto& c : t.chapters)
         for (uint32_t n : {c.first - 1, c.first})
             if (n >= 1) near.push_back(n);
@@ -216,4 +231,55 @@ TEST(Viewer, LearningSeesEveryRefreshOnceInOrder) {
     for (uint32_t n = 1; n <= last; ++n) ASSERT_EQ(seen.refreshes[n - 1], n);
     EXPECT_TRUE(seen.right) << "the show in the core was not the refresh seen";
     expect_at(v, 10, "the watcher's picture after learning");
+}
+
+// Snapshots stand where playing on from the one before would cost more
+// than kSeekCost, so that no seek plays on for longer, and nowhere closer;
+// they are the same however learning came to them (at once, in slices
+// between seeks, by the watcher's own play), and all of them together fit
+// in the 16 MB a page may give them.
+TEST(Viewer, SnapshotsArePlacedByWhatPlayingOnFromThemCosts) {
+    const std::vector<uint32_t>& at = learned_snapshots();
+    const Host::Timeline& t = Host::built_in_timeline();
+    ASSERT_EQ(at.front(), 1u);
+    for (size_t i = 0; i < at.size(); ++i) {
+        const uint32_t next = i + 1 < at.size() ? at[i + 1] : t.refreshes;
+        ASSERT_LT(at[i], next);
+        uint32_t cost = 0; // of a seek to the refresh before the next snapshot
+        for (uint32_t n = at[i] + 1; n < next; ++n) cost += Viewer::refresh_cost(t.chapter_at(n).stage);
+        EXPECT_LT(cost, Viewer::kSeekCost) << "after the snapshot at " << at[i];
+        if (i + 1 < at.size())
+            EXPECT_GE(cost + Viewer::refresh_cost(t.chapter_at(next).stage), Viewer::kSeekCost)
+                << "the snapshot at " << next << " comes sooner than needed";
+    }
+
+    Viewer sliced;
+    for (int slice = 0; sliced.learn(std::chrono::microseconds(300)); ++slice) {
+        if (slice % 5 == 2) sliced.seek(1 + (slice * 389u) % t.refreshes);
+        ASSERT_LT(slice, 100000);
+    }
+    EXPECT_EQ(sliced.snapshot_refreshes(), at) << "learned in slices";
+    EXPECT_LE(sliced.snapshot_bytes(), 16u << 20);
+
+    Viewer watched;
+    while (watched.advance()) {
+    }
+    EXPECT_TRUE(watched.learned_all());
+    EXPECT_EQ(watched.snapshot_refreshes(), at) << "learned by the watcher's play";
+}
+
+// A viewer whose play START ends early keeps snapshots by the same rule,
+// up to its own end.
+TEST(Viewer, ACutPlayKeepsItsSnapshotsWithinIt) {
+    Viewer v(3200);
+    v.learn_all();
+    const std::vector<uint32_t> at = v.snapshot_refreshes();
+    EXPECT_LT(at.back(), v.timeline().refreshes);
+    const std::vector<uint32_t>& whole = learned_snapshots();
+    EXPECT_TRUE(std::equal(at.begin(), at.end(), whole.begin())) << "the same places as far as it goes";
+    for (uint32_t n : {at.back() - 1, at.back(), v.timeline().refreshes - 1, v.timeline().refreshes}) {
+        v.seek(n);
+        EXPECT_EQ(v.position(), n);
+    }
+    EXPECT_TRUE(v.at_end());
 }

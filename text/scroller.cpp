@@ -23,8 +23,8 @@ struct State {
     Cue last_cue = Cue::None;
 };
 
-// The font and text walked, a setting rather than state (a saved show holds
-// no addresses, and only tests change them), beside the state so that a
+// The font and text walked: a setting rather than state (a saved show holds
+// no addresses), which a reset leaves as it is; beside the state so that a
 // step reaches both from one base.
 struct Source {
     const uint8_t* font = Assets::scroller_font;
@@ -106,10 +106,7 @@ Position position() { return {state.text_index, state.scroll_x, state.pause}; }
 const uint8_t* font() { return source.font; }
 const char* text() { return source.text; }
 
-void reset() {
-    state = {};
-    source = {};
-}
+void reset() { state = {}; }
 
 StateBlock state_block() { return block_of(state); }
 

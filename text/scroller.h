@@ -17,8 +17,9 @@ Cue step();
 // Fill and outline colour indices used by every drawing step.
 void set_colours(uint8_t fill, uint8_t outline);
 // Replaces the font and zero-terminated text the scroller walks (the
-// scroller font and the scroll text by default; tests use their own).
-// Follow it with restart.
+// scroller font and the built-in scroll text at program start): a script
+// of the user's, or a test's own text. A setting, not state: it stays
+// through reset and is never saved. Follow it with restart.
 void use_text(const uint8_t* font, const char* text);
 
 // A step moves the text kStep pixels; a pause stands it still for
@@ -49,8 +50,8 @@ bool paused();
 // True once the whole text has gone by: the terminator is the first character.
 bool at_end();
 
-// Back to the state the program starts with: the built-in text, not yet
-// rewound, no pause, colours 0.
+// Back to the state the program starts with: not yet rewound, no pause,
+// colours 0. The text walked stays (use_text).
 void reset();
 StateBlock state_block();
 // Why bytes offered as the scroller's state cannot be loaded (nullptr: they

@@ -7,7 +7,7 @@
 // handheld's code draws the same pictures.
 //   show_check.elf [--press-start-at K]   START held from the poll after refresh K
 #include "bench/arm/counting.h"
-#include "host/viewer/crc32.h"
+#include "host/state/crc32.h"
 #include "platform/display.h"
 #include "platform/gp2x/system_calls.h"
 #include "platform/hardware.h"

@@ -6,24 +6,28 @@
 // read whenever the show polls it. When the show has ended, by START or by
 // its own end, the core asks the frontend to shut down; until it does, every
 // further retro_run shows the last picture again. States are the project's
-// portable ones (host/viewer/save_state.h), of one size for the whole run.
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
-#include <string>
+// portable ones (host/state/saved_state.h), of one size for the whole run.
+//
+// Like the show, this glue is freestanding: the core needs no C or C++
+// runtime (runtime.cpp has the few block moves the compiler calls), so one
+// file loads in every frontend of its platform, whatever C library that has.
+#include <libretro.h>
 
-#include "host/libretro/libretro_api.h"
-#include "host/viewer/save_state.h"
+#include "host/state/saved_state.h"
+#include "platform/display.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 
 namespace {
 
-constexpr unsigned kWidth = DisplayController::kWidth;
-constexpr unsigned kHeight = DisplayController::kHeight;
-constexpr double kRefreshRate = 60.0;
+constexpr unsigned kWidth = Display::kWidth;
+constexpr unsigned kHeight = Display::kHeight;
+constexpr unsigned kRefreshRate = Display::kRefreshRate;
 constexpr unsigned kSampleRate = 44100;
-constexpr unsigned kFramesPerRefresh = 735; // kSampleRate / kRefreshRate stereo frames
+// Stereo frames of silence a refresh: frontends that pace by audio keep
+// the refresh rate only if these add up to the declared sample rate.
+constexpr unsigned kFramesPerRefresh = kSampleRate / kRefreshRate;
+static_assert(kFramesPerRefresh * kRefreshRate == kSampleRate);
 
 retro_environment_t environment;
 retro_video_refresh_t video_refresh;
@@ -33,19 +37,13 @@ retro_input_poll_t input_poll;
 retro_input_state_t input_state;
 retro_log_printf_t frontend_log;
 
-void say(retro_log_level level, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void say(retro_log_level level, const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (frontend_log) {
-        frontend_log(level, "[Nyra 1] %s\n", text);
-    } else if (level >= RETRO_LOG_WARN) {
-        std::fprintf(stderr, "[Nyra 1] %s\n", text);
-    }
-}
+// A line in the frontend's log: the format and its arguments go to the
+// frontend's own printf-like function. Without a log interface (RetroArch
+// always offers one) the core has no other place to write to.
+#define NYRA1_SAY(level, format, ...)                                                                    \
+    do {                                                                                                   \
+        if (frontend_log) frontend_log(level, "[Nyra 1] " format "\n" __VA_OPT__(, ) __VA_ARGS__);         \
+    } while (false)
 
 // The picture on display, as the frontend receives it. The buffers are
 // zero-initialised statics, so that they take no room in the file.
@@ -85,9 +83,19 @@ public:
     bool start_held() override {
         return input_state && input_state(0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START) != 0;
     }
+    // Made once in static room (a static object would need a runtime to
+    // register its destructor), and never deleted.
+    static void* operator new(decltype(sizeof 0), void* room) noexcept { return room; }
+    static void operator delete(void*) {}
 };
 
-Screen screen;
+Screen* screen() {
+    alignas(Screen) static unsigned char room[sizeof(Screen)];
+    static Screen* made;
+    if (!made) made = new (room) Screen;
+    return made;
+}
+
 // The show's exit to the menu program has an empty environment here.
 char* const no_environment[] = {nullptr};
 bool loaded;
@@ -95,10 +103,10 @@ bool ended;          // the show has handed over its final refresh
 bool shutdown_asked; // since it ended, or since a state that had ended was loaded
 
 void start_show() {
-    Host::restart_show();
-    DisplayController::attach(&screen);
+    SavedState::restart_show();
+    DisplayController::attach(screen());
     Show::begin(no_environment);
-    std::memset(xrgb, 0, sizeof xrgb);
+    __builtin_memset(xrgb, 0, sizeof xrgb);
     ended = false;
     shutdown_asked = false;
 }
@@ -158,7 +166,7 @@ void retro_get_system_info(retro_system_info* info) {
 void retro_get_system_av_info(retro_system_av_info* info) {
     *info = {};
     info->geometry = {kWidth, kHeight, kWidth, kHeight, 4.0f / 3.0f};
-    info->timing = {kRefreshRate, kSampleRate};
+    info->timing = {double{kRefreshRate}, double{kSampleRate}};
 }
 
 void retro_set_controller_port_device(unsigned, unsigned) {}
@@ -166,7 +174,7 @@ void retro_set_controller_port_device(unsigned, unsigned) {}
 bool retro_load_game(const retro_game_info* game) {
     retro_pixel_format format = RETRO_PIXEL_FORMAT_XRGB8888;
     if (!environment || !environment(RETRO_ENVIRONMENT_SET_PIXEL_FORMAT, &format)) {
-        say(RETRO_LOG_ERROR, "the frontend does not take XRGB8888 pictures, which the show's colours need");
+        NYRA1_SAY(RETRO_LOG_ERROR, "the frontend does not take XRGB8888 pictures, which the show's colours need");
         return false;
     }
     static const retro_input_descriptor descriptors[] = {
@@ -174,11 +182,11 @@ bool retro_load_game(const retro_game_info* game) {
         {0, 0, 0, 0, nullptr},
     };
     environment(RETRO_ENVIRONMENT_SET_INPUT_DESCRIPTORS, const_cast<retro_input_descriptor*>(descriptors));
-    if (game && game->path) say(RETRO_LOG_INFO, "the show needs no content; %s is not used", game->path);
+    if (game && game->path) NYRA1_SAY(RETRO_LOG_INFO, "the show needs no content; %s is not used", game->path);
     start_show();
     loaded = true;
-    say(RETRO_LOG_INFO, "version %s: %u x %u at %.0f Hz; states of %zu bytes", NYRA1_VERSION, kWidth, kHeight,
-        kRefreshRate, Host::state_size());
+    NYRA1_SAY(RETRO_LOG_INFO, "version %s: %u x %u at %u Hz; states of %u bytes", NYRA1_VERSION, kWidth, kHeight,
+              kRefreshRate, static_cast<unsigned>(SavedState::size()));
     return true;
 }
 
@@ -192,7 +200,7 @@ void retro_unload_game(void) {
 void retro_reset(void) {
     if (!loaded) return;
     start_show();
-    say(RETRO_LOG_INFO, "the show starts again");
+    NYRA1_SAY(RETRO_LOG_INFO, "the show starts again");
 }
 
 void retro_run(void) {
@@ -204,17 +212,17 @@ void retro_run(void) {
     if (ended && !shutdown_asked) {
         shutdown_asked = true;
         const bool by_start = DisplayController::ending() == DisplayController::Ending::StoppedByStart;
-        say(RETRO_LOG_INFO, "the show %s after %u refreshes", by_start ? "was ended by START" : "has ended",
-            DisplayController::refreshes());
+        NYRA1_SAY(RETRO_LOG_INFO, "the show %s after %u refreshes", by_start ? "was ended by START" : "has ended",
+                  static_cast<unsigned>(DisplayController::refreshes()));
         environment(RETRO_ENVIRONMENT_SHUTDOWN, nullptr);
     }
 }
 
-size_t retro_serialize_size(void) { return Host::state_size(); }
+size_t retro_serialize_size(void) { return SavedState::size(); }
 
 bool retro_serialize(void* data, size_t size) {
-    if (!loaded || !data || size < Host::state_size()) return false;
-    Host::save_state(static_cast<uint8_t*>(data));
+    if (!loaded || !data || size < SavedState::size()) return false;
+    SavedState::save(static_cast<uint8_t*>(data));
     return true;
 }
 
@@ -222,9 +230,8 @@ bool retro_unserialize(const void* data, size_t size) {
     if (!loaded) return false;
     static const uint8_t nothing = 0;
     if (!data) size = 0;
-    std::string reason;
-    if (!Host::load_state(data ? static_cast<const uint8_t*>(data) : &nothing, size, reason)) {
-        say(RETRO_LOG_WARN, "state refused, the show plays on: %s", reason.c_str());
+    if (const char* why = SavedState::load(data ? static_cast<const uint8_t*>(data) : &nothing, size)) {
+        NYRA1_SAY(RETRO_LOG_WARN, "state refused, the show plays on: %s", why);
         return false;
     }
     show_display();

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/output/shown_name.h"
+
 extern char** environ;
 
 namespace Host {
@@ -98,7 +100,8 @@ FfmpegPipe::~FfmpegPipe() {
     if (messages_) std::fclose(messages_);
 }
 
-bool FfmpegPipe::start(const std::string& ffmpeg, const std::vector<std::string>& args, std::string& error) {
+bool FfmpegPipe::start(const std::string& ffmpeg, const std::vector<std::string>& args, std::string& error,
+                       int output) {
     // A reader that has gone away must show as a failed write, not end us.
     std::signal(SIGPIPE, SIG_IGN);
     messages_ = std::tmpfile();
@@ -112,15 +115,20 @@ bool FfmpegPipe::start(const std::string& ffmpeg, const std::vector<std::string>
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fileno(messages_), STDERR_FILENO);
+    // Moved out of the way first when it already is that descriptor, so
+    // that the copy ffmpeg gets is not closed on exec.
+    const int spare = output == kFfmpegOutput ? fcntl(output, F_DUPFD_CLOEXEC, kFfmpegOutput + 1) : -1;
+    if (output >= 0) posix_spawn_file_actions_adddup2(&actions, spare >= 0 ? spare : output, kFfmpegOutput);
     std::vector<std::string> storage;
     auto argv = argv_of(ffmpeg, args, storage);
     const int failed = posix_spawn(&pid_, ffmpeg.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (spare >= 0) ::close(spare);
     ::close(in[0]);
     if (failed != 0) {
         ::close(in[1]);
         pid_ = -1;
-        error = "cannot start " + ffmpeg + ": " + std::strerror(failed);
+        error = "cannot start " + shown_name(ffmpeg) + ": " + std::strerror(failed);
         return false;
     }
     input_ = in[1];

@@ -14,6 +14,10 @@ namespace Host {
 // The full path of an executable found on PATH, or "" when there is none.
 std::string find_on_path(const std::string& program);
 
+// The descriptor under which ffmpeg gets the file it writes, when it is
+// handed one (an OutputFile that has no name yet).
+inline constexpr int kFfmpegOutput = 3;
+
 // Whether `ffmpeg -encoders` lists the encoder.
 bool ffmpeg_has_encoder(const std::string& ffmpeg, const std::string& encoder);
 
@@ -25,8 +29,10 @@ public:
     FfmpegPipe& operator=(const FfmpegPipe&) = delete;
 
     // Starts ffmpeg with the arguments (after the program name); its
-    // standard input is the pipe, its messages are kept for errors.
-    bool start(const std::string& ffmpeg, const std::vector<std::string>& args, std::string& error);
+    // standard input is the pipe, its messages are kept for errors. An
+    // output descriptor, when given, is ffmpeg's descriptor kFfmpegOutput.
+    bool start(const std::string& ffmpeg, const std::vector<std::string>& args, std::string& error,
+               int output = -1);
     // All bytes or false (ffmpeg gone); never raises SIGPIPE.
     bool write(const uint8_t* data, size_t size);
     // Closes the pipe and waits for ffmpeg. True when it exited with 0;

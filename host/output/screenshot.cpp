@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "host/output/output_file.h"
 #include "host/output/png_file.h"
 
 namespace Host {
@@ -20,11 +21,14 @@ std::string screenshot_name(const std::tm& t, int n) {
 std::string save_screenshot(const std::string& folder, const std::tm& local_time, int width,
                             int height, const uint8_t* rgb, std::string& error) {
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    // The picture is made once, then given the first free name.
+    OutputFile file(prefix + screenshot_name(local_time, 0), OutputFile::Links::Replaced, OutputFile::Existing::Kept);
+    if (!file.open(error) || !encode_png(file, PngImage::rgb(width, height, rgb), error)) return "";
     for (int n = 0; n < 10000; ++n) {
         const std::string path = prefix + screenshot_name(local_time, n);
-        bool exists = false;
-        if (write_new_rgb_png(path, width, height, rgb, error, exists)) return path;
-        if (!exists) return "";
+        bool taken = false;
+        if (file.commit_as_new(path, taken, error)) return path;
+        if (!taken) return "";
     }
     error = "no free screenshot name left for this second";
     return "";

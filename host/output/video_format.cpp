@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "host/viewer/clip.h"
 #include "platform/display.h"
 
 namespace Host {
@@ -21,10 +22,10 @@ bool video_format_of(const std::string& file, VideoFormat& format) {
     return true;
 }
 
-int video_frame_rate(VideoFormat format) { return format == VideoFormat::Gif ? 50 : Display::kRefreshRate; }
+int video_frame_rate(VideoFormat format) { return format == VideoFormat::Gif ? kGifFrameRate : Display::kRefreshRate; }
 
 bool video_keeps_refresh(VideoFormat format, uint32_t number, bool last) {
-    return format != VideoFormat::Gif || last || number % 6 != 0;
+    return format != VideoFormat::Gif || gif_keeps_refresh(number, false, last);
 }
 
 } // namespace Host

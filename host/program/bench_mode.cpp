@@ -5,7 +5,7 @@
 #include <ctime>
 #include <ostream>
 
-#include "host/viewer/crc32.h"
+#include "host/state/crc32.h"
 #include "host/viewer/save_state.h"
 #include "platform/display.h"
 #include "platform/host/display_controller.h"

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     for (int i = 4; i < argc; ++i) {
         const std::string want = argv[i];
         bool found = false;
-        for (Kind k : {Kind::Flight, Kind::Plasma, Kind::Rotozoomer, Kind::Title, Kind::ScrollText, Kind::Palettes}) {
+        for (Kind k : {Kind::Flight, Kind::Plasma, Kind::Rotozoomer, Kind::Title, Kind::HandOver, Kind::ScrollText,
+                       Kind::Palettes}) {
             const std::string n = name(k);
             if (n == want || n.substr(0, n.find(' ')) == want) {
                 options.kinds.push_back(k);

@@ -60,7 +60,7 @@ Image views_picture(const Viewer& viewer, const History& history, const PictureO
     return out;
 }
 
-bool write_views_png(uint32_t refresh, const std::string& path, std::string& error, const PictureOptions& options) {
+bool views_picture_at(uint32_t refresh, Image& image, std::string& error, const PictureOptions& options) {
     Viewer viewer;
     const uint32_t last = viewer.timeline().refreshes;
     if (refresh < 1 || refresh > last) {
@@ -69,10 +69,21 @@ bool write_views_png(uint32_t refresh, const std::string& path, std::string& err
     }
     const History history = History::learn(viewer);
     viewer.seek(refresh);
-    const Image image = views_picture(viewer, history, options);
+    image = views_picture(viewer, history, options);
+    return true;
+}
+
+bool encode_views_png(OutputFile& file, const Image& image, std::string& error) {
     std::vector<uint8_t> rgb(static_cast<size_t>(image.width) * image.height * 3);
     for (size_t i = 0, j = 0; i < image.rgba.size(); i += 4, j += 3) std::memcpy(&rgb[j], &image.rgba[i], 3);
-    return write_rgb_png(path, image.width, image.height, rgb.data(), error);
+    return encode_png(file, PngImage::rgb(image.width, image.height, rgb.data()), error);
+}
+
+bool write_views_png(uint32_t refresh, const std::string& path, std::string& error, const PictureOptions& options) {
+    OutputFile file(path);
+    Image image;
+    return file.open(error) && views_picture_at(refresh, image, error, options) &&
+           encode_views_png(file, image, error) && file.commit(error);
 }
 
 } // namespace Host::Inside

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/output/output_file.h"
 #include "host/viewer/inside/inside.h"
 
 namespace Host::Inside {
@@ -20,8 +21,15 @@ struct PictureOptions {
 Image views_picture(const Viewer& viewer, const History& history, const PictureOptions& options);
 
 // Plays the show to refresh `refresh` (1 .. the show's last) headless and
-// writes its picture and views as an RGB PNG. On failure returns false with
-// one line in error, and leaves no file.
+// draws its picture and views. False with one line in error when the
+// refresh is outside the show.
+bool views_picture_at(uint32_t refresh, Image& image, std::string& error, const PictureOptions& options = {});
+
+// Such a picture as an RGB PNG into an open file, which the caller commits.
+bool encode_views_png(OutputFile& file, const Image& image, std::string& error);
+
+// Both, into the file at path. On failure returns false with one line in
+// error, and path holds what it held.
 bool write_views_png(uint32_t refresh, const std::string& path, std::string& error, const PictureOptions& options = {});
 
 } // namespace Host::Inside

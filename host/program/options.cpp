@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "host/viewer/timeline.h"
+#include "host/output/shown_name.h"
+#include "host/viewer/layout.h"
+#include "host/viewer/player.h"
 #include "host/output/video_format.h"
+#include "host/viewer/script.h"
+#include "host/viewer/timeline.h"
 
 namespace Host {
 
@@ -31,6 +35,20 @@ Number read_number(const std::string& text, long& value) {
 
 std::string range_text(long low, long high) {
     return "from " + std::to_string(low) + " to " + std::to_string(high);
+}
+
+constexpr long kLastPoint = static_cast<long>(kLastRefreshNumber);
+// The last refresh of the longest show a script may make: a refresh to look
+// at past it is in no show.
+constexpr long kAnyShowsLast = static_cast<long>(kScriptLongestShow);
+
+// A number's range as a message gives it: a refresh by what it is, not by
+// the limit of the number that holds it. A refresh to look at is held to
+// the show's length once its script is known (the program checks it).
+std::string range_words(long low, long high) {
+    if (high == kLastPoint) return "a refresh number, " + std::to_string(low) + " or more";
+    if (high == kAnyShowsLast) return "a refresh of the show, " + std::to_string(low) + " to its last";
+    return range_text(low, high);
 }
 
 struct Reader {
@@ -63,11 +81,17 @@ struct Reader {
         if (!value_of(name, inline_value, "a number", text)) return false;
         const Number kind = read_number(text, number);
         if (kind == Number::Bad) {
-            error = name + " needs a whole number, not '" + text + "'";
+            error = name + " needs a whole number, not " + quoted_name(text);
             return false;
         }
         if (kind == Number::OutOfRange || number < low || number > high) {
-            error = name + " must be " + range_text(low, high) + ", not " + text;
+            // A refresh with no bound but the counter's (--press-start-at):
+            // any number past the show's end means never.
+            if (high == kLastPoint && text[0] != '-' && (kind == Number::OutOfRange || number > high)) {
+                number = kLastPoint;
+                return true;
+            }
+            error = name + " must be " + range_words(low, high) + ", not " + text;
             return false;
         }
         return true;
@@ -76,57 +100,6 @@ struct Reader {
 
 } // namespace
 
-bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, std::string& reason) {
-    const size_t colon = text.find(':');
-    if (colon == std::string::npos) {
-        long number = 0;
-        const Number kind = read_number(text, number);
-        if (kind == Number::Bad) {
-            reason = "needs a refresh number or a time m:ss.ff, not '" + text + "'";
-            return false;
-        }
-        if (kind == Number::OutOfRange || number < 1 || number > long{kLastRefreshNumber}) {
-            reason = "must be a refresh " + range_text(1, kLastRefreshNumber) + " or a time m:ss.ff, not " + text;
-            return false;
-        }
-        refresh = static_cast<uint32_t>(number);
-        return true;
-    }
-    // m:ss, m:ss.f, m:ss.ff or m:ss.fff
-    auto digits = [&](size_t from, size_t to) {
-        if (from >= to) return false;
-        for (size_t i = from; i < to; ++i)
-            if (text[i] < '0' || text[i] > '9') return false;
-        return true;
-    };
-    const size_t dot = text.find('.', colon);
-    const size_t seconds_end = dot == std::string::npos ? text.size() : dot;
-    const size_t fraction_digits = dot == std::string::npos ? 0 : text.size() - dot - 1;
-    const bool shaped = colon >= 1 && colon <= 4 && digits(0, colon) && seconds_end - colon == 3 &&
-                        digits(colon + 1, seconds_end) && text[colon + 1] < '6' &&
-                        (dot == std::string::npos || (fraction_digits >= 1 && fraction_digits <= 3 &&
-                                                      digits(dot + 1, text.size())));
-    if (!shaped) {
-        reason = "needs a refresh number or a time m:ss.ff, not '" + text + "'";
-        return false;
-    }
-    uint64_t ms = (std::stoull(text.substr(0, colon)) * 60 + std::stoull(text.substr(colon + 1, 2))) * 1000;
-    if (fraction_digits > 0) {
-        std::string fraction = text.substr(dot + 1);
-        fraction.resize(3, '0');
-        ms += std::stoull(fraction);
-    }
-    // Refresh n is on display from (n - 1) / 60 s to n / 60 s.
-    const uint64_t sixtieths = ms * Display::kRefreshRate;
-    const uint64_t number = end ? (sixtieths + 999) / 1000 : sixtieths / 1000 + 1;
-    if (number < 1) {
-        reason = text + " ends before the first refresh";
-        return false;
-    }
-    refresh = static_cast<uint32_t>(number);
-    return true;
-}
-
 namespace {
 
 // What the parse has gathered so far, beyond the options themselves.
@@ -134,7 +107,7 @@ struct Parse {
     explicit Parse(Options& options) : o(options) {}
     Options& o;
     bool help = false, version = false, scale_given = false, quality_given = false, start_given = false,
-         shot_given = false, rounds_given = false, overwrite_given = false;
+         shot_given = false, rounds_given = false, overwrite_given = false, script_given = false;
     std::string error;
 };
 
@@ -159,22 +132,20 @@ bool standard_stream(const std::string& path) {
            path.rfind("/proc/self/fd/", 0) == 0;
 }
 
-constexpr long kLastPoint = static_cast<long>(kLastRefreshNumber);
-
 const OptionRule kOptions[] = {
     {"--help", "-h", Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.help = true; }},
     {"--version", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.version = true; }},
     {"--frames", nullptr, Value::Text, "a folder", true, 0, 0,
      [](Parse& p, const std::string& text, long) {
          if (standard_stream(text))
-             p.error = "--frames writes PNG files into a folder; '" + text + "' is the standard output, not a folder";
+             p.error = "--frames writes PNG files into a folder; " + quoted_name(text) + " is the standard output, not a folder";
          p.o.mode = Mode::Frames;
          p.o.output = text;
      }},
     {"--record", nullptr, Value::Text, "a file name", true, 0, 0,
      [](Parse& p, const std::string& text, long) {
          if (standard_stream(text))
-             p.error = "--record writes a video file; it cannot go to the standard output ('" + text + "')";
+             p.error = "--record writes a video file; it cannot go to the standard output (" + quoted_name(text) + ")";
          p.o.mode = Mode::Record;
          p.o.output = text;
      }},
@@ -186,7 +157,25 @@ const OptionRule kOptions[] = {
          p.o.output = file;
          const std::string png = ".png";
          if (file.size() <= png.size() || file.compare(file.size() - png.size(), png.size(), png) != 0)
-             p.error = "--inside-at writes a .png picture, not '" + file + "'";
+             p.error = "--inside-at writes a .png picture, not " + quoted_name(file);
+     }},
+    {"--check-script", nullptr, Value::Text, "a script file", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.mode = Mode::CheckScript;
+         p.o.script = file;
+     }},
+    {"--export-gpe", nullptr, Value::Text, "a file name", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.mode = Mode::ExportGpe;
+         p.o.output = file;
+         const std::string gpe = ".gpe";
+         if (file.size() <= gpe.size() || file.compare(file.size() - gpe.size(), gpe.size(), gpe) != 0)
+             p.error = "--export-gpe writes a handheld program, a .gpe file, not '" + file + "'";
+     }},
+    {"--script", nullptr, Value::Text, "a script file", true, 0, 0,
+     [](Parse& p, const std::string& file, long) {
+         p.o.script = file;
+         p.script_given = true;
      }},
     {"--rounds", nullptr, Value::Number, nullptr, true, 1, kMaxRounds,
      [](Parse& p, const std::string&, long n) {
@@ -221,7 +210,7 @@ const OptionRule kOptions[] = {
          if (level == "small") p.o.quality = Quality::Small;
          else if (level == "good") p.o.quality = Quality::Good;
          else if (level == "high") p.o.quality = Quality::High;
-         else p.error = "--quality must be small, good or high, not '" + level + "'";
+         else p.error = "--quality must be small, good or high, not " + quoted_name(level);
      }},
     {"--scale", nullptr, Value::Number, nullptr, true, kMinScale, kMaxScale,
      [](Parse& p, const std::string&, long n) {
@@ -230,7 +219,7 @@ const OptionRule kOptions[] = {
      }},
     {"--fullscreen", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.o.fullscreen = true; }},
     {"--timing", nullptr, Value::None, nullptr, false, 0, 0, [](Parse& p, const std::string&, long) { p.o.timing = true; }},
-    {"--screenshot-at", nullptr, Value::Number, nullptr, true, 1, kLastPoint,
+    {"--screenshot-at", nullptr, Value::Number, nullptr, true, 1, kAnyShowsLast,
      [](Parse& p, const std::string&, long n) {
          p.o.screenshot_at = n;
          p.shot_given = true;
@@ -263,7 +252,7 @@ std::string check_combination(const Parse& p) {
     if (o.mode == Mode::Record) {
         VideoFormat format;
         if (!video_format_of(o.output, format))
-            return "--record makes .mp4, .webm or .gif videos, not '" + o.output + "'";
+            return "--record makes .mp4, .webm or .gif videos, not " + quoted_name(o.output);
         if (o.fullscreen) return "--fullscreen is for the window, not with --record";
         if (p.shot_given) return "--screenshot-at is for the window, not with --record";
         if (o.timing) return "--timing is for the window, not with --record";
@@ -274,6 +263,15 @@ std::string check_combination(const Parse& p) {
         if (p.start_given) return "--inside-at shows the straight play; --press-start-at cannot be used with it";
         if (p.scale_given || o.fullscreen || p.shot_given || o.timing)
             return "--inside-at writes a picture: --scale, --fullscreen, --screenshot-at and --timing are for the window";
+    }
+    if (o.mode == Mode::CheckScript || o.mode == Mode::ExportGpe) {
+        // A script checked or put into the handheld program plays nothing.
+        const char* name = o.mode == Mode::CheckScript ? "--check-script" : "--export-gpe";
+        if (o.mode == Mode::CheckScript && p.script_given)
+            return "--check-script checks its own FILE; --script is for playing one";
+        if (p.start_given || p.scale_given || o.fullscreen || p.shot_given || o.timing)
+            return std::string(name) + " plays nothing: --press-start-at, --scale, --fullscreen, --screenshot-at "
+                                       "and --timing are for playing";
     }
     if (o.mode == Mode::Frames) {
         if (p.scale_given) return "--scale is for the window and --record; frames are always 320x240";
@@ -323,8 +321,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         }
         const OptionRule* rule = rule_named(name);
         if (!rule) {
-            if (!arg.empty() && arg[0] == '-') return fail("unknown option '" + arg + "' (see nyra1 --help)");
-            return fail("unexpected argument '" + arg + "' (see nyra1 --help)");
+            if (!arg.empty() && arg[0] == '-') return fail("unknown option " + quoted_name(arg) + " (see nyra1 --help)");
+            return fail("unexpected argument " + quoted_name(arg) + " (see nyra1 --help)");
         }
         if (rule->value == Value::None && inline_value) return fail(name + " takes no value");
         if (rule->once && std::find(seen.begin(), seen.end(), rule) != seen.end()) return fail(name + " is given twice");
@@ -341,11 +339,16 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         case Value::Number:
             if (!in.number_of(name, inline_value, rule->low, rule->high, number)) return fail(in.error);
             break;
-        case Value::NumberAndFile:
-            if (!in.number_of(name, inline_value, rule->low, rule->high, number) ||
-                !in.value_of(name, nullptr, rule->what, text))
-                return fail(in.error);
+        case Value::NumberAndFile: {
+            // A refresh or a time, as --from takes it, then the file.
+            std::string point, reason;
+            uint32_t refresh = 0;
+            if (!in.value_of(name, inline_value, "a refresh number or a time", point)) return fail(in.error);
+            if (!parse_point(point, PointRole::Start, refresh, reason)) return fail(name + " " + reason);
+            if (!in.value_of(name, nullptr, rule->what, text)) return fail(in.error);
+            number = refresh;
             break;
+        }
         case Value::Point:
         case Value::EndPoint: {
             if (!in.value_of(name, inline_value, "a refresh number or a time", text)) return fail(in.error);
@@ -357,8 +360,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             break;
         }
         }
-        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench" || name == "--inside-at";
-        if (sets_mode && mode_given) return fail("--frames, --record, --bench and --inside-at cannot be used together");
+        const bool sets_mode = name == "--frames" || name == "--record" || name == "--bench" || name == "--inside-at" ||
+                               name == "--check-script" || name == "--export-gpe";
+        if (sets_mode && mode_given)
+            return fail("--frames, --record, --bench, --inside-at, --check-script and --export-gpe cannot be used "
+                        "together");
         mode_given = mode_given || sets_mode;
         rule->apply(p, text, number);
         if (!p.error.empty()) return fail(p.error);
@@ -377,6 +383,20 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     if (!wrong.empty()) return fail(wrong);
     if (o.mode == Mode::Record && !p.scale_given) o.scale = kRecordScale;
     return parsed;
+}
+
+// The keys in the window, from the player's one key table: the keys in a
+// column of their own where they fit, what they do after them.
+static std::string keys_text() {
+    std::string text = "Keys in the window (and the page):\n";
+    for (const KeyHelp& k : key_help()) {
+        std::string line = "  " + k.keys;
+        line += line.size() < 25 ? std::string(25 - line.size(), ' ') : "\n" + std::string(25, ' ');
+        const std::vector<std::string> what = Text::wrap(k.what, 80 - 25);
+        for (size_t i = 0; i < what.size(); ++i) text += (i ? std::string(25, ' ') : line) + what[i] + "\n";
+    }
+    return text + "A click on the picture shows or hides the controls; click or drag on the timeline\n"
+                  "to seek. Clips (R) go to nyra1-YYYYMMDD-HHMMSS-A-B.gif (.mp4) here.\n";
 }
 
 std::string usage_text() {
@@ -405,8 +425,15 @@ std::string usage_text() {
            "                         how its effect makes it (the keys' V), headless\n"
            "  --rounds N             with --bench: play the show N times (1 to 100) in one\n"
            "                         process and report each round and the median\n"
+           "  --check-script FILE    check a script (a scroll text of your own that runs\n"
+           "                         the show, FILE.nyra1: see docs/script.md) and print\n"
+           "                         its show: the stages, every code's step and refresh\n"
+           "  --export-gpe OUT.gpe   write the handheld program with the script of\n"
+           "                         --script FILE in it (or the built-in one)\n"
            "\n"
            "Options:\n"
+           "  --script FILE          play the script FILE instead of the built-in one, in\n"
+           "                         any mode; it is checked first and read only once\n"
            "  --press-start-at K     hold START from refresh K on (0: from the start;\n"
            "                         past the show's end: never, as the closing line says)\n"
            "  --from A, --to B       --frames and --record: only refreshes A to B, both\n"
@@ -425,27 +452,10 @@ std::string usage_text() {
            "  --help, -h             show this help and exit\n"
            "  --version              show the version and exit\n"
            "\n"
-           "Keys in the window:\n"
-           "  Enter, Space, Escape   START: end the show (also a gamepad's Start button\n"
-           "                         and closing the window)\n"
-           "  P, K                   pause / play\n"
-           "  . ,                    one refresh forward / back (pauses)\n"
-           "  Right, Left            1 s forward / back\n"
-           "  L, J, Shift+arrows     10 s forward / back\n"
-           "  Page Down, Page Up     next / previous stage\n"
-           "  Home, End              first / last refresh\n"
-           "  ] [ Backspace          faster / slower (1/4x to 8x) / normal speed\n"
-           "  A                      loop: start here, end here, no loop\n"
-           "  O                      on-screen display: refresh, time, stage, speed, cues\n"
-           "  I                      palette inspector (point at a colour)\n"
-           "  V                      look inside: the next view of how the effect works\n"
-           "  H, ?                   the keys\n"
-           "  F11, Alt+Enter         toggle fullscreen\n"
-           "  F12                    save a screenshot nyra1-YYYYMMDD-HHMMSS.png here\n"
-           "The mouse shows the timeline at the bottom; click or drag on it to seek.\n"
+           + keys_text() +
            "\n"
            "Exit status: 0 when the show has ended, 2 on a bad argument, an output that\n"
-           "cannot be written or a missing or failing ffmpeg.\n";
+           "cannot be written, a missing or failing ffmpeg, or a script the check refuses.\n";
 }
 
 std::string version_text() { return std::string("nyra1 ") + NYRA1_VERSION + "\n"; }

@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "host/output/video_frames.h"
 #include "host/viewer/show_runner.h"
+#include "host/viewer/timeline.h"
 
 namespace Host {
 
-enum class Mode { Window, Frames, Record, Bench, Inside, Help, Version };
-
-// How much a lossy video may give up for a smaller file (GIF is always exact).
-enum class Quality { Small, Good, High };
+enum class Mode { Window, Frames, Record, Bench, Inside, CheckScript, ExportGpe, Help, Version };
 
 struct Options {
     Mode mode = Mode::Window;
-    std::string output;       // the folder for --frames, the file for --record and --inside-at
+    std::string output;       // the folder for --frames, the file for --record, --inside-at and --export-gpe
+    std::string script;       // --script, or --check-script's file: empty for the built-in script
     uint32_t inside_at = 0;   // --inside-at: the refresh whose views are written
     long press_start_at = -1; // -1: START is never held by the program itself
     int scale = 3;            // pixels per show pixel: 3 in the window, 2 in a video
@@ -46,11 +46,6 @@ const std::vector<std::string>& option_names();
 
 // Reads the arguments that follow the program name. Never throws.
 ParsedOptions parse_options(const std::vector<std::string>& args);
-
-// A refresh number (1 or more) or a time m:ss or m:ss.ff at 60 refreshes a
-// second. A start time names the refresh on display at that moment, an end
-// time the last refresh that begins before it. False with a reason.
-bool parse_refresh_point(const std::string& text, bool end, uint32_t& refresh, std::string& reason);
 
 std::string usage_text();
 std::string version_text();

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "host/output/temporary_file.h"
+#include "host/output/shown_name.h"
 
 namespace fs = std::filesystem;
 
@@ -19,251 +19,48 @@ constexpr int kH = DisplayController::kHeight;
 
 } // namespace
 
-std::vector<std::string> ffmpeg_arguments(VideoFormat format, int width, int height, Quality quality,
-                                          const std::string& output) {
-    // GIF takes the pictures as they are, indices and palette; a picture
-    // never has more than 256 colours, so each frame is exact.
-    // The other formats take yuv420p, made here from the palette: ffmpeg then
-    // has no conversion to do and spends its time on encoding.
-    const char* pixels = format == VideoFormat::Gif ? "pal8" : "yuv420p";
-    std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-nostats", "-y",
-                                     "-f", "rawvideo", "-pixel_format", pixels,
-                                     "-video_size", std::to_string(width) + "x" + std::to_string(height),
-                                     "-framerate", std::to_string(video_frame_rate(format)),
-                                     "-i", "-", "-an"};
-    const int level = static_cast<int>(quality);
-    switch (format) {
-    case VideoFormat::Mp4: {
-        // Constant quality, with a ceiling on the rate so that the busiest
-        // stage (the rotozoomer's texture changes at every refresh) cannot
-        // make the file huge; the ceiling is what the levels mostly differ in.
-        // The levels: small and quick; good, under 30 MB for the whole show
-        // at scale 2 with the rotozoomer near 30 dB; high, near lossless.
-        static const char* const preset[] = {"superfast", "veryfast", "veryfast"};
-        static const char* const crf[] = {"26", "25", "18"};
-        static const char* const rate[] = {"1500k", "4M", "20M"};
-        static const char* const buffer[] = {"1500k", "8M", "20M"};
-        args.insert(args.end(), {"-c:v", "libx264", "-preset", preset[level], "-tune", "animation", "-crf",
-                                 crf[level], "-maxrate", rate[level], "-bufsize", buffer[level], "-pix_fmt",
-                                 "yuv420p", "-movflags", "+faststart", "-f", "mp4"});
-        break;
-    }
-    case VideoFormat::Webm: {
-        // VP9 in real-time mode: a quality target under a bit rate it keeps
-        // to, so that the whole show stays shareable.
-        static const char* const crf[] = {"40", "33", "24"};
-        static const char* const rate[] = {"1M", "2M", "8M"};
-        args.insert(args.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
-                                 "-crf", crf[level], "-b:v", rate[level], "-pix_fmt", "yuv420p", "-f", "webm"});
-        break;
-    }
-    case VideoFormat::Gif:
-        // The frames come so that the encoder's own differencing (a rectangle
-        // around what changed, unchanged pixels made transparent) is exact.
-        args.insert(args.end(), {"-c:v", "gif", "-gifflags", "offsetting+transdiff", "-f", "gif"});
-        break;
-    }
-    args.push_back(output);
-    return args;
-}
-
-size_t video_frame_size(VideoFormat format, int scale) {
-    const size_t pixels = static_cast<size_t>(kW) * scale * kH * scale;
-    return format == VideoFormat::Gif ? pixels + kPaletteBytes : pixels * 3 / 2;
-}
-
-void scale_indices(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
-    const size_t row_bytes = static_cast<size_t>(kW) * scale;
-    for (int y = 0; y < kH; ++y) {
-        uint8_t* row = out + row_bytes * scale * y;
-        uint8_t* p = row;
-        for (int x = 0; x < kW; ++x, p += scale) std::memset(p, indices[y * kW + x], scale);
-        for (int i = 1; i < scale; ++i) std::memcpy(row + row_bytes * i, row, row_bytes);
-    }
-    // The palette follows as 256 native 32-bit words 0xAARRGGBB, all opaque.
-    uint8_t* palette = out + row_bytes * scale * kH;
-    for (int i = 0; i < 256; ++i) {
-        const uint32_t word = 0xFF000000u | uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
-        std::memcpy(palette + 4 * i, &word, 4);
-    }
-}
-
-void GifFrames::convert(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
-    constexpr size_t kPixels = static_cast<size_t>(kW) * kH;
-    auto colour = [](const uint8_t* palette, int i) {
-        return uint32_t{palette[3 * i]} << 16 | uint32_t{palette[3 * i + 1]} << 8 | palette[3 * i + 2];
-    };
-    bool used[256] = {};
-    for (size_t p = 0; p < kPixels; ++p) used[indices[p]] = true;
-
-    // The encoder takes equal indices for equal colours, so each colour goes
-    // by one entry: the first of that colour in the palette it is sent with.
-    uint8_t map[256] = {};
-    auto map_into = [&](const uint8_t* palette) {
-        for (int i = 0; i < 256; ++i) {
-            if (!used[i]) continue;
-            int j = 0;
-            while (j < 256 && colour(palette, j) != colour(rgb, i)) ++j;
-            if (j == 256) return false;
-            map[i] = static_cast<uint8_t>(j);
-        }
-        return true;
-    };
-    std::vector<uint8_t> palette;
-    if (!first_.empty() && map_into(first_.data())) {
-        palette = first_;
-        // Kept pixels must show what they showed before, and a frame that
-        // changes this much is smaller whole.
-        bool changed_colour[256];
-        for (int i = 0; i < 256; ++i) changed_colour[i] = colour(sent_rgb_.data(), i) != colour(first_.data(), i);
-        bool slot_used[256] = {};
-        bool wrong = false;
-        size_t changed = 0;
-        for (size_t p = 0; p < kPixels; ++p) {
-            const uint8_t slot = map[indices[p]];
-            slot_used[slot] = true;
-            if (slot != sent_[p]) ++changed;
-            else if (changed_colour[slot]) wrong = true;
-        }
-        if (wrong || changed * 4 > kPixels) {
-            int spare = 0;
-            while (spare < 256 && slot_used[spare]) ++spare;
-            if (spare < 256) {
-                palette[3 * spare] ^= 0x80; // nothing shows it; only the palette differs
-            } else {
-                // Every entry is in use: two entries trade places instead.
-                for (int c = 0; c < 3; ++c) std::swap(palette[c], palette[3 + c]);
-                for (int i = 0; i < 256; ++i) map[i] = map[i] == 0 ? 1 : map[i] == 1 ? 0 : map[i];
-            }
-        } else {
-            ++differenced_;
-        }
-    } else {
-        palette.assign(rgb, rgb + 768);
-        map_into(rgb);
-        if (first_.empty()) first_ = palette;
-    }
-    sent_.resize(kPixels);
-    for (size_t p = 0; p < kPixels; ++p) sent_[p] = map[indices[p]];
-    sent_rgb_ = palette;
-    scale_indices(sent_.data(), palette.data(), scale, out);
-}
-
-void scale_refresh(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
-    const size_t row_bytes = static_cast<size_t>(kW) * scale * 3;
-    for (int y = 0; y < kH; ++y) {
-        uint8_t* row = out + row_bytes * scale * y;
-        uint8_t* p = row;
-        for (int x = 0; x < kW; ++x) {
-            const uint8_t* colour = rgb + 3 * indices[y * kW + x];
-            for (int i = 0; i < scale; ++i, p += 3) {
-                p[0] = colour[0];
-                p[1] = colour[1];
-                p[2] = colour[2];
-            }
-        }
-        for (int i = 1; i < scale; ++i) std::memcpy(row + row_bytes * i, row, row_bytes);
-    }
-}
-
-void scale_to_yuv420(const uint8_t* indices, const uint8_t* rgb, int scale, uint8_t* out) {
-    // BT.601 in limited range, as ffmpeg's own conversion: one luma and one
-    // chroma pair per palette entry.
-    uint8_t luma[256];
-    int chroma_u[256], chroma_v[256];
-    for (int i = 0; i < 256; ++i) {
-        const int r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
-        luma[i] = static_cast<uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
-        chroma_u[i] = ((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128;
-        chroma_v[i] = ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
-    }
-    const int width = kW * scale, height = kH * scale;
-    uint8_t* y_plane = out;
-    for (int y = 0; y < kH; ++y) {
-        uint8_t* row = y_plane + static_cast<size_t>(width) * scale * y;
-        uint8_t* p = row;
-        for (int x = 0; x < kW; ++x, p += scale) std::memset(p, luma[indices[y * kW + x]], scale);
-        for (int i = 1; i < scale; ++i) std::memcpy(row + static_cast<size_t>(width) * i, row, width);
-    }
-    // Each chroma sample covers 2 x 2 output pixels: the mean of their colours.
-    uint8_t* u_plane = out + static_cast<size_t>(width) * height;
-    uint8_t* v_plane = u_plane + static_cast<size_t>(width / 2) * (height / 2);
-    for (int cy = 0; cy < height / 2; ++cy) {
-        const uint8_t* top = indices + (2 * cy / scale) * kW;
-        const uint8_t* bottom = indices + ((2 * cy + 1) / scale) * kW;
-        for (int cx = 0; cx < width / 2; ++cx) {
-            const int left = 2 * cx / scale, right = (2 * cx + 1) / scale;
-            const int u = chroma_u[top[left]] + chroma_u[top[right]] + chroma_u[bottom[left]] + chroma_u[bottom[right]];
-            const int v = chroma_v[top[left]] + chroma_v[top[right]] + chroma_v[bottom[left]] + chroma_v[bottom[right]];
-            u_plane[cy * (width / 2) + cx] = static_cast<uint8_t>((u + 2) >> 2);
-            v_plane[cy * (width / 2) + cx] = static_cast<uint8_t>((v + 2) >> 2);
-        }
-    }
-}
-
 RecordFrontend::RecordFrontend(std::string file, int scale, long press_start_at, RefreshRange range,
                                Quality quality)
-    : file_(std::move(file)), scale_(scale), capture_(press_start_at, range), quality_(quality) {}
+    : file_(std::move(file)), scale_(scale), capture_(press_start_at, range), quality_(quality), output_(file_) {}
 
 RecordFrontend::~RecordFrontend() {
     pipe_.abort();
-    discard();
+    output_.discard();
 }
 
 bool RecordFrontend::prepare(std::string& error) {
     if (!video_format_of(file_, format_)) {
-        error = "cannot tell the video format of " + file_ + ": use .mp4, .webm or .gif";
+        error = "cannot tell the video format of " + shown_name(file_) + ": use .mp4, .webm or .gif";
         return false;
     }
+    // As a shell's redirection would, write through a symbolic link: the
+    // file it points to gets the video and the link stays. A pipe, a device
+    // or a folder there is refused before anything is opened.
+    if (!output_.open(error)) return false;
     ffmpeg_ = find_on_path("ffmpeg");
     if (ffmpeg_.empty()) {
+        output_.discard();
         error = "--record needs the ffmpeg program, which is not on PATH; install ffmpeg, or write PNG "
                 "frames with --frames DIR";
         return false;
     }
     const char* encoder = format_ == VideoFormat::Mp4 ? "libx264" : format_ == VideoFormat::Webm ? "libvpx-vp9" : "gif";
     if (!ffmpeg_has_encoder(ffmpeg_, encoder)) {
-        error = std::string("the ffmpeg program at ") + ffmpeg_ + " has no " + encoder + " encoder for " +
+        output_.discard();
+        error = "the ffmpeg program at " + shown_name(ffmpeg_) + " has no " + encoder + " encoder for " +
                 fs::path(file_).extension().string() + " videos";
         return false;
     }
-    // As a shell's redirection would, write through a symbolic link: the
-    // file it points to gets the video and the link stays.
-    fs::path target(file_);
-    std::error_code ec;
-    for (int links = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++links) {
-        if (links == 40) {
-            error = "cannot write " + file_ + ": too many levels of symbolic links";
-            return false;
-        }
-        const fs::path points_to = fs::read_symlink(target, ec);
-        target = points_to.is_absolute() ? points_to : target.parent_path() / points_to;
-    }
-    const fs::file_status status = fs::status(target, ec);
-    if (fs::is_directory(status)) {
-        error = "cannot write " + file_ + ": it is a folder";
-        return false;
-    }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        error = "cannot write " + file_ + ": it is not a plain file";
-        return false;
-    }
-    target_ = target.string();
-    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    if (!create_temporary(temporary)) {
-        error = "cannot write " + (target_ == file_ ? file_ : file_ + " (a link to " + target_ + ")") + ": " +
-                std::strerror(errno);
-        return false;
-    }
-    temporary_ = temporary;
     frame_.resize(video_frame_size(format_, scale_));
     return true;
 }
 
 bool RecordFrontend::start(std::string& error) {
-    if (!pipe_.start(ffmpeg_, ffmpeg_arguments(format_, kW * scale_, kH * scale_, quality_, temporary_), error)) {
-        discard();
+    // ffmpeg writes the file that has no name yet through its descriptor.
+    const std::vector<std::string> args =
+        ffmpeg_arguments(format_, kW * scale_, kH * scale_, quality_, output_.name_in_child(kFfmpegOutput));
+    if (!pipe_.start(ffmpeg_, args, error, output_.descriptor())) {
+        output_.discard();
         return false;
     }
     return true;
@@ -294,13 +91,13 @@ bool RecordFrontend::finish(std::string& error) {
     if (progress_) progress_->clear();
     if (interrupted_) {
         pipe_.abort();
-        discard();
+        output_.discard();
         error = "recording interrupted; no video written";
         return false;
     }
     if (frames_ == 0 && error_.empty()) {
         pipe_.abort();
-        discard();
+        output_.discard();
         error = "no refresh was in range; no video written";
         return false;
     }
@@ -308,21 +105,16 @@ bool RecordFrontend::finish(std::string& error) {
     const bool ffmpeg_ok = pipe_.finish(ffmpeg_error);
     if (!ffmpeg_ok || !error_.empty()) {
         error = ffmpeg_ok ? error_ : ffmpeg_error;
-        discard();
+        output_.discard();
         return false;
     }
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        error = "cannot write " + file_ + ": " + std::strerror(errno);
-        discard();
+    // The signal may have come while ffmpeg finished.
+    if (interrupted_) {
+        output_.discard();
+        error = "recording interrupted; no video written";
         return false;
     }
-    temporary_.clear();
-    return true;
-}
-
-void RecordFrontend::discard() {
-    if (!temporary_.empty()) std::remove(temporary_.c_str());
-    temporary_.clear();
+    return output_.commit(error);
 }
 
 } // namespace Host

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_timeline OUTPUT.cpp\n");
         return 2;
     }
-    const Host::Timeline t = Host::learn_timeline();
+    const Host::Timeline t = Host::play_timeline();
     std::FILE* out = std::fopen(argv[1], "w");
     if (!out) {
         std::fprintf(stderr, "make_timeline: cannot write %s\n", argv[1]);

@@ -1,6 +1,6 @@
-// A 5 x 7 pixel font for the window's on-screen display: the characters from
-// space to '_' (lower case is drawn as upper case), each as seven rows of
-// five columns, '#' for ink.
+// A 5 x 7 pixel font for what the viewers draw around the picture: the
+// characters from space to '_', and '|' (lower case is drawn as upper
+// case), each as seven rows of five columns, '#' for ink.
 #pragma once
 #include <cstdint>
 
@@ -80,6 +80,7 @@ inline constexpr Glyph kGlyphs[] = {
     {']', {" ### ", "   # ", "   # ", "   # ", "   # ", "   # ", " ### "}},
     {'^', {"  #  ", " # # ", "#   #", "     ", "     ", "     ", "     "}},
     {'_', {"     ", "     ", "     ", "     ", "     ", "     ", "#####"}},
+    {'|', {"  #  ", "  #  ", "  #  ", "  #  ", "  #  ", "  #  ", "  #  "}},
 };
 
 // The glyph of ch (lower case as upper case), or null for one not in the font.

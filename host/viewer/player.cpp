@@ -32,8 +32,14 @@ constexpr ActionInfo kActions[] = {
     {Action::Inspector, "inspector", false, false},
     {Action::Views, "views", false, false},
     {Action::Help, "help", false, false},
+    {Action::Zoom, "zoom", false, false},
+    {Action::Controls, "controls", false, false},
+    {Action::GoTo, "goto", false, false},
+    {Action::Close, "close", false, false},
     {Action::Fullscreen, "fullscreen", false, true},
     {Action::Screenshot, "screenshot", false, true},
+    {Action::Clip, "clip", false, true},
+    {Action::ClipVideo, "clipVideo", false, true},
     {Action::None, "", false, true},
 };
 
@@ -41,7 +47,7 @@ constexpr KeyBinding kKeys[] = {
     {"Enter", false, true, Action::Fullscreen},
     {"Enter", false, false, Action::Start},
     {" ", false, false, Action::Start},
-    {"Escape", false, false, Action::Start},
+    {"Escape", false, false, Action::Close},
     {"p", false, false, Action::PlayPause},
     {"k", false, false, Action::PlayPause},
     {".", false, false, Action::StepForward},
@@ -63,6 +69,11 @@ constexpr KeyBinding kKeys[] = {
     {"o", false, false, Action::Osd},
     {"i", false, false, Action::Inspector},
     {"v", false, false, Action::Views},
+    {"z", false, false, Action::Zoom},
+    {"c", false, false, Action::Controls},
+    {"g", false, false, Action::GoTo},
+    {"r", true, false, Action::ClipVideo},
+    {"r", false, false, Action::Clip},
     {"h", false, false, Action::Help},
     {"?", false, false, Action::Help},
     {"F11", false, false, Action::Fullscreen},
@@ -75,7 +86,8 @@ constexpr struct {
     Action action;
     const char* what;
 } kHelp[] = {
-    {Action::Start, "START: ends the show, as on the handheld"},
+    {Action::Start, "START: ends the show, as on the handheld (so do a gamepad's Start and the START button)"},
+    {Action::Close, "closes what is open (the keys, a panel, fullscreen); with nothing open, START"},
     {Action::PlayPause, "pause / play"},
     {Action::StepForward, "one refresh forward (pauses)"},
     {Action::StepBack, "one refresh back (pauses)"},
@@ -94,6 +106,11 @@ constexpr struct {
     {Action::Osd, "on-screen display"},
     {Action::Inspector, "palette inspector"},
     {Action::Views, "look inside: the next view of the effect"},
+    {Action::Zoom, "the view enlarged, or back"},
+    {Action::Controls, "the timeline and the buttons shown or hidden"},
+    {Action::GoTo, "go to: type a refresh or a time m:ss.ff"},
+    {Action::Clip, "a clip of the A-B loop (or of the stage on show) as an exact GIF"},
+    {Action::ClipVideo, "the same clip as a video"},
     {Action::Help, "this list"},
     {Action::Fullscreen, "fullscreen"},
     {Action::Screenshot, "screenshot of the picture"},
@@ -146,51 +163,23 @@ Action action_for_key(std::string_view key, bool shift, bool alt) {
     return Action::None;
 }
 
+std::string keys_of(Action a) {
+    std::string keys;
+    for (const KeyBinding& k : kKeys)
+        if (k.action == a) keys += (keys.empty() ? "" : ", ") + key_words(k);
+    return keys;
+}
+
+const char* what_it_does(Action a) {
+    for (const auto& h : kHelp)
+        if (h.action == a) return h.what;
+    return "";
+}
+
 std::vector<KeyHelp> key_help() {
     std::vector<KeyHelp> list;
-    for (const auto& h : kHelp) {
-        std::string keys;
-        for (const KeyBinding& k : kKeys) {
-            if (k.action != h.action) continue;
-            keys += (keys.empty() ? "" : ", ") + key_words(k);
-        }
-        list.push_back({keys, h.what});
-    }
+    for (const auto& h : kHelp) list.push_back({keys_of(h.action), h.what});
     return list;
-}
-
-const char* cue_name(Cue c) {
-    switch (c) {
-    case Cue::FadeIn: return "fade in";
-    case Cue::FadeOut: return "fade out";
-    case Cue::Rewind: return "rewind";
-    case Cue::Pause: return "pause";
-    case Cue::End: return "end";
-    case Cue::None: break;
-    }
-    return "cue";
-}
-
-Rgb cue_colour(Cue c) {
-    switch (c) {
-    case Cue::FadeIn: return {80, 220, 90};
-    case Cue::FadeOut: return {240, 150, 40};
-    case Cue::Rewind: return {80, 150, 255};
-    case Cue::Pause: return {240, 230, 60};
-    case Cue::End: return {240, 60, 60};
-    case Cue::None: break;
-    }
-    return {160, 160, 160};
-}
-
-std::string stage_label(Show::Stage s, int max_chars) {
-    const std::string name = stage_name(s);
-    const std::string shorter = s == Show::Stage::Rotozoomer ? "roto"
-                                : s == Show::Stage::HandOver ? "hand"
-                                                             : name;
-    for (const std::string& label : {name, shorter, name.substr(0, 1)})
-        if (static_cast<int>(label.size()) <= max_chars) return label;
-    return "";
 }
 
 Player::Player(long press_start_at) : viewer_(std::make_unique<Viewer>(press_start_at)) {}
@@ -203,6 +192,7 @@ void Player::seek(long n) {
     viewer_->seek(static_cast<uint32_t>(std::clamp<long>(n, 1, timeline().refreshes)));
     credit_ = 0;
     over_ = false;
+    due_.reset(); // the picture sought has a period of its own
     changed();
 }
 
@@ -247,11 +237,69 @@ void Player::set_loop_point() {
     loop_b_ = to;
 }
 
+void Player::toggle_panel(Action a, bool& shown) {
+    shown = !shown;
+    if (shown) bring_forward(a);
+}
+
+void Player::bring_forward(Action panel) {
+    order_.erase(std::remove(order_.begin(), order_.end(), panel), order_.end());
+    order_.insert(order_.begin(), panel);
+    changed();
+}
+
+void Player::set_editor(bool shown) {
+    if (shown == editor_) return;
+    editor_ = shown;
+    if (shown) bring_forward(Action::None);
+    changed();
+}
+
+std::pair<uint32_t, uint32_t> Player::clip_range() const {
+    if (loop_b_) return {loop_a_, loop_b_};
+    const Timeline& t = timeline();
+    const Timeline::Chapter& c = t.chapter_at(position());
+    const uint32_t length = t.chapter_length(c.stage);
+    return {c.first, std::min(t.refreshes, c.first + std::max(length, 1u) - 1)};
+}
+
+Action Player::close() {
+    if (help_) {
+        help_ = false;
+        return Action::Help;
+    }
+    if (field_) {
+        field_ = false;
+        field_text_.clear();
+        return Action::GoTo;
+    }
+    for (Action a : order_) {
+        bool* shown = a == Action::Osd ? &osd_ : a == Action::Inspector ? &inspector_ : a == Action::None ? &editor_ : nullptr;
+        if (shown && *shown) {
+            *shown = false;
+            return a;
+        }
+        if (a == Action::Views && view_ > 0) {
+            view_ = 0;
+            return a;
+        }
+    }
+    if (fullscreen_) return Action::Fullscreen;
+    perform(Action::Start);
+    return Action::Start;
+}
+
 bool Player::perform(Action a) {
     const long at = position();
     switch (a) {
     case Action::Start:
-        if (at_end()) return true;
+        // At the end, even paused there, START ends the run.
+        if (at_end()) {
+            over_ = true;
+            due_.reset();
+            changed();
+            return true;
+        }
         viewer_->press_start();
         paused_ = false;
         break;
@@ -280,24 +328,129 @@ bool Player::perform(Action a) {
         seek(1);
         paused_ = false;
         break;
-    case Action::Osd: osd_ = !osd_; break;
-    case Action::Inspector: inspector_ = !inspector_; break;
-    case Action::Views: view_ = view_count_ > 0 ? (view_ + 1) % (view_count_ + 1) : 0; break;
-    case Action::Help: help_ = !help_; break;
+    case Action::Osd: toggle_panel(a, osd_); break;
+    case Action::Inspector: toggle_panel(a, inspector_); break;
+    case Action::Views:
+        view_ = view_count_ > 0 ? (view_ + 1) % (view_count_ + 1) : 0;
+        if (view_ == 1) bring_forward(a);
+        break;
+    case Action::Zoom:
+        // With no view on, the first view comes enlarged.
+        if (view_ == 0 && view_count_ > 0) {
+            view_ = 1;
+            enlarged_ = true;
+            bring_forward(Action::Views);
+        } else {
+            enlarged_ = !enlarged_;
+        }
+        break;
+    case Action::Help: toggle_panel(a, help_); break;
+    case Action::Controls: controls_ = !controls_; break;
+    case Action::GoTo:
+        field_ = !field_;
+        field_text_.clear();
+        break;
+    case Action::Close: close(); break;
     case Action::Fullscreen:
     case Action::Screenshot:
+    case Action::Clip:
+    case Action::ClipVideo:
     case Action::None:
         return false;
     }
+    // A new step of the play: an old notice goes.
+    if (a != Action::Close && !notice_.empty()) notice_until_ = now_;
     over_ = over_ && at_end() && !paused_;
+    if (!playing()) due_.reset();
     changed();
     return true;
 }
 
 Action Player::press(std::string_view key, bool shift, bool alt, bool repeat) {
+    if (field_ && !alt) {
+        // The field takes the keys that edit it; a letter or digit is typed
+        // (type()) and swallowed here.
+        if (key == "Enter") {
+            go_to(field_text_);
+            return Action::GoTo;
+        }
+        if (key == "Backspace") {
+            if (!field_text_.empty()) field_text_.pop_back();
+            changed();
+            return Action::GoTo;
+        }
+        if (key.size() == 1) return Action::GoTo;
+    }
     const Action a = action_for_key(key, shift, alt);
-    if (a != Action::None && !(repeat && !info(a).repeats)) perform(a);
+    if (a == Action::None || (repeat && !info(a).repeats)) return a;
+    if (a == Action::Close) {
+        const Action done = close();
+        changed();
+        return done == Action::Fullscreen ? done : a;
+    }
+    perform(a);
     return a;
+}
+
+void Player::type(std::string_view text) {
+    if (!field_) return;
+    for (char c : text)
+        if (c >= ' ' && c <= '~' && field_text_.size() < 16) field_text_ += c;
+    changed();
+}
+
+bool Player::go_to(const std::string& text) {
+    uint32_t n = 0;
+    std::string reason;
+    if (!parse_point(text, PointRole::Start, n, reason)) {
+        notice("go to " + reason);
+        return false;
+    }
+    field_ = false;
+    field_text_.clear();
+    seek(n);
+    return true;
+}
+
+void Player::notice(std::string text) {
+    notice_ = std::move(text);
+    notice_until_.reset(); // its time starts at the next advance
+    changed();
+}
+
+bool Player::advance(Time now) {
+    const uint64_t before = changes_;
+    now_ = now;
+    if (!notice_.empty() && !notice_until_) notice_until_ = now + kNoticeFor;
+    if (notice_until_ && now >= *notice_until_) {
+        notice_.clear();
+        notice_until_.reset();
+        changed();
+    }
+    if (paused_ || over_) {
+        due_.reset();
+        return changes_ != before;
+    }
+    // The picture on show has its period from now on.
+    if (!due_) {
+        due_ = now + kPeriod;
+        return changes_ != before;
+    }
+    if (now > *due_ + kStall) due_ = now;
+    while (due_ && now + kEarly >= *due_) {
+        tick();
+        if (paused_ || over_) {
+            due_.reset();
+            break;
+        }
+        *due_ += kPeriod;
+    }
+    return changes_ != before;
+}
+
+Player::Time Player::spare(Time now) const {
+    if (!due_) return kSlice;
+    return std::clamp(*due_ - now - kMargin, Time{0}, kPeriod);
 }
 
 void Player::set_view_count(int n) {
@@ -337,6 +490,7 @@ bool Player::tick() {
 
 bool Player::learn(std::chrono::steady_clock::duration budget) {
     if (viewer_->learned_all()) return false;
+    if (budget <= std::chrono::steady_clock::duration{0}) return true;
     return viewer_->learn(budget);
 }
 
@@ -360,9 +514,11 @@ std::vector<std::string> Player::osd_lines() const {
 
 std::string Player::status_text() const {
     const uint32_t n = position();
-    std::string text = time_text(n) + " / " + time_text(timeline().refreshes) + " \u00b7 " + stage_name(viewer_->stage());
+    std::string text = time_text(n) + " / " + time_text(timeline().refreshes) + "  " + stage_name(viewer_->stage());
     if (at_end())
-        text += stopped() ? " \u00b7 stopped after " + std::to_string(n) + " refreshes" : " \u00b7 the show completed";
+        text += stopped() ? "  stopped after " + std::to_string(n) + " refreshes" : "  the show completed";
+    else if (paused_)
+        text += "  paused";
     return text;
 }
 

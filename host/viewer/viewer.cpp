@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/viewer/script.h"
+
 namespace Host {
 
 namespace {
@@ -11,14 +13,33 @@ constexpr size_t kPixels = DisplayController::kWidth * DisplayController::kHeigh
 
 } // namespace
 
+uint32_t Viewer::refresh_cost(Show::Stage stage) {
+    switch (stage) {
+    case Show::Stage::StartUp:
+    case Show::Stage::Ended:
+        return 0;
+    case Show::Stage::Title:
+        return 10;
+    case Show::Stage::Plasma:
+        return 75;
+    case Show::Stage::Flight:
+        return 140;
+    case Show::Stage::HandOver:
+        return 20;
+    case Show::Stage::Rotozoomer:
+        return 85;
+    }
+    return 100;
+}
+
 Viewer::Viewer(long press_start_at)
-    : timeline_(built_in_timeline().with_start_at(press_start_at)), rule_(press_start_at), pixels_(kPixels, 0),
+    : timeline_(script_in_use().timeline().with_start_at(press_start_at)), rule_(press_start_at), pixels_(kPixels, 0),
       rgb_(256 * 3, 0) {
     restart_show();
     DisplayController::attach(this);
     Show::begin(nullptr);
     Show::step();
-    snapshots_.push_back(Snapshot::take());
+    snapshots_.push_back({1, PackedState::take()});
     position_ = learned_ = 1;
 }
 
@@ -48,8 +69,15 @@ void Viewer::keep_learned(uint32_t n) {
     if (all_learned_ || n != learned_ + 1) return;
     learned_ = n;
     if (observer_) observer_->learned(n);
-    if (n == next_snapshot()) snapshots_.push_back(Snapshot::take());
-    if (n == timeline_.refreshes) all_learned_ = true;
+    if (n == timeline_.refreshes) {
+        all_learned_ = true;
+        return;
+    }
+    cost_ += refresh_cost(timeline_.chapter_at(n).stage);
+    if (cost_ >= kSeekCost) {
+        snapshots_.push_back({n, PackedState::take()});
+        cost_ = 0;
+    }
 }
 
 bool Viewer::advance() {
@@ -76,31 +104,27 @@ void Viewer::seek(uint32_t n) {
     }
     if (!stale_ && !ended_ && n == position_) return;
 
-    // From the latest point at or before n: a snapshot, learning's place, a
-    // seek's snapshot, or where the play stands now.
-    const size_t index = std::min<size_t>(n / kSnapshotEvery, snapshots_.size() - 1);
-    uint32_t from = index == 0 ? 1 : static_cast<uint32_t>(index) * kSnapshotEvery;
-    const Snapshot* snapshot = &snapshots_[index];
-    if (ahead_ && ahead_->first <= n && ahead_->first > from) {
-        from = ahead_->first;
-        snapshot = &ahead_->second;
-    }
-    auto near = near_.upper_bound(n);
-    if (near != near_.begin() && std::prev(near)->first > from) {
-        --near;
-        from = near->first;
-        snapshot = &near->second;
-    }
+    // From the latest point at or before n: a snapshot, learning's place, or
+    // where the play stands now.
+    uint32_t from = 1;
+    const PackedState* kept = &kept_before(n, from);
     if (stale_ || ended_ || position_ > n || position_ < from) {
-        snapshot->restore();
+        kept->restore();
         position_ = from;
         ended_ = false;
         stale_ = false;
         take_picture();
     }
     while (position_ < n && advance()) {
-        if (position_ % kNearEvery == 0 && position_ < n) keep_near(n);
     }
+}
+
+const PackedState& Viewer::kept_before(uint32_t n, uint32_t& from) const {
+    const Kept* kept = &*std::prev(std::upper_bound(snapshots_.begin(), snapshots_.end(), n,
+                                                    [](uint32_t r, const Kept& k) { return r < k.refresh; }));
+    if (ahead_ && ahead_->refresh <= n && ahead_->refresh > kept->refresh) kept = &*ahead_;
+    from = kept->refresh;
+    return kept->state;
 }
 
 bool Viewer::learn(std::chrono::steady_clock::duration budget) {
@@ -108,16 +132,15 @@ bool Viewer::learn(std::chrono::steady_clock::duration budget) {
     const auto until = std::chrono::steady_clock::now() + budget;
     // The watcher's show is put aside and comes back as it was.
     const bool held = holds_the_show();
-    std::optional<Snapshot> live;
-    if (held) live = Snapshot::take();
+    std::optional<PackedState> live;
+    if (held) live = PackedState::take();
     learning_ = true;
     // From the latest point learning has kept: where the last slice stopped,
     // or the last snapshot (the watcher's play may have learned further
     // since; those refreshes are played again, unseen).
-    const uint32_t last_snapshot = snapshots_.size() == 1 ? 1 : next_snapshot() - kSnapshotEvery;
-    const bool from_ahead = ahead_ && ahead_->first > last_snapshot;
-    (from_ahead ? ahead_->second : snapshots_.back()).restore();
-    uint32_t at = from_ahead ? ahead_->first : last_snapshot;
+    const Kept& from = ahead_ && ahead_->refresh > snapshots_.back().refresh ? *ahead_ : snapshots_.back();
+    from.state.restore();
+    uint32_t at = from.refresh;
     if (learned_ == 0) keep_learned(1);
     for (bool going = true; going && !all_learned_;) {
         going = Show::step();
@@ -126,7 +149,7 @@ bool Viewer::learn(std::chrono::steady_clock::duration budget) {
         if (std::chrono::steady_clock::now() >= until) break;
     }
     ahead_.reset();
-    if (!all_learned_ && at % kSnapshotEvery != 0) ahead_.emplace(at, Snapshot::take());
+    if (!all_learned_ && at != snapshots_.back().refresh) ahead_ = Kept{at, PackedState::take()};
     learning_ = false;
     if (live) live->restore();
     else stale_ = true;
@@ -145,25 +168,24 @@ void Viewer::observe_learning(LearningObserver* observer) {
     learned_ = 0;
 }
 
-void Viewer::forget_seeks() { near_.clear(); }
-
 void Viewer::forget_learning() {
     snapshots_.resize(1);
     ahead_.reset();
     learned_ = 1;
+    cost_ = 0;
     all_learned_ = false;
-    near_.clear();
 }
 
-void Viewer::keep_near(uint32_t n) {
-    if (near_.count(position_) || position_ % kSnapshotEvery == 0) return;
-    near_.emplace(position_, Snapshot::take());
-    while (near_.size() > kNearKept) {
-        // The one farthest from where the viewer is going.
-        auto distance = [n](uint32_t r) { return r > n ? r - n : n - r; };
-        auto first = near_.begin(), last = std::prev(near_.end());
-        near_.erase(distance(first->first) > distance(last->first) ? first : last);
-    }
+std::vector<uint32_t> Viewer::snapshot_refreshes() const {
+    std::vector<uint32_t> at;
+    for (const Kept& k : snapshots_) at.push_back(k.refresh);
+    return at;
+}
+
+size_t Viewer::snapshot_bytes() const {
+    size_t n = ahead_ ? ahead_->state.size() : 0;
+    for (const Kept& k : snapshots_) n += k.state.size();
+    return n;
 }
 
 void Viewer::refresh(const DisplayController::Refresh& r) {

@@ -1,7 +1,9 @@
 // The show as a viewer sees it: any refresh at will, exactly as a straight
-// play shows it. What is known of the show comes compiled in (timeline.h),
-// so the viewer stands at refresh 1 at once. The snapshots a seek goes back
-// to, one every few seconds of the straight play, are learned as the show
+// play shows it. What is known of the show comes with its script (the
+// timeline of script_in_use, script.h), so the viewer stands at refresh 1 at
+// once. The snapshots a seek goes back to are placed by what playing on from
+// them costs, so that no seek plays more than a few milliseconds of the
+// show; they are learned as the show
 // is watched: a slice at a time between refreshes (learn), as the play
 // passes them, and on the way of a seek that goes further than learning
 // has come. The player (player.h), and through it every frontend, is built
@@ -9,11 +11,11 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "host/viewer/packed_state.h"
 #include "host/viewer/save_state.h"
 #include "host/viewer/show_runner.h"
 #include "host/viewer/timeline.h"
@@ -33,11 +35,17 @@ public:
 
 class Viewer : public DisplayController::Frontend {
 public:
-    static constexpr uint32_t kSnapshotEvery = 256;
-    // Seeks keep more snapshots on their way, closer together, so that
-    // stepping back around one place stays quick; only the nearest are kept.
-    static constexpr uint32_t kNearEvery = 16;
-    static constexpr size_t kNearKept = 48;
+    // What playing one refresh of a stage costs, in microseconds, in the
+    // page in Chromium on the PC of docs/performance.md, the slowest of the
+    // frontends there (the window plays the flight in three quarters of that
+    // time, the plasma and the rotozoomer in less than half; a mid-range
+    // phone takes four times as long). A snapshot is kept wherever playing
+    // on from the last one to the next refresh would cost more than
+    // kSeekCost: 6 ms, 24 ms on such a phone, half of the 50 ms a seek may
+    // take there; the rest is for the restore, the picture and a busy
+    // machine.
+    static uint32_t refresh_cost(Show::Stage stage);
+    static constexpr uint32_t kSeekCost = 6000;
 
     // Stands at refresh 1. START is held from the poll after refresh
     // `press_start_at` on (negative: never) in the straight play.
@@ -69,16 +77,27 @@ public:
     // Everything learned, however long it takes (a quarter of a second).
     void learn_all();
     // The refresh up to which the straight play has been learned: a seek
-    // there has a snapshot no further back than kSnapshotEvery.
+    // there has a snapshot no further back than kSeekCost.
     uint32_t learned() const { return learned_; }
     bool learned_all() const { return all_learned_; }
     // Learning from the start again, with an observer that sees every
     // refresh of it (nullptr: the observer goes, learning stays).
     void observe_learning(LearningObserver* observer);
-    // Drops the snapshots seeks have kept, or everything learned: the next
-    // seek is as slow as the first (for measurements).
-    void forget_seeks();
+    // The latest point kept at or before refresh n (a snapshot or learning's
+    // place), and its refresh: where a play apart from the watcher's (a
+    // clip) starts from.
+    const PackedState& kept_before(uint32_t n, uint32_t& from) const;
+    // Whether START is held at a poll after refresh `handed_over` in the
+    // straight play (--press-start-at).
+    bool start_rule_holds(uint32_t handed_over) const { return rule_.held(handed_over); }
+
+    // Drops everything learned: the next seek is as slow as the first (for
+    // measurements).
     void forget_learning();
+    // Where the learned snapshots stand (the refresh each was taken after),
+    // and the bytes the snapshots and learning's place take.
+    std::vector<uint32_t> snapshot_refreshes() const;
+    size_t snapshot_bytes() const;
 
     // Frontend: keeps the refresh handed over.
     void refresh(const DisplayController::Refresh& r) override;
@@ -91,19 +110,22 @@ private:
     bool holds_the_show();
     // The straight play has just handed over refresh n: learning moves on
     // when it had come as far as the refresh before (the observer sees it,
-    // a snapshot is kept every kSnapshotEvery).
+    // a snapshot is kept where the cost since the last one reaches kSeekCost).
     void keep_learned(uint32_t n);
-    void keep_near(uint32_t n);
-    uint32_t next_snapshot() const { return static_cast<uint32_t>(snapshots_.size()) * kSnapshotEvery; }
+
+    struct Kept {
+        uint32_t refresh; // the show right after it
+        PackedState state;
+    };
 
     Timeline timeline_;
     StartRule rule_;
-    std::vector<Snapshot> snapshots_; // refresh 1, then every kSnapshotEvery, the show right after it
-    std::optional<std::pair<uint32_t, Snapshot>> ahead_; // where the last learning slice stopped
+    std::vector<Kept> snapshots_; // refresh 1 first, in order
+    std::optional<Kept> ahead_;   // where the last learning slice stopped
     uint32_t learned_ = 0;
+    uint32_t cost_ = 0;           // of the refreshes learned since the last snapshot
     bool all_learned_ = false;
     LearningObserver* observer_ = nullptr;
-    std::map<uint32_t, Snapshot> near_; // the same, taken by seeks
     std::vector<uint8_t> pixels_;
     std::vector<uint8_t> rgb_;
     uint32_t position_ = 0;

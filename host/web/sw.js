@@ -6,7 +6,7 @@
 'use strict';
 const CACHE = 'nyra1-@PROJECT_VERSION@';
 const FILES = ['./', 'index.html', 'index.js', 'index.wasm', 'icon.png', 'icon-192.png', 'icon-512.png',
-               'manifest.webmanifest'];
+               'icon-maskable.png', 'manifest.webmanifest'@NYRA1_WEB_MUXER@];
 
 self.addEventListener('install', (e) => {
   e.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES)).then(() => self.skipWaiting()));

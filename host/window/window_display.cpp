@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "platform/display.h"
 
@@ -14,10 +13,6 @@ namespace {
 
 constexpr int kW = Display::kWidth;
 constexpr int kH = Display::kHeight;
-
-// Behind the clock by more than this (a dragged window, a long seek), the
-// clock starts again from now instead of hurrying to catch up.
-constexpr auto kMaxLateness = std::chrono::milliseconds(100);
 
 const char* env(const char* name) {
     const char* value = std::getenv(name);
@@ -35,7 +30,6 @@ bool display_available() {
 }
 
 SdlWindow::~SdlWindow() {
-    if (picture) SDL_DestroyTexture(picture);
     if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);
     if (started) SDL_Quit();
@@ -73,13 +67,15 @@ bool SdlWindow::open(int scale, bool fullscreen, std::string& error) {
     // A missing gamepad layer costs only the gamepad.
     SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
 
-    // Start no larger than the screen allows, keeping the scale whole.
+    // Start no larger than the screen allows, keeping the scale whole, with
+    // the controls' room under the picture.
     SDL_Rect usable;
+    Viewport size = viewport_for(scale, Scene{});
     if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
-        while (scale > 1 && (kW * scale > usable.w || kH * scale > usable.h)) --scale;
-    Uint32 flags = SDL_WINDOW_RESIZABLE;
+        while (scale > 1 && (size.width > usable.w || size.height > usable.h)) size = viewport_for(--scale, Scene{});
+    Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    window = SDL_CreateWindow("Nyra 1", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kW * scale, kH * scale, flags);
+    window = SDL_CreateWindow("Nyra 1", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.width, size.height, flags);
     if (!window) {
         error = std::string("cannot open a window: ") + SDL_GetError();
         return false;
@@ -95,20 +91,27 @@ bool SdlWindow::open(int scale, bool fullscreen, std::string& error) {
     const Uint32 sync = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | sync);
     if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | sync);
-    if (renderer) picture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STREAMING, kW, kH);
-    if (!picture) {
+    if (!renderer) {
         error = std::string("cannot draw in the window: ") + SDL_GetError();
         return false;
     }
     SDL_RendererInfo info{};
     if (SDL_GetRendererInfo(renderer, &info) == 0) vsync = vsync && (info.flags & SDL_RENDERER_PRESENTVSYNC);
-    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
-    SDL_SetTextureScaleMode(picture, SDL_ScaleModeNearest);
     if (fullscreen) SDL_ShowCursor(SDL_DISABLE);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     SDL_RenderPresent(renderer);
     return true;
+}
+
+Viewport SdlWindow::viewport() const {
+    Viewport v{kW, kH, 1, false};
+    if (!renderer || !window) return v;
+    SDL_GetRendererOutputSize(renderer, &v.width, &v.height);
+    int points_w = 0, points_h = 0;
+    SDL_GetWindowSize(window, &points_w, &points_h);
+    if (points_w > 0) v.pixel_ratio = static_cast<double>(v.width) / points_w;
+    return v;
 }
 
 std::string key_name(const SDL_Keysym& k) {
@@ -132,26 +135,14 @@ std::string key_name(const SDL_Keysym& k) {
     return "";
 }
 
-void RefreshClock::wait() {
-    const auto now = Clock::now();
-    if (!vsync_) {
-        if (!started_ || now > next_tick_ + kMaxLateness) next_tick_ = now;
-        std::this_thread::sleep_until(next_tick_);
-        next_tick_ += kPeriod;
-    }
+void RefreshClock::presented() {
     const auto presented = Clock::now();
     const double period = std::chrono::duration<double>(presented - last_present_).count();
     if (started_) periods_.push_back(period);
-    // A display that claims 60 Hz but does not hold the presents back: the
-    // program's own clock takes over.
     quick_presents_ = vsync_ && started_ && period < 0.008 ? quick_presents_ + 1 : 0;
     if (quick_presents_ >= 10) vsync_ = false;
     last_present_ = presented;
     started_ = true;
-}
-
-RefreshClock::Clock::time_point RefreshClock::due() const {
-    return vsync_ || !started_ ? Clock::now() + kPeriod / 2 : next_tick_;
 }
 
 std::string RefreshClock::timing_line(const std::vector<double>& periods, bool vsync) {
@@ -161,7 +152,7 @@ std::string RefreshClock::timing_line(const std::vector<double>& periods, bool v
     std::sort(sorted.begin(), sorted.end());
     double sum = 0;
     for (double p : periods) sum += p;
-    const double period = std::chrono::duration<double>(kPeriod).count();
+    const double period = 1.0 / Display::kRefreshRate;
     const size_t late = static_cast<size_t>(
         std::count_if(periods.begin(), periods.end(), [&](double p) { return p > 1.5 * period; }));
     const double p99 = sorted[std::min(sorted.size() - 1, static_cast<size_t>(std::ceil(0.99 * sorted.size())) - 1)];

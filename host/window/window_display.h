@@ -1,7 +1,7 @@
 // The SDL side of the window that is not about the show: a window and a
 // renderer on the display the environment names (and on no other), SDL's
 // keys named as a browser names them (for the player's one key table), and
-// the 60 Hz clock the refreshes come by.
+// the times the pictures reached the screen.
 #pragma once
 #include <SDL.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/viewer/layout.h"
 #include "platform/display.h"
 
 namespace Host {
@@ -22,7 +23,6 @@ bool display_available();
 struct SdlWindow {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
-    SDL_Texture* picture = nullptr;
     bool vsync = false; // presents wait for a display of about 60 Hz
     bool started = false;
 
@@ -30,31 +30,32 @@ struct SdlWindow {
     SdlWindow(const SdlWindow&) = delete;
     SdlWindow& operator=(const SdlWindow&) = delete;
     ~SdlWindow();
-    // Opens a window `scale` times the picture (less where the screen is
-    // smaller), black. False with a one-line reason when no display answers
-    // or the window cannot be made.
+    // Opens a window `scale` times the picture wide with room for the
+    // controls under it (a smaller scale where the screen is smaller),
+    // black. False with a one-line reason when no display answers or the
+    // window cannot be made.
     bool open(int scale, bool fullscreen, std::string& error);
+    // The drawing area in device pixels, and device pixels to a window point.
+    Viewport viewport() const;
 };
 
 // An SDL key as a browser names it (KeyboardEvent.key): "Enter", "ArrowLeft",
 // "a", "?"; "" for one the player has no use for.
 std::string key_name(const SDL_Keysym& key);
 
-// The refreshes' clock: on a display of about 60 Hz its vertical sync holds
-// each present back; otherwise, or when it turns out not to, the program's
-// own clock sleeps to the next period. It notes every period, for --timing.
+// When each picture reached the screen, for --timing, and whether the
+// display's vertical sync holds the presents back (a display that says it
+// runs at about 60 Hz but lets presents through at once is taken at its
+// deeds). The pace itself is the player's (Player::advance).
 class RefreshClock {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::nanoseconds kPeriod{1'000'000'000 / Display::kRefreshRate};
 
     explicit RefreshClock(bool vsync) : vsync_(vsync) {}
-    // After a present: on to the next period.
-    void wait();
-    // A pause or a long seek: the next period is not a late one.
+    // A picture of the play was presented (paused, restart() first: the
+    // wait is no late refresh).
+    void presented();
     void restart() { started_ = false; }
-    // When the next refresh is due (about now when the display paces).
-    Clock::time_point due() const;
     bool vsync() const { return vsync_; }
     const std::vector<double>& periods() const { return periods_; }
 
@@ -65,7 +66,6 @@ private:
     bool vsync_;
     bool started_ = false;
     int quick_presents_ = 0;
-    Clock::time_point next_tick_;
     Clock::time_point last_present_;
     std::vector<double> periods_;
 };

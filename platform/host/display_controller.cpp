@@ -1,7 +1,5 @@
 #include "platform/host/display_controller.h"
 
-#include <cstring>
-
 #include "platform/hardware.h"
 
 namespace DisplayController {
@@ -163,9 +161,9 @@ void picture(uint8_t* indices) {
         const uint64_t line = address + y * pitch;
         uint8_t* out = indices + y * kWidth;
         if (shown && line >= kVideoPhysical && line + kWidth <= uint64_t{kVideoPhysical} + kVideoSize) {
-            std::memcpy(out, video + (line - kVideoPhysical), kWidth);
+            __builtin_memcpy(out, video + (line - kVideoPhysical), kWidth);
         } else {
-            std::memset(out, 0, kWidth);
+            __builtin_memset(out, 0, kWidth);
         }
     }
 }
@@ -181,7 +179,7 @@ void set_sync_polarity(bool high) { state.polarity_high = high; }
 
 void reset() {
     state = {};
-    std::memset(video, 0, sizeof video);
+    __builtin_memset(video, 0, sizeof video);
 }
 
 StateBlock state_block() { return block_of(state); }

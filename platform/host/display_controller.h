@@ -4,7 +4,7 @@
 // vertical sync it hands its frontend one refresh: the picture on display
 // with the hardware palette as it stands at that moment.
 #pragma once
-#include <cstdint>
+#include <stdint.h>
 
 #include "platform/display.h"
 #include "platform/state.h"

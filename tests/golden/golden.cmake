@@ -26,3 +26,26 @@ function(add_golden_tests prefix pictures_only labels)
   endforeach()
 endfunction()
 
+
+# add_script_golden_tests(PREFIX PICTURES_ONLY LABELS program args...): one
+# test per test script of scripts/ (NAME.nyra1), each comparing the
+# program's lines for the whole show of that script with its stored list,
+# scripts/NAME.checksum.txt (or NAME.pictures.txt). The program is given
+# --script and the script's file after its own arguments.
+file(GLOB NYRA1_TEST_SCRIPTS ${NYRA1_GOLDEN_DIR}/scripts/*.nyra1)
+function(add_script_golden_tests prefix pictures_only labels)
+  set(work ${CMAKE_BINARY_DIR}/golden)
+  file(MAKE_DIRECTORY ${work})
+  foreach(script IN LISTS NYRA1_TEST_SCRIPTS)
+    get_filename_component(name ${script} NAME_WE)
+    set(list ${NYRA1_GOLDEN_DIR}/scripts/${name}.checksum.txt)
+    if(pictures_only)
+      set(list ${NYRA1_GOLDEN_DIR}/scripts/${name}.pictures.txt)
+    endif()
+    list(JOIN ARGN "|" program)
+    add_test(NAME ${prefix}.script_${name}
+      COMMAND ${CMAKE_COMMAND} "-DPROGRAM=${program}|--script|${script}" -DGOLDEN=${list} -DSTART=-1
+              -DOUT=${work}/${prefix}.script_${name}.txt -P ${NYRA1_GOLDEN_DIR}/compare.cmake)
+    set_tests_properties(${prefix}.script_${name} PROPERTIES LABELS "${labels}")
+  endforeach()
+endfunction()

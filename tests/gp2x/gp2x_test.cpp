@@ -340,3 +340,90 @@ TEST(HandheldProgram, PlaysTheWholeShowLikeThePcModel) {
     EXPECT_EQ(shown, (std::set<uint32_t>{0x3000000, 0x3012C00}));
     EXPECT_EQ(run.display_address.front(), 0u) << "nothing shown before init_video's sync";
 }
+
+// ---- Scripts of one's own ------------------------------------------------
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> test_scripts() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(NYRA1_TEST_SCRIPTS))
+        if (entry.path().extension() == ".nyra1") names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A stored list's CRCs, refresh n at n - 1 (the final refresh last).
+std::vector<uint32_t> stored_pictures(const std::string& name) {
+    std::vector<uint32_t> crcs;
+    std::FILE* f = std::fopen((std::string(NYRA1_TEST_SCRIPTS) + "/" + name + ".pictures.txt").c_str(), "r");
+    unsigned n;
+    unsigned long crc;
+    while (f && std::fscanf(f, "%u %lx", &n, &crc) == 2) crcs.push_back(static_cast<uint32_t>(crc));
+    if (f) std::fclose(f);
+    return crcs;
+}
+
+std::vector<uint8_t> file_bytes(const fs::path& path) {
+    std::vector<uint8_t> bytes(fs::file_size(path));
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f || std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
+    if (f) std::fclose(f);
+    return bytes;
+}
+
+class HandheldScript : public testing::TestWithParam<std::string> {};
+
+} // namespace
+
+// nyra1 --script FILE --export-gpe makes the handheld program with the
+// script in its slot, and nothing else changed; under the emulator it shows
+// at every sync the picture of the script's stored list (the list the PC's
+// golden test compares the PC with), and ends as the show ends.
+TEST_P(HandheldScript, TheExportedProgramShowsWhatThePcShows) {
+    const std::string name = GetParam();
+    const fs::path script = fs::path(NYRA1_TEST_SCRIPTS) / (name + ".nyra1");
+    const fs::path work = fs::temp_directory_path() / ("nyra1-export-" + std::to_string(getpid()));
+    fs::create_directories(work);
+    const fs::path gpe = work / (name + ".gpe");
+    const std::string command = std::string(NYRA1_PROGRAM) + " --script " + script.string() + " --export-gpe " +
+                                gpe.string() + " > /dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+    // The slot alone differs from the program the build made.
+    const std::vector<uint8_t> built = file_bytes(NYRA1_GPE), made = file_bytes(gpe);
+    ASSERT_EQ(made.size(), built.size());
+    size_t first = 0, last = 0, differ = 0;
+    for (size_t i = 0; i < made.size(); ++i)
+        if (made[i] != built[i]) {
+            if (differ++ == 0) first = i;
+            last = i;
+        }
+    EXPECT_LT(last - first, 4096u) << "bytes outside the script slot changed";
+
+    const std::vector<uint32_t> list = stored_pictures(name);
+    ASSERT_GT(list.size(), 641u) << name;
+    HandheldOptions options = lockstep(-1);
+    options.program = gpe.string();
+    options.limit = std::chrono::seconds(850);
+    const HandheldRun run = run_handheld(options);
+    fs::remove_all(work);
+    std::printf("%s: %zu syncs in %.1f s\n", name.c_str(), run.picture_crc.size(), run.seconds);
+    ASSERT_TRUE(run.problem.empty()) << describe(run);
+    EXPECT_EQ(run.syscall_names(),
+              (Names{"open", "mmap", "mmap", "munmap", "munmap", "close", "chdir", "execve", "write", "exit"}))
+        << "the show ends by itself";
+    ASSERT_EQ(run.picture_crc.size() + 1, list.size()) << "syncs met, and the final refresh";
+    size_t mismatches = 0;
+    for (size_t n = 0; n < run.picture_crc.size(); ++n)
+        if (run.picture_crc[n] != list[n] && ++mismatches <= 5)
+            ADD_FAILURE() << "sync " << n + 1 << ": handheld " << std::hex << run.picture_crc[n] << ", stored "
+                          << list[n];
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(run.final_crc, list.back()) << "picture left on display";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, HandheldScript, testing::ValuesIn(test_scripts()),
+                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });

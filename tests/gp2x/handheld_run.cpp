@@ -194,7 +194,7 @@ HandheldRun run_handheld(const HandheldOptions& options) {
         args.push_back("-g");
         args.push_back(socket.string());
     }
-    args.push_back(NYRA1_GPE);
+    args.push_back(options.program);
 
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");

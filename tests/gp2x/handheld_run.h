@@ -29,6 +29,9 @@ struct Syscall {
 struct HandheldOptions {
     enum class Device { MemoryFile, Directory, Fifo, Missing };
     Device device = Device::MemoryFile;
+    // The program run: the build's, or one made from it (the same code, the
+    // same symbols) with another script in its slot.
+    std::string program = NYRA1_GPE;
     // START held at every poll after sync K (0: from the start); -1 never.
     long start_from = -1;
     // Through the debugger (needed whenever the show reaches a register read).

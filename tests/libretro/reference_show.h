@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "host/viewer/crc32.h"
-#include "host/viewer/save_state.h"
+#include "host/state/crc32.h"
+#include "host/state/saved_state.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
 
@@ -62,7 +62,7 @@ public:
 
     void start(long start_at) {
         start_at_ = start_at;
-        Host::restart_show();
+        SavedState::restart_show();
         DisplayController::attach(this);
         ::Show::begin(nullptr);
         number_ = 0;
@@ -71,9 +71,9 @@ public:
 
     // Loads a state saved by the core: the two share the format.
     void load(const std::vector<uint8_t>& state) {
-        std::string reason;
         DisplayController::attach(this);
-        if (!Host::load_state(state.data(), state.size(), reason)) fail("the reference refused a state: " + reason);
+        if (const char* why = SavedState::load(state.data(), state.size()))
+            fail(std::string("the reference refused a state: ") + why);
         number_ = DisplayController::refreshes();
         ended_ = ::Show::stage() == ::Show::Stage::Ended;
         fill(nullptr, DisplayController::hardware_palette(), true);

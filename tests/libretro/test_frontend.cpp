@@ -1,22 +1,24 @@
-// The project's own libretro frontend for testing the core: it loads
-// nyra1_libretro.so with dlopen, answers its callbacks as the interface
-// documents them, and checks what the core does against a reference play of
-// the show in this process, refresh by refresh against the stored list.
-// Built natively and for the ARM presets (run there under qemu).
+// The project's own libretro frontend for testing the core: it loads the
+// core (dlopen, or LoadLibrary on Windows), answers its callbacks as the
+// interface documents them, and checks what the core does against a
+// reference play of the show in this process, refresh by refresh against
+// the stored list. Built natively and by the libretro-* presets (run there
+// under qemu or Wine).
 //
 //   test_frontend CORE info VERSION
 //       the core's answers and environment calls, up to and through its first
 //       hundred refreshes
 //   test_frontend CORE play WHOLE TAILS [--start-at K] [--compare all|N,N,...]
-//                 [--after-end R] [--markers]
+//                 [--after-end R] [--markers] [--save DIR N,N,...]
 //       plays until the core asks to shut down, with START held from refresh
 //       K on; every refresh (or the listed ones) must equal the stored list's;
-//       then R more calls of retro_run must show the last picture
+//       then R more calls of retro_run must show the last picture. --save:
+//       states saved at refreshes N into DIR/N.state on the way
 //   test_frontend CORE reset WHOLE TAILS
 //       retro_reset in the middle of the show and after its end
-//   test_frontend CORE save WHOLE TAILS DIR N...  /  load WHOLE TAILS DIR
-//       states saved at refreshes N into DIR/N.state; each loaded in a fresh
-//       process, where the show plays on exactly
+//   test_frontend CORE load WHOLE TAILS DIR
+//       the states a play saved into DIR, each loaded in this fresh process,
+//       where the show plays on exactly
 //   test_frontend CORE refuse WHOLE TAILS
 //       damaged and foreign states are refused and the show plays on
 //   test_frontend counts LOG
@@ -24,8 +26,12 @@
 //       insn_count plugin of a run with --markers
 //
 // WHOLE and TAILS are tests/golden/show_checksum.txt and start_checksum.txt.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +40,8 @@
 #include <filesystem>
 #include <map>
 
-#include "host/libretro/libretro_api.h"
+#include <libretro.h>
+
 #include "tests/libretro/reference_show.h"
 
 using Reference::fail;
@@ -60,10 +67,19 @@ struct Core {
 #undef NYRA1_ENTRY
 
     explicit Core(const char* path) {
+#if defined(_WIN32)
+        std::string windows_path(path);
+        std::replace(windows_path.begin(), windows_path.end(), '/', '\\');
+        HMODULE handle = LoadLibraryA(windows_path.c_str());
+        if (!handle) fail("LoadLibrary " + windows_path + ": error " + std::to_string(GetLastError()));
+        auto find = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(handle, name)); };
+#else
         void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
         if (!handle) fail(std::string("dlopen: ") + dlerror());
+        auto find = [&](const char* name) { return dlsym(handle, name); };
+#endif
 #define NYRA1_ENTRY(name)                                                                \
-    name = reinterpret_cast<decltype(name)>(dlsym(handle, #name));                       \
+    name = reinterpret_cast<decltype(name)>(find(#name));                                \
     if (!name) fail(std::string(path) + " does not export " #name);
         NYRA1_ENTRIES
 #undef NYRA1_ENTRY
@@ -101,7 +117,7 @@ Seen seen;
 // words (getpid on 32-bit ARM; on arm64 epoll_create1, which refuses the
 // tag as flags). The plugin logs the instructions executed so far.
 void mark(uint32_t tag, uint32_t a, uint32_t b = 0) {
-#if defined(__arm__) || defined(__aarch64__)
+#if (defined(__arm__) || defined(__aarch64__)) && defined(__linux__)
     if (seen.markers) syscall(20, tag, a, b, 0);
 #else
     (void)tag, (void)a, (void)b;
@@ -320,7 +336,7 @@ int info(const char* path, const std::string& version) {
     // The state's size stays the same as the show plays, through a stage
     // change; rewind and run-ahead depend on it.
     const size_t size = core.retro_serialize_size();
-    if (size <= Host::kStateHeaderSize) fail("serialize size " + std::to_string(size));
+    if (size <= SavedState::kHeaderSize) fail("serialize size " + std::to_string(size));
     std::vector<uint8_t> state(size);
     for (int i = 0; i < 100; ++i) {
         core.retro_run();
@@ -343,13 +359,40 @@ int info(const char* path, const std::string& version) {
     return 0;
 }
 
+// The core's state now, into DIR/N.state (N: the refresh on display).
+void save_state(Core& core, const std::string& dir, uint32_t n) {
+    const size_t size = core.retro_serialize_size();
+    std::vector<uint8_t> state(size);
+    if (!core.retro_serialize(state.data(), size)) fail("retro_serialize failed at refresh " + std::to_string(n));
+    std::ofstream(std::filesystem::path(dir) / (std::to_string(n) + ".state"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(state.data()), static_cast<std::streamsize>(size));
+}
+
 int play(const char* path, const std::string& whole, const std::string& tails, long start_at,
-         const std::vector<uint32_t>& compare, unsigned after_end) {
+         const std::vector<uint32_t>& compare, unsigned after_end, const std::string& save_dir,
+         const std::vector<uint32_t>& save_at) {
     Core& core = open_core(path);
     seen.start_at = start_at;
     Reference::Show reference(Reference::stored_list(whole, tails, start_at));
     reference.start(start_at);
-    const Play p = play_on(core, reference, 100000, compare);
+    Play p;
+    if (!save_at.empty()) {
+        std::filesystem::remove_all(save_dir);
+        std::filesystem::create_directories(save_dir);
+    }
+    const size_t size = core.retro_serialize_size();
+    for (uint32_t n : save_at) {
+        // Saving must not disturb the play: the refreshes after it are compared too.
+        const Play part = play_on(core, reference, n - reference.number(), compare);
+        p.refreshes += part.refreshes;
+        p.compared += part.compared;
+        if (reference.number() != n) fail("the show ended before refresh " + std::to_string(n));
+        if (core.retro_serialize_size() != size) fail("the serialize size changed by refresh " + std::to_string(n));
+        save_state(core, save_dir, n);
+    }
+    const Play rest = play_on(core, reference, 100000, compare);
+    p.refreshes += rest.refreshes;
+    p.compared += rest.compared;
     if (!reference.ended()) fail("the show did not end");
     if (p.refreshes != reference.stored().size())
         fail(std::to_string(p.refreshes) + " refreshes; the stored list has " + std::to_string(reference.stored().size()));
@@ -362,9 +405,11 @@ int play(const char* path, const std::string& whole, const std::string& tails, l
     const bool by_start = start_at >= 0;
     if (!logged(RETRO_LOG_INFO, by_start ? "ended by START" : "has ended")) fail("the end was not logged");
     std::printf("play: %u refreshes, %u compared with the stored list%s; shutdown asked at refresh %u; "
-                "%u more runs showed the last picture; START read %u times\n",
+                "%u more runs showed the last picture; START read %u times",
                 p.refreshes, p.compared, by_start ? (", START from " + std::to_string(start_at)).c_str() : "",
                 reference.number(), after_end, seen.start_reads);
+    if (!save_at.empty()) std::printf("; %zu states of %zu bytes saved in %s", save_at.size(), size, save_dir.c_str());
+    std::printf("\n");
     return 0;
 }
 
@@ -396,31 +441,6 @@ int reset(const char* path, const std::string& whole, const std::string& tails) 
     std::printf("reset: in mid-show at refresh 700 and after START had ended the show at refresh %u: "
                 "each time the show started again from refresh 1, as the stored list has it\n",
                 p.refreshes);
-    return 0;
-}
-
-int save(const char* path, const std::string& whole, const std::string& tails, const std::string& dir,
-         const std::vector<uint32_t>& at) {
-    Core& core = open_core(path);
-    Reference::Show reference(Reference::stored_list(whole, tails, -1));
-    reference.start(-1);
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    const size_t size = core.retro_serialize_size();
-    std::vector<uint8_t> state(size);
-    unsigned saved = 0;
-    for (uint32_t n : at) {
-        // Saving must not disturb the play: every refresh is compared.
-        play_on(core, reference, n - reference.number());
-        if (reference.number() != n) fail("the show ended before refresh " + std::to_string(n));
-        if (core.retro_serialize_size() != size) fail("the serialize size changed by refresh " + std::to_string(n));
-        if (!core.retro_serialize(state.data(), size)) fail("retro_serialize failed at refresh " + std::to_string(n));
-        std::ofstream(std::filesystem::path(dir) / (std::to_string(n) + ".state"), std::ios::binary)
-            .write(reinterpret_cast<const char*>(state.data()), static_cast<std::streamsize>(size));
-        ++saved;
-    }
-    play_on(core, reference, 100000);
-    std::printf("save: %u states of %zu bytes in %s, the show played on exactly to its end\n", saved, size, dir.c_str());
     return 0;
 }
 
@@ -466,8 +486,8 @@ int refuse(const char* path, const std::string& whole, const std::string& tails)
     // A state otherwise sound whose show is in a stage that does not exist:
     // the first section is the show's, its stage the first byte.
     std::vector<uint8_t> bad_stage = good;
-    bad_stage[Host::kStateHeaderSize + 8] = 0x7F;
-    const uint32_t crc = Crc32::of(bad_stage.data() + Host::kStateHeaderSize, size - Host::kStateHeaderSize);
+    bad_stage[SavedState::kHeaderSize + 8] = 0x7F;
+    const uint32_t crc = Crc32::of(bad_stage.data() + SavedState::kHeaderSize, size - SavedState::kHeaderSize);
     for (int i = 0; i < 4; ++i) bad_stage[12 + i] = static_cast<uint8_t>(crc >> 8 * i);
 
     struct Case {
@@ -545,7 +565,7 @@ int counts(const std::string& log_path) {
 
 int usage() {
     std::fputs("usage: test_frontend CORE info VERSION | CORE play WHOLE TAILS [--start-at K] [--compare all|N,...]"
-               " [--after-end R] [--markers] | CORE reset WHOLE TAILS | CORE save WHOLE TAILS DIR N... |"
+               " [--after-end R] [--markers] [--save DIR N,...] | CORE reset WHOLE TAILS |"
                " CORE load WHOLE TAILS DIR | CORE refuse WHOLE TAILS | counts LOG\n",
                stderr);
     return 2;
@@ -565,7 +585,8 @@ int main(int argc, char** argv) {
         if (command == "play") {
             long start_at = -1;
             unsigned after_end = 0;
-            std::vector<uint32_t> compare;
+            std::vector<uint32_t> compare, save_at;
+            std::string save_dir;
             for (int i = 5; i < argc; ++i) {
                 const std::string option = argv[i];
                 if (option == "--markers") {
@@ -577,21 +598,18 @@ int main(int argc, char** argv) {
                 } else if (i + 1 < argc && option == "--compare") {
                     const std::string list = argv[++i];
                     if (list != "all") compare = numbers(list);
+                } else if (i + 2 < argc && option == "--save") {
+                    save_dir = argv[++i];
+                    save_at = numbers(argv[++i]);
                 } else {
                     return usage();
                 }
             }
-            return play(core, whole, tails, start_at, compare, after_end);
+            return play(core, whole, tails, start_at, compare, after_end, save_dir, save_at);
         }
         if (command == "reset" && argc == 5) return reset(core, whole, tails);
         if (command == "refuse" && argc == 5) return refuse(core, whole, tails);
         if (command == "load" && argc == 6) return load(core, whole, tails, argv[5]);
-        if (command == "save" && argc >= 7) {
-            std::vector<uint32_t> at;
-            for (int i = 6; i < argc; ++i) at.push_back(static_cast<uint32_t>(std::stoul(argv[i])));
-            std::sort(at.begin(), at.end());
-            return save(core, whole, tails, argv[5], at);
-        }
         return usage();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "FAILED: %s\n", e.what());

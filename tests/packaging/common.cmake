@@ -59,6 +59,10 @@ function(installed_files out man_page)
   foreach(size 16 24 32 48 64 128 256)
     list(APPEND files share/icons/hicolor/${size}x${size}/apps/nyra1.png)
   endforeach()
+  # The handheld's program, where the build could make it (--export-gpe).
+  if(HANDHELD)
+    list(APPEND files ${HANDHELD_DIR}/nyra1.gpe share/lintian/overrides/nyra1)
+  endif()
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 

@@ -61,7 +61,7 @@ if(CHECK STREQUAL "package")
   string(REGEX MATCHALL "\\./usr/[^\n]*[^/\n]\n" files "${listing}")
   list(TRANSFORM files REPLACE "^\\./usr/(.*)\n$" "\\1")
   installed_files(expected nyra1.6.gz)
-  list(APPEND expected share/doc/nyra1/changelog.gz)
+  list(APPEND expected share/doc/nyra1/changelog.gz share/lintian/overrides/nyra1)
   expect_same_names("files of ${deb}" "${expected}" "${files}")
 
   # Unpacked into a scratch root, the program plays the show as the build's
@@ -80,6 +80,16 @@ if(CHECK STREQUAL "package")
   # The packaged libretro core (stripped) works as the build's does.
   check_libretro_core(${root}/usr/${LIBRETRO_DIR}/nyra1_libretro.so said_core)
   message("packaged libretro core: ${said_core}")
+  # The packaged program finds the packaged handheld program to put a script
+  # into: with the built-in script, it gives that program back.
+  if(HANDHELD)
+    set(packaged ${root}/usr/${HANDHELD_DIR}/nyra1.gpe)
+    run_checked(out ${root}/usr/bin/nyra1 --export-gpe ${WORK_DIR}/exported.gpe)
+    if(NOT out MATCHES "made from ${packaged}")
+      message(FATAL_ERROR "the packaged nyra1 did not use the packaged nyra1.gpe: ${out}")
+    endif()
+    expect_same_file(${packaged} ${WORK_DIR}/exported.gpe)
+  endif()
   message("${deb}: Depends: ${Depends}; Recommends: ${Recommends}; ${n} frames as the build's")
 
 elseif(CHECK STREQUAL "lintian")

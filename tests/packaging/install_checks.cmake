@@ -1,13 +1,35 @@
 # What `cmake --install` puts into a prefix, and that it works from there.
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DVERSION=... -DWINDOW=ON|OFF -DPREFIX=...
 #         -DLIBRETRO_DIR=lib/<multiarch>/libretro -DFRONTEND=test_frontend
-#         -DCHECK=tree|desktop_entry|window_from_menu|man_page|man_page_lists_every_option|libretro_core
+#         -DCHECK=tree|desktop_entry|window_from_menu|man_page|man_page_lists_every_option|
+#                 man_page_synopsis_lists_every_option|libretro_core
 #         -P install_checks.cmake
 # `tree` installs into PREFIX; the other checks look at what it installed.
 cmake_minimum_required(VERSION 3.22)
 include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
 set(program ${PREFIX}/bin/nyra1)
 set(man_page ${PREFIX}/share/man/man6/nyra1.6)
+
+# The options --help lists, each once: words that start with `dashes` (a
+# regular expression: "--" for long options, "--?" for the aliases too).
+function(help_options dashes out)
+  run_checked(help ${program} --help)
+  string(REGEX MATCHALL "(^|[ \n])${dashes}[a-z][a-z-]*" options "${help}")
+  list(TRANSFORM options STRIP)
+  list(REMOVE_DUPLICATES options)
+  set(${out} "${options}" PARENT_SCOPE)
+endfunction()
+
+# The options that the text does not name as whole words.
+function(options_missing_from text options out)
+  set(missing)
+  foreach(option IN LISTS options)
+    if(NOT text MATCHES "(^|[^a-z-])${option}([^a-z-]|$)")
+      list(APPEND missing ${option})
+    endif()
+  endforeach()
+  set(${out} "${missing}" PARENT_SCOPE)
+endfunction()
 
 if(CHECK STREQUAL "tree")
   # Exactly the files of a PC install, each as it should be.
@@ -30,6 +52,16 @@ if(CHECK STREQUAL "tree")
   endforeach()
 
   expect_same_file(${SOURCE_DIR}/README.md ${PREFIX}/share/doc/nyra1/README.md)
+  # The handheld's program as the build made it, which the installed program
+  # puts scripts into.
+  if(HANDHELD)
+    expect_same_file(${BUILD_DIR}/gp2x/nyra1.gpe ${PREFIX}/${HANDHELD_DIR}/nyra1.gpe)
+    run_checked(out ${program} --export-gpe ${PREFIX}/exported.gpe)
+    if(NOT out MATCHES "made from ${PREFIX}/${HANDHELD_DIR}/nyra1.gpe")
+      message(FATAL_ERROR "the installed nyra1 did not use the installed nyra1.gpe: ${out}")
+    endif()
+    file(REMOVE ${PREFIX}/exported.gpe)
+  endif()
   file(STRINGS ${man_page} title REGEX "^\\.TH ")
   if(NOT title MATCHES "\"nyra1 ${VERSION}\"")
     message(FATAL_ERROR "the manual page's title line does not name version ${VERSION}: ${title}")
@@ -127,26 +159,33 @@ elseif(CHECK STREQUAL "man_page")
 
 elseif(CHECK STREQUAL "man_page_lists_every_option")
   # Every option that --help lists is described in the manual page.
-  run_checked(help ${program} --help)
-  string(REGEX MATCHALL "(^|[ \n])--?[a-z][a-z-]*" options "${help}")
-  list(TRANSFORM options STRIP)
-  list(REMOVE_DUPLICATES options)
+  help_options("--?" options)
   list(LENGTH options n)
   if(n LESS 10)
     message(FATAL_ERROR "--help lists only ${n} options: ${options}")
   endif()
   file(READ ${man_page} source)
   string(REPLACE "\\-" "-" source "${source}")
-  set(missing)
-  foreach(option IN LISTS options)
-    if(NOT source MATCHES "(^|[^a-z-])${option}([^a-z-]|$)")
-      list(APPEND missing ${option})
-    endif()
-  endforeach()
+  options_missing_from("${source}" "${options}" missing)
   if(missing)
     message(FATAL_ERROR "the manual page does not describe ${missing}, which nyra1 --help lists")
   endif()
   message("manual page: describes all ${n} options of --help: ${options}")
+
+elseif(CHECK STREQUAL "man_page_synopsis_lists_every_option")
+  # The SYNOPSIS shows every mode and option of --help (an alias given
+  # after a comma, as -h, aside), so that a reader finds each at a glance.
+  help_options("--" options)
+  file(READ ${man_page} source)
+  string(REPLACE "\\-" "-" source "${source}")
+  string(REGEX REPLACE ".*\n\\.SH SYNOPSIS\n" "" synopsis "${source}")
+  string(REGEX REPLACE "\n\\.SH .*" "" synopsis "${synopsis}")
+  options_missing_from("${synopsis}" "${options}" missing)
+  if(missing)
+    message(FATAL_ERROR "the manual page's SYNOPSIS does not show ${missing}, which nyra1 --help lists")
+  endif()
+  list(LENGTH options n)
+  message("manual page: the SYNOPSIS shows all ${n} options of --help")
 
 elseif(CHECK STREQUAL "libretro_core")
   # The core where Debian's RetroArch looks for it (lib/<multiarch>/libretro,
@@ -184,6 +223,6 @@ elseif(CHECK STREQUAL "libretro_core")
   message("libretro core: ${said}")
 
 else()
-  message(FATAL_ERROR "CHECK must be tree, desktop_entry, window_from_menu, man_page, man_page_lists_every_option "
-                      "or libretro_core")
+  message(FATAL_ERROR "CHECK must be tree, desktop_entry, window_from_menu, man_page, man_page_lists_every_option, "
+                      "man_page_synopsis_lists_every_option or libretro_core")
 endif()

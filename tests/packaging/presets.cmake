@@ -20,7 +20,8 @@ function(list_presets kind out)
 endfunction()
 
 list_presets(build listed)
-foreach(name default play debug asan fuzz gp2x gp2x-sd web package libretro-arm64 libretro-armhf)
+foreach(name default play debug asan fuzz gp2x gp2x-sd web package libretro-arm64 libretro-armhf
+             libretro-android-arm64-v8a libretro-android-armeabi-v7a libretro-windows libretro-dist)
   if(NOT listed MATCHES "\"${name}\"")
     message(FATAL_ERROR "no build preset ${name}:\n${listed}")
   endif()
@@ -34,7 +35,8 @@ endforeach()
 list_presets(configure listed)
 string(REGEX MATCHALL "\n  \"[a-z0-9-]+\"" names "${listed}")
 list(TRANSFORM names REPLACE "[\n \"]" "")
-expect_same_names("configure presets" "default;debug;asan;fuzz;gp2x;web;libretro-arm64;libretro-armhf" "${names}")
+expect_same_names("configure presets" "default;debug;asan;fuzz;gp2x;web;libretro-arm64;libretro-armhf;\
+libretro-android-arm64-v8a;libretro-android-armeabi-v7a;libretro-windows" "${names}")
 
 # What each configure preset must set: "VARIABLE=regex" pairs, checked in
 # the cache it makes; presets whose tools are missing are skipped.
@@ -44,15 +46,21 @@ set(promise_asan "CMAKE_CXX_FLAGS=-fsanitize=address,undefined" "CMAKE_EXE_LINKE
 set(promise_fuzz "CMAKE_CXX_COMPILER=clang\\+\\+" "NYRA1_HARNESS=^fuzz$")
 set(promise_gp2x "CMAKE_TOOLCHAIN_FILE=/cmake/gp2x\\.cmake$" "NYRA1_PLATFORM=^gp2x$")
 set(promise_web "CMAKE_TOOLCHAIN_FILE=Emscripten\\.cmake$" "NYRA1_PLATFORM=^web$")
-set(promise_libretro-arm64 "CMAKE_TOOLCHAIN_FILE=/cmake/libretro-arm64\\.cmake$" "NYRA1_PLATFORM=^libretro$"
-    "NYRA1_LIBRETRO_STATIC_RUNTIME=^ON$")
-set(promise_libretro-armhf "CMAKE_TOOLCHAIN_FILE=/cmake/libretro-armhf\\.cmake$" "NYRA1_PLATFORM=^libretro$"
-    "NYRA1_LIBRETRO_STATIC_RUNTIME=^ON$")
+foreach(name arm64 armhf android-arm64-v8a android-armeabi-v7a windows)
+  set(promise_libretro-${name} "CMAKE_TOOLCHAIN_FILE=/cmake/libretro-${name}\\.cmake$" "NYRA1_PLATFORM=^libretro$")
+endforeach()
+# The Android cores are built alone: nothing of a C library to link a
+# frontend against.
+list(APPEND promise_libretro-android-arm64-v8a "NYRA1_LIBRETRO_TEST_FRONTEND=^OFF$")
+list(APPEND promise_libretro-android-armeabi-v7a "NYRA1_LIBRETRO_TEST_FRONTEND=^OFF$")
 set(needs_fuzz clang++ "clang")
 set(needs_gp2x arm-linux-gnueabi-g++ "g++-arm-linux-gnueabi")
 set(needs_web emcc "emscripten")
 set(needs_libretro-arm64 aarch64-linux-gnu-g++ "g++-aarch64-linux-gnu")
 set(needs_libretro-armhf arm-linux-gnueabihf-g++ "g++-arm-linux-gnueabihf")
+set(needs_libretro-android-arm64-v8a clang++ "clang")
+set(needs_libretro-android-armeabi-v7a clang++ "clang")
+set(needs_libretro-windows x86_64-w64-mingw32-g++ "g++-mingw-w64-x86-64")
 
 set(checked)
 set(skipped)

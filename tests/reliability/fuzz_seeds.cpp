@@ -3,12 +3,15 @@
 // files read as streams; the scroll text line by line, every glyph character
 // in both fonts, pens at and beyond the canvas edges, control codes; for
 // saved states, edits of the states fuzz_state keeps (see there), and for
-// fuzz_state_plays_on each of its real states as it is and a few edited.
-//   fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR PLAYS_ON_DIR
+// fuzz_state_plays_on each of its real states as it is and a few edited;
+// for scripts, the built-in text, the test scripts and small cases of each
+// kind the check knows.
+//   fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR PLAYS_ON_DIR [SCRIPT_DIR SHORT_SCRIPT_DIR]
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <algorithm>
@@ -61,12 +64,41 @@ Bytes text_input(int32_t x, int32_t y, uint8_t flags, const std::string& text, u
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fputs("usage: fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR PLAYS_ON_DIR\n", stderr);
+    if (argc != 5 && argc != 7) {
+        std::fputs("usage: fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR PLAYS_ON_DIR [SCRIPT_DIR SHORT_SCRIPT_DIR]\n", stderr);
         return 2;
     }
     const std::filesystem::path rle_dir = argv[1], text_dir = argv[2], state_dir = argv[3], plays_on_dir = argv[4];
     for (const auto& dir : {rle_dir, text_dir, state_dir, plays_on_dir}) std::filesystem::create_directories(dir);
+
+    // Scripts: the built-in text, the test scripts, and a few of each kind
+    // of refusal and warning.
+    if (argc == 7) {
+        const std::filesystem::path script_dir = argv[5], short_dir = argv[6];
+        std::filesystem::create_directories(script_dir);
+        std::filesystem::create_directories(short_dir);
+        // Short scripts that make whole shows: after ten Ms, wider than the
+        // screen, codes a letter apart fire one by one as they come into view.
+        const std::string lead(10, 'M');
+        for (const std::string& s :
+             {lead + "@1 A @4 B @2 C @4 D @5 E @4", lead + " @1 HELLO @5 FLY @4 ZOOM @4",
+              lead + "  M @4 I @2\n W @4\r\n Q @1 @4", lead + "A @3 B @4 C @2 D @4 E @5 F @4",
+              lead + "@5 A @1 @4 B, C. @2 D'E @4 F @5 G @4", lead + "@4 ))) @2 === @5 !!! @4",
+              "@1 " + lead + "@2 @3" + lead + "@4 @5 @4 @2 @4"})
+            save(short_dir, Bytes(s.begin(), s.end()));
+        auto script = [&](const std::string& text) { save(script_dir, Bytes(text.begin(), text.end())); };
+        script(Assets::scroll_text);
+        for (const auto& entry : std::filesystem::directory_iterator(NYRA1_TEST_SCRIPTS)) {
+            if (entry.path().extension() != ".nyra1") continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            script({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+        }
+        const std::string in(40, ' ');
+        for (const std::string& s : {std::string("@4"), in + "A@5B@4C@4D@4", in + "@1 A @3", in + "A\r\nB @4 @4 @4",
+                                     in + "@1A@2 @5 B @4 C" + in + "@3 @4", "@2 @1 HI" + in + "@5" + in + "@4" + in + "@4",
+                                     in + "CAF\xC3\xA9 @4", in + "HI @7", in + "TAB\tX", std::string(5000, 'M')})
+            script(s);
+    }
 
     // Saved states: fuzz_state's first byte chooses a kept state and what is
     // done to it; edits are section, offset (2), value, xor or set.
@@ -78,11 +110,14 @@ int main(int argc, char** argv) {
     }
 
     // Real states for fuzz_state_plays_on, by number, every fifth, each
-    // with an edit of a byte somewhere: flipped in its lowest bit, set to 0.
+    // with an edit somewhere: a byte flipped in its lowest bit, set to 0, a
+    // section taken from the next real state.
     for (uint32_t which = 0; which < 200; which += 5) {
         const uint8_t w = static_cast<uint8_t>(which);
         save(plays_on_dir, {w, static_cast<uint8_t>(which * 13), static_cast<uint8_t>(which / 3), 0, 1, 1});
         save(plays_on_dir, {w, static_cast<uint8_t>(which * 7), 0, 0, 0, 0});
+        save(plays_on_dir, {w, static_cast<uint8_t>(which * 11), static_cast<uint8_t>(which / 7), 0,
+                            static_cast<uint8_t>(which + 1), 2});
     }
 
     // Run-length streams.

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "host/viewer/crc32.h"
+#include "host/state/crc32.h"
 #include "host/viewer/save_state.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"

@@ -5,7 +5,7 @@
 // be compared line by line.
 //
 //   show_driver [--start-at K] [--expect completed|stopped] [--out FILE]
-//               [--limit N] [--restart-at R]
+//               [--limit N] [--restart-at R] [--script FILE]
 //
 // --start-at K holds START at every poll made after refresh K has been handed
 // over (0: from program start). --expect makes the exit status 1 when the
@@ -13,16 +13,21 @@
 // 20000) is stopped by START and counts as a failure. Without --out the lines
 // go to standard output. --restart-at R first plays the show up to refresh R
 // without output, then puts the show and the model back to a fresh start:
-// the lines are those of the play after the restart.
+// the lines are those of the play after the restart. --script plays the
+// scroll text of FILE (a test script) instead of the built-in one.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
-#include "host/viewer/crc32.h"
+#include "data/assets.h"
+#include "host/state/crc32.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
+#include "text/scroller.h"
 
 namespace {
 
@@ -55,7 +60,7 @@ private:
 
 int usage() {
     std::fputs("usage: show_driver [--start-at K] [--expect completed|stopped] [--out FILE] [--limit N]"
-               " [--restart-at R]\n",
+               " [--restart-at R] [--script FILE]\n",
                stderr);
     return 2;
 }
@@ -68,6 +73,7 @@ int main(int argc, char** argv) {
     long restart_at = -1;
     std::string expect;
     std::string out_path;
+    std::string script;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc) return usage();
@@ -89,6 +95,14 @@ int main(int argc, char** argv) {
             if (expect != "completed" && expect != "stopped") return usage();
         } else if (arg == "--out") {
             out_path = value;
+        } else if (arg == "--script") {
+            std::ifstream in(value, std::ios::binary);
+            if (!in.is_open()) {
+                std::fprintf(stderr, "show_driver: cannot read %s\n", value);
+                return 2;
+            }
+            script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            Scroller::use_text(Assets::scroller_font, script.c_str());
         } else {
             return usage();
         }

@@ -6,9 +6,11 @@
 #include <fstream>
 #include <memory>
 
-#include "host/viewer/crc32.h"
+#include "data/assets.h"
+#include "host/state/crc32.h"
 #include "platform/display.h"
 #include "show/show.h"
+#include "text/scroller.h"
 
 void RecordingFrontend::refresh(const DisplayController::Refresh& r) {
     ++count;
@@ -115,6 +117,9 @@ const StoredList& stored_list() {
 }
 
 void fresh_show() {
+    // The built-in text, as a program starts with (a reset keeps the text
+    // an earlier test gave the Scroller).
+    Scroller::use_text(Assets::scroller_font, Assets::scroll_text);
     Show::reset();
     DisplayController::reset();
     DisplayController::attach(nullptr);

@@ -13,7 +13,8 @@
 #include "text/cue.h"
 
 // Every test of a program that links this support starts as a program
-// does: the show and the model at their fresh start, no frontend attached,
+// does: the show and the model at their fresh start, the built-in scroll
+// text (and script) in use, no frontend attached,
 // the probe's log and scripts empty. (A listener does it before each test.)
 void fresh_show();
 

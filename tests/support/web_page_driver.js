@@ -29,37 +29,47 @@ const FAKE_CLOCK = `(() => {
   };
 })();`;
 
-// What the page shows: the refresh drawn, the canvas's CRC-32 (its R, G, B
-// bytes), the state of the controls and where things are.
+// What the page shows: the player's state (from the library), the
+// picture's CRC-32 (its R, G, B bytes), where every piece and button is,
+// and whether anything is over the picture.
 function sample() {
-  const $ = (id) => document.getElementById(id);
-  const rect = (id) => {
-    const e = $(id);
-    if (e.hidden || getComputedStyle(e).display === 'none') return null;
+  const st = JSON.parse(Module.ccall('nyra1_state', 'string', [], []));
+  const rect = (e) => {
+    if (!e || e.hidden || getComputedStyle(e).display === 'none') return null;
     const r = e.getBoundingClientRect();
     return [r.left, r.top, r.width, r.height];
   };
-  const screen = $('screen');
+  const piece = (kind) => rect(document.querySelector(`canvas[data-kind="${kind}"]:not([hidden])`));
+  const screen = document.getElementById('screen');
+  const pixels = screen.getContext('2d').getImageData(0, 0, screen.width, screen.height).data;
+  let crc = 0xFFFFFFFF;
+  for (let i = 0; i < pixels.length; i++) {
+    if ((i & 3) === 3) continue;
+    crc ^= pixels[i];
+    for (let k = 0; k < 8; k++) crc = crc & 1 ? 0xEDB88320 ^ (crc >>> 1) : crc >>> 1;
+  }
+  // Nothing over the picture: the element at each of a grid of its points is the picture.
+  const box = screen.getBoundingClientRect();
+  let covered = 0;
+  for (let i = 0; i <= 8; i++)
+    for (let j = 0; j <= 8; j++) {
+      const x = box.left + (i + 0.5) * box.width / 9.5, y = box.top + (j + 0.5) * box.height / 9.5;
+      if (document.elementFromPoint(x, y) !== screen) covered++;
+    }
+  const pieces = [...document.querySelectorAll('canvas:not([hidden])')].map((c) => [c.dataset.kind, rect(c)]);
+  const buttons = [...document.querySelectorAll('button:not([hidden])')].map((b) => [b.dataset.do, rect(b), b.title]);
   return {
-    refresh: +screen.dataset.refresh,
-    crc: crc32(canvasRgb()).toString(16).padStart(8, '0'),
-    paused: screen.dataset.paused === '1',
-    again: rect('again') !== null,
-    status: $('status').textContent,
-    speed: $('speed').textContent,
-    loop: $('loop').textContent,
-    osd: $('osd').hidden ? null : $('osd-text').textContent,
-    labels: $('osd').hidden ? [] : JSON.parse($('cues').dataset.labels || '[]'),
-    entry: $('inspector').hidden ? null : [$('entry').dataset.index || '', $('entry').dataset.colour || ''],
-    controlsHidden: $('controls').classList.contains('hidden'),
-    rendering: getComputedStyle(screen).imageRendering,
-    viewport: [innerWidth, innerHeight],
-    screen: rect('screen'),
-    controls: rect('controls'),
-    osdBox: rect('osd'),
-    view: rect('view'),
-    viewSize: [$('view').width, $('view').height],
-    inspector: rect('inspector'),
+    refresh: st.refresh, crc: ((crc ^ 0xFFFFFFFF) >>> 0).toString(16).padStart(8, '0'),
+    picture: [screen.width, screen.height], paused: st.paused, over: st.over, atEnd: st.atEnd,
+    status: st.status, notice: st.notice, speed: st.speed, loop: st.loop, osd: st.osd ? st.osdText : null,
+    entry: st.inspector ? st.entry : null, controls: st.controls, help: st.help, field: st.field, view: st.view,
+    scale: st.scale, unit: st.unit, rendering: getComputedStyle(screen).imageRendering, covered,
+    viewport: [innerWidth, innerHeight], ratio: devicePixelRatio, screen: rect(screen),
+    timeline: piece('timeline'), controlsBox: piece('controls'), osdBox: piece('osd'), inspector: piece('inspector'),
+    viewBox: piece('view'), helpBox: piece('help'), viewSize: (() => {
+      const c = document.querySelector('canvas[data-kind="view"]:not([hidden])');
+      return c ? [c.width, c.height] : [0, 0];
+    })(), pieces, buttons,
   };
 }
 
@@ -82,7 +92,7 @@ async function newPage(browser, s) {
              tap: (x, y) => page.touchscreen.tap(x, y) };
   }
   const context = await browser.newContext({ viewport: { width, height }, deviceScaleFactor: s.phone ? 3 : 1,
-                                             isMobile: !!s.phone, hasTouch: !!s.phone });
+                                             isMobile: !!s.phone, hasTouch: !!s.phone, acceptDownloads: true });
   const page = await context.newPage();
   // A tap whose finger stays down while the page draws what its touch did.
   const slowTap = async (x, y, settle) => {
@@ -106,6 +116,13 @@ async function run(browser) {
   const settle = () => fake ? page.evaluate(() => window.nyraTick(60, 2))
                             : page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
   for (const s of steps) {
+    if (s.viewport && s.open === undefined) {
+      // {viewport: [w, h]}: the page's window resized
+      await page.setViewportSize({ width: s.viewport[0], height: s.viewport[1] });
+      await settle();
+      await settle();
+      continue;
+    }
     if (s.open !== undefined) {
       // {open: "?query", viewport: [w, h], phone: true, fakeClock: true}
       if (context) await context.close();
@@ -118,7 +135,8 @@ async function run(browser) {
       // Loaded once the first refresh is drawn (by hand under the fake clock).
       await waitFor(page, () => {
         if (window.nyraTick) window.nyraTick(60, 1);
-        return document.getElementById('screen').dataset.refresh;
+        const screen = document.getElementById('screen');
+        return screen && screen.dataset.refresh;
       }, { timeout: 30000, polling: 50 });
     } else if (s.key) {
       for (let i = 0; i < (s.times || 1); i++) await page.keyboard.press(s.key);
@@ -128,6 +146,21 @@ async function run(browser) {
       const [x, y] = await point(page, { on: s.slowTap });
       await slowTap(x, y, settle);
       await settle();
+    } else if (s.pointAt) {
+      // {pointAt: [x, y], press: true}: the mouse at a point of the viewport
+      await page.mouse.move(s.pointAt[0], s.pointAt[1]);
+      if (s.press) await page.mouse.click(s.pointAt[0], s.pointAt[1]);
+      await settle();
+    } else if (s.download) {
+      // {download: key or {click: selector}, to: path}: the file the page offers
+      const [file] = await Promise.all([page.waitForEvent('download', { timeout: s.timeout || 60000 }),
+                                        typeof s.download === 'string' ? page.keyboard.press(s.download)
+                                                                       : page.click(s.download.click)]);
+      await file.saveAs(s.to);
+    } else if (s.evaluate) {
+      // {evaluate: "expression", name}: its value, as a sample line
+      const value = await page.evaluate(s.evaluate);
+      console.log(JSON.stringify({ name: s.name, value }));
     } else if (s.click || s.tap || s.hover) {
       // {click|tap|hover: selector, at: [fx, fy]}, at a fraction of its box
       const [x, y] = await point(page, { on: s.click || s.tap || s.hover, at: s.at });
@@ -163,7 +196,8 @@ async function run(browser) {
       await (firefox ? page.setOfflineMode(s.offline) : context.setOffline(s.offline));
     } else if (s.reload) {
       await page.reload();
-      await waitFor(page, () => document.getElementById('screen').dataset.refresh, { timeout: 30000, polling: 50 });
+      await waitFor(page, () => document.getElementById('screen') && document.getElementById('screen').dataset.refresh,
+                    { timeout: 30000, polling: 50 });
     } else if (s.installable) {
       // {installable: name}: what keeps Chromium from offering to install the page
       const client = await context.newCDPSession(page);

@@ -1,6 +1,6 @@
-// check_scrolltext: measures the scroll text in the scroller font, runs the
-// show's own Scroller over it and compares stretches and report steps with
-// the ones the show's timing rests on.
+// check_scrolltext: measures the built-in scroll text in the scroller font,
+// checks it as every script is checked and compares its stretches and
+// report steps with the ones the show's timing rests on.
 //
 //   check_scrolltext [--budget] [--font FILE] [TEXT]
 //

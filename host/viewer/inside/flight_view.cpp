@@ -254,9 +254,10 @@ Image render_flight(const Context& context) {
     key({150, 150, 150}, "course");
     key(Colours::kHighlight, "pointer");
     y += 2;
+    // Nine characters a line fit beside the map.
     c.text(kLegendX, y, "lit: the", Colours::kDim);
-    c.text(kLegendX, y + kLine, "ground in", Colours::kDim);
-    c.text(kLegendX, y + 2 * kLine, "the picture", Colours::kDim);
+    c.text(kLegendX, y + kLine, "ground on", Colours::kDim);
+    c.text(kLegendX, y + 2 * kLine, "screen", Colours::kDim);
 
     // The numbers.
     int ty = kMapTop + kMapSize + 4;

@@ -11,6 +11,7 @@ const char* name(Kind kind) {
     case Kind::Plasma: return "plasma";
     case Kind::Rotozoomer: return "rotozoomer";
     case Kind::Title: return "title";
+    case Kind::HandOver: return "hand-over";
     case Kind::ScrollText: return "scroll text";
     case Kind::Palettes: return "palettes";
     }
@@ -23,8 +24,8 @@ std::vector<Kind> views_for(Show::Stage stage) {
     case Show::Stage::Title: kinds.push_back(Kind::Title); break;
     case Show::Stage::Plasma: kinds.push_back(Kind::Plasma); break;
     case Show::Stage::Flight: kinds.push_back(Kind::Flight); break;
-    // The hand-over's text runs over the flight's last frame, faded out.
-    case Show::Stage::HandOver:
+    // The scroll text runs on over the flight's last frame.
+    case Show::Stage::HandOver: kinds.push_back(Kind::HandOver); break;
     case Show::Stage::Rotozoomer: kinds.push_back(Kind::Rotozoomer); break;
     case Show::Stage::StartUp:
     case Show::Stage::Ended: break;
@@ -83,6 +84,7 @@ Image render(Kind kind, const Context& context) {
     case Kind::Plasma: return render_plasma(context);
     case Kind::Rotozoomer: return render_rotozoomer(context);
     case Kind::Title: return render_title(context);
+    case Kind::HandOver: return render_hand_over(context);
     case Kind::ScrollText: return render_scroll_text(context);
     case Kind::Palettes: return render_palettes(context);
     }

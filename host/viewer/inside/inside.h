@@ -19,24 +19,20 @@
 #include <vector>
 
 #include "effects/voxel_flight.h"
+#include "host/viewer/canvas.h"
 #include "host/viewer/viewer.h"
 #include "show/show.h"
 #include "text/cue.h"
 
 namespace Host::Inside {
 
-enum class Kind : uint8_t { Flight, Plasma, Rotozoomer, Title, ScrollText, Palettes };
+enum class Kind : uint8_t { Flight, Plasma, Rotozoomer, Title, HandOver, ScrollText, Palettes };
 
 // A short stable name ("flight", "plasma", "rotozoomer", "title",
-// "scroll text", "palettes") and the view's title as drawn.
+// "hand-over", "scroll text", "palettes") and the view's title as drawn.
 const char* name(Kind kind);
 
-// Rows of width x R, G, B, A; alpha is 255 throughout.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgba;
-};
+using Host::Image;
 
 // Every view is as wide as the show's picture, so that it fits beside or
 // under it at the same scale; heights differ.

@@ -1,6 +1,9 @@
 // The palettes over time: every refresh's 256 colours as a column, the
 // whole show at a glance and the refreshes around the one on display one
 // by one. Every fade and cross-fade of the show shows as a gradient.
+#include <utility>
+#include <vector>
+
 #include "host/viewer/inside/views.h"
 
 namespace Host::Inside {
@@ -42,19 +45,24 @@ Image render_palettes(const Context& context) {
         const uint32_t n = 1 + static_cast<uint32_t>(static_cast<uint64_t>(x) * total / kViewWidth);
         column(c, x, kPalettesWholeTop, h->palette(n));
     }
-    // Where each stage begins, under it.
+    // Where each stage begins, under it, each named as fully as the room
+    // up to the next allows.
     int y = kPalettesWholeTop + 256 + 2;
+    std::vector<std::pair<int, Show::Stage>> starts;
     for (const Timeline::Chapter& ch : t.chapters) {
         if (ch.stage == Show::Stage::StartUp || ch.stage == Show::Stage::Ended || ch.first > total) continue;
-        const int x = static_cast<int>(static_cast<uint64_t>(ch.first - 1) * kViewWidth / total);
-        c.vline(x, y, y + 8, Colours::kDim);
-        const std::string name = ch.stage == Show::Stage::HandOver ? "" : stage_name(ch.stage);
-        c.text(x + 2, y + 2, name.substr(0, ch.stage == Show::Stage::Flight ? 3 : name.size()), Colours::kDim);
+        starts.push_back({static_cast<int>(static_cast<uint64_t>(ch.first - 1) * kViewWidth / total), ch.stage});
+    }
+    for (const auto& [x, stage] : starts) c.vline(x, y, y + 8, Colours::kDim);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const int x = starts[i].first, next = i + 1 < starts.size() ? starts[i + 1].first : kViewWidth;
+        c.text(x + 2, y + 2, stage_label(starts[i].second, (next - x - 3) / 6), Colours::kDim);
     }
     if (s.refresh <= total) now_mark(c, static_cast<int>(static_cast<uint64_t>(s.refresh - 1) * kViewWidth / total), kPalettesWholeTop);
 
-    // Around the refresh on display, one column each.
-    y = kPalettesNearTop - 10;
+    // Around the refresh on display, one column each; the label clear of
+    // the mark of the refresh on display.
+    y = kPalettesNearTop - 13;
     const long first = static_cast<long>(s.refresh) - kPalettesNow;
     c.text(3, y, "refreshes " + number(first > 0 ? first : 1) + " to " +
                      number(std::min<long>(first + kViewWidth - 1, total)) + ", one a column",

@@ -91,7 +91,7 @@ Image render_plasma(const Context& context) {
     if (!p.drawn) c.outlined_text(kFieldX + 4, kFieldY + kFieldH - 10, "not on screen yet", Colours::kText);
 
     // What they are.
-    const int tx = kFieldX + kFieldW + 8;
+    const int tx = kFieldX + kFieldW + 6;
     int ty = 15;
     auto line = [&](const std::string& text, Rgb colour) {
         c.text(tx, ty, text, colour);
@@ -127,11 +127,11 @@ Image render_plasma(const Context& context) {
     const char* ramps[4] = {"grn>red", "red>yel", "yel>blk", "blk>grn"};
     for (int k = 0; k < 4; ++k) c.text(kRampX + 64 * k + 32 - text_width(ramps[k]) / 2, y + 4, ramps[k], Colours::kDim);
     y += 14;
-    std::string fade = p.fading_out  ? "fade out: level " + number(p.level) + " of 255, -4 a frame"
-                       : p.fading_in ? "fade in: level " + number(p.level) + " of 255, +4 a frame"
+    std::string fade = p.fading_out  ? "fade out: " + number(p.level) + "/255, -4 a frame"
+                       : p.fading_in ? "fade in: " + number(p.level) + "/255, +4 a frame"
                        : p.level == 0 ? "black until the fade-in code"
                                       : "full: level " + number(p.level);
-    c.text(3, y, fade + "  (entries 2..255)", Colours::kText);
+    c.text(3, y, fade + ", entries 2..255", Colours::kText);
     return c.take();
 }
 

@@ -192,15 +192,26 @@ Image render_scroll_text(const Context& context) {
             c.pixel((x0 + j - near0) / 2, strip_top + 4 + r / 2, Colours::kText);
         });
     }
+    if (m.step) {
+        const Rgb frame = m.on_screen ? Colours::kAccent : Colours::kDim;
+        c.frame(80, strip_top - 1, 160, 28, frame);
+    }
+    // The codes' marks, then their numbers where one does not run into the
+    // one before or the screen's frame.
+    int free_from = 0;
     for (const ScrollModel::Mark& mark : m.marks) {
         const int x = (m.x[mark.at] - near0) / 2;
         if (x < 0 || x >= kViewWidth) continue;
         c.vline(x, strip_top, strip_top + 25, cue_colour(mark.cue));
-        c.text(x + 2, strip_top + 1, number(static_cast<int>(mark.cue)), cue_colour(mark.cue));
     }
-    if (m.step) {
-        const Rgb frame = m.on_screen ? Colours::kAccent : Colours::kDim;
-        c.frame(80, strip_top - 1, 160, 28, frame);
+    for (const ScrollModel::Mark& mark : m.marks) {
+        const int x = (m.x[mark.at] - near0) / 2;
+        const std::string label = number(static_cast<int>(mark.cue));
+        const int left = x + 2, right = left + text_width(label);
+        if (x < 0 || right >= kViewWidth || left < free_from) continue;
+        if (m.step && ((left <= 80 && right >= 80) || (left <= 239 && right >= 239))) continue;
+        c.text(left, strip_top + 1, label, cue_colour(mark.cue));
+        free_from = right + 2;
     }
 
     // The whole strip: ink per column, the screen's window, the codes.
@@ -210,10 +221,17 @@ Image render_scroll_text(const Context& context) {
         const int v = std::min(255, ink[x] / 2);
         c.vline(x, overview_top, overview_top + 9, {static_cast<uint8_t>(v), static_cast<uint8_t>(v), static_cast<uint8_t>(v)});
     }
+    // The codes over the whole text, numbered where the numbers do not run
+    // together, each inside the view.
+    free_from = 0;
     for (const ScrollModel::Mark& mark : m.marks) {
         const int x = static_cast<int>(m.x[mark.at] * scale);
         c.vline(x, overview_top - 2, overview_top + 11, cue_colour(mark.cue));
-        c.text(x - 2, overview_top + 13, number(static_cast<int>(mark.cue)), cue_colour(mark.cue));
+        const std::string label = number(static_cast<int>(mark.cue));
+        const int left = std::clamp(x - 2, 0, kViewWidth - text_width(label));
+        if (left < free_from) continue;
+        c.text(left, overview_top + 13, label, cue_colour(mark.cue));
+        free_from = left + text_width(label) + 2;
     }
     if (m.step) {
         const int x0 = static_cast<int>(m.window * scale), x1 = static_cast<int>((m.window + Display::kWidth) * scale);

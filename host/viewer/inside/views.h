@@ -25,6 +25,7 @@ Image render_flight(const Context& context);
 Image render_plasma(const Context& context);
 Image render_rotozoomer(const Context& context);
 Image render_title(const Context& context);
+Image render_hand_over(const Context& context);
 Image render_scroll_text(const Context& context);
 Image render_palettes(const Context& context);
 
