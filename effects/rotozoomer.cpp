@@ -163,7 +163,7 @@ StateBlock state_block() { return block_of(state); }
 
 const char* check_state(const uint8_t* bytes) {
     const State s = state_from<State>(bytes);
-    if (!is_bool(s.shown)) return "the rotozoomer's mode or angle is out of range";
+    if (!is_bool(s.shown)) return "the rotozoomer's shown flag is neither true nor false";
     // Not yet shown: as init leaves it.
     if (!s.shown) {
         const bool fresh = s.time == 1 && s.mode_frames == 0 && s.angle == 0 && s.mode == 0;

@@ -179,15 +179,6 @@ void reset() { state = {}; }
 
 StateBlock state_block() { return block_of(state); }
 
-// A saved title: between two frames it stands at the phase and step that
-// the next frame reads, and everything else follows from there.
-
-namespace {
-
-// The frames a phase shows, and the steps it can stand at between two
-// frames: a phase that has shown its last frame has moved on to step 0 of
-// the next; the title's fade-in starts in the frame of the title's picture,
-// so never stands at its own step 0; the end stands at step 1.
 int32_t frames_of(int32_t phase) {
     switch (phase) {
     case kLogoFadeIn:
@@ -204,6 +195,15 @@ int32_t frames_of(int32_t phase) {
     }
 }
 
+// A saved title: between two frames it stands at the phase and step that
+// the next frame reads, and everything else follows from there.
+
+namespace {
+
+// The steps a phase can stand at between two frames: a phase that has shown
+// its last frame has moved on to step 0 of the next; the title's fade-in
+// starts in the frame of the title's picture, so never stands at its own
+// step 0; the end stands at step 1.
 bool stands_at(int32_t phase, int32_t step) {
     if (phase < kCheck || phase > kDone) return false;
     if (phase == kDone) return step == 1;

@@ -57,6 +57,11 @@ StateBlock state_block();
 // palettes and a fade step other than the ones its frames have made there.
 const char* check_state(const uint8_t* bytes);
 
+// The frames of a phase that wait for a sync, each on screen for a refresh:
+// a fade's 64, the wave's 256; the others are shown at once, together with
+// the next one (0).
+int32_t frames_of(int32_t phase);
+
 // Where the title stands, from its saved bytes.
 struct Place {
     int32_t phase;
