@@ -186,15 +186,14 @@ const char* check_together(const uint8_t* body) {
     const uint32_t model = Show::sections(core);
     Show::Standing standing;
     if (const char* why = Show::check_together(bytes, standing)) return why;
-    const DisplayController::Expected expected = {standing.refreshes, standing.frames,   standing.opened,
-                                                  standing.turned_on, standing.ended,    standing.may_complete};
+    const DisplayController::Expected expected = {standing.refreshes, standing.frames, standing.opened,
+                                                  standing.turned_on, standing.ended, standing.may_complete};
     return DisplayController::check_state_at(bytes[model], expected);
 }
 
 // Every section of a sound body against this build: its tag, its size and
-// its own check. This is the one place where a body is judged (a check of
-// the state as a whole, across sections, goes here after the sections'
-// own); nothing is loaded until it has passed.
+// its own check; then the sections together. This is the one place where a
+// body is judged; nothing is loaded until it has passed.
 const char* check_sections(const uint8_t* body) {
     const Sections all;
     const uint8_t* at = body;

@@ -14,8 +14,8 @@
 // each edit must change the state, and together they must change it. Edits go
 // to every byte alike but those of the pictures (canvas, frame buffers) and
 // of the hardware palette's colours, which no check looks at and nothing the
-// show decides reads back: a state with any of those changed plays on as the
-// real one does, and would cost a second of playing on for nothing.
+// show decides reads back, and the sync's polarity (see kPolarity): a state
+// with any of those changed plays on as the real one does.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +34,10 @@
 namespace {
 
 constexpr uint32_t kPlayOn = 200;
+// Where the model's registers hold the sync's polarity, which the hardware
+// may have either way: a state with it turned plays on as the real one does
+// (a long run found so), and would cost a second of playing on for nothing.
+constexpr size_t kPolarity = 12 + 768 + 4;
 constexpr uint32_t kToTheEnd = 8;
 
 // The refresh at which the built-in show ends, its final picture included:
@@ -114,9 +118,11 @@ void make_base_states() {
         if (std::memcmp(&s[at], "canv", 4) != 0 && std::memcmp(&s[at], "vram", 4) != 0) {
             sections.push_back({at + 8, size});
             if (std::memcmp(&s[at], "regs", 4) == 0) {
-                // The six registers, then past the 256 colours.
+                // The six registers, then past the 256 colours the palette
+                // upload's place, and past the sync's polarity the rest.
                 editable.push_back({at + 8, 12});
-                editable.push_back({at + 8 + 12 + 768, size - 12 - 768});
+                editable.push_back({at + 8 + kPolarity - 4, 4});
+                editable.push_back({at + 8 + kPolarity + 1, size - kPolarity - 1});
             } else {
                 editable.push_back({at + 8, size});
             }
