@@ -5,7 +5,7 @@
 // seek plays on) and to random refreshes, each from refresh 1, with their
 // worst and median as counters (in ms), one refresh back in the flight, and
 // the states a snapshot is made of: saved and loaded as a state, taken and
-// restored packed.
+// restored packed, and a state's checks alone.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include "host/viewer/save_state.h"
 #include "host/viewer/script.h"
 #include "host/viewer/viewer.h"
+#include "show/show.h"
 
 namespace {
 
@@ -103,15 +104,33 @@ void BM_SaveState(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveState)->Unit(benchmark::kMicrosecond);
 
+// A load at refresh K: the CRC-32, every check and the copy.
 void BM_LoadState(benchmark::State& state) {
-    viewer().seek(3200);
+    viewer().seek(static_cast<uint32_t>(state.range(0)));
     const std::vector<uint8_t> bytes = Host::save_state();
     std::string reason;
     for (auto _ : state) Host::load_state(bytes.data(), bytes.size(), reason);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
     viewer().seek(1); // the viewer takes the core back
 }
-BENCHMARK(BM_LoadState)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadState)->Unit(benchmark::kMicrosecond)->Arg(3200)->Arg(6761);
+
+// A load's checks of the sections together, alone, at refresh K: the later,
+// the more steps of the scroll text they follow from its start.
+void BM_CheckTogether(benchmark::State& state) {
+    viewer().seek(static_cast<uint32_t>(state.range(0)));
+    const std::vector<uint8_t> bytes = Host::save_state();
+    std::vector<const uint8_t*> sections;
+    for (size_t at = Host::kStateHeaderSize; at + 8 <= bytes.size();) {
+        const uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | uint32_t{bytes[at + 7]} << 24;
+        sections.push_back(&bytes[at + 8]);
+        at += 8 + ((size + 3) & ~3u);
+    }
+    Show::Standing standing;
+    for (auto _ : state) benchmark::DoNotOptimize(Show::check_together(sections.data(), standing));
+    viewer().seek(1);
+}
+BENCHMARK(BM_CheckTogether)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(641)->Arg(3200)->Arg(6761);
 
 void BM_SeekBeforeEverySnapshot(benchmark::State& state) {
     const std::vector<uint32_t> targets = before_snapshots();

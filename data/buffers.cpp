@@ -1,5 +1,7 @@
 #include "data/buffers.h"
 
+#include "platform/display.h"
+
 namespace Buffers {
 
 alignas(32) uint8_t terrain_map[kTerrainSize];
@@ -12,5 +14,11 @@ void reset() {
 }
 
 StateBlock wave_block() { return block_of(wave_table); }
+
+const char* check_wave(const uint8_t* bytes) {
+    for (int32_t x = -kWaveColumn0; x < static_cast<int32_t>(kWaveSize) - kWaveColumn0; ++x)
+        if ((x < 0 || x >= Display::kWidth) && saved_wave(bytes, x) != 0) return "the wave table has entries off the screen";
+    return nullptr;
+}
 
 } // namespace Buffers

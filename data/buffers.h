@@ -42,5 +42,12 @@ inline int8_t& wave(int32_t x) {
 // come out the same every time, so a restart keeps them.
 void reset();
 StateBlock wave_block();
+// Why bytes offered as the wave table cannot be loaded (nullptr: they can):
+// an entry outside screen columns 0..319, which stay 0.
+const char* check_wave(const uint8_t* bytes);
+// A saved wave table's entry for screen column x (-320..639).
+inline int8_t saved_wave(const uint8_t* bytes, int32_t x) {
+    return static_cast<int8_t>(bytes[kWaveColumn0 + x]);
+}
 
 } // namespace Buffers

@@ -53,6 +53,19 @@ void set_colour(PaletteEntry& e, uint32_t red, uint32_t green, uint32_t blue) {
     e.blue = static_cast<uint8_t>(blue);
 }
 
+// Four 64-entry ramps: green to red, red to yellow, yellow to black,
+// black to green; entries 0 and 1 the text's black and white again.
+__attribute__((always_inline)) inline void make_ramps(Palette& p) {
+    for (uint32_t k = 0; k < 64; ++k) {
+        set_colour(p[k], 4 * k, 254 - 4 * k, 0);
+        set_colour(p[64 + k], 255, 4 * k + 1, 0);
+        set_colour(p[128 + k], 254 - 4 * k, 254 - 4 * k, 0);
+        set_colour(p[192 + k], 0, 4 * k + 1, 0);
+    }
+    set_colour(p[0], 0, 0, 0);
+    set_colour(p[1], 255, 255, 255);
+}
+
 } // namespace
 
 void draw_field(int32_t column_a, int32_t column_b, int32_t row_a, int32_t row_b) {
@@ -110,16 +123,7 @@ void init() {
     for (uint32_t i = 2; i < 255; ++i) set_colour(p[i], 0, 0, 0);
     PaletteEngine::upload_palette(p);
 
-    // Four 64-entry ramps: green to red, red to yellow, yellow to black,
-    // black to green.
-    for (uint32_t k = 0; k < 64; ++k) {
-        set_colour(p[k], 4 * k, 254 - 4 * k, 0);
-        set_colour(p[64 + k], 255, 4 * k + 1, 0);
-        set_colour(p[128 + k], 254 - 4 * k, 254 - 4 * k, 0);
-        set_colour(p[192 + k], 0, 4 * k + 1, 0);
-    }
-    set_colour(p[0], 0, 0, 0);
-    set_colour(p[1], 255, 255, 255);
+    make_ramps(p);
 
     Scroller::set_colours(1, 0);
     state.fade_in_level = 0;
@@ -169,5 +173,63 @@ Phases phases() {
 void reset() { state = {}; }
 
 StateBlock state_block() { return block_of(state); }
+
+namespace {
+
+// Column phase B moves 11 a frame and row phase A 21, both modulo 1024;
+// 11 * 931 = 1 modulo 1024, so column phase B tells the frames modulo 1024.
+constexpr uint32_t kFramesPerColumnStep = 931;
+static_assert((11 * kFramesPerColumnStep & kMask) == 1);
+
+bool is_fade_out_level(int32_t level) {
+    return level == kNoFadeOut || (level >= -1 && level <= 255 && (255 - level) % 4 == 0);
+}
+
+} // namespace
+
+const char* check_state(const uint8_t* bytes) {
+    const State s = state_from<State>(bytes);
+    const uint32_t frames = s.column_phase_b * kFramesPerColumnStep & kMask;
+    if (s.column_phase_a != 0 || s.row_phase_b != 0 || s.column_phase_b > kMask ||
+        s.row_phase_a != (21 * frames & kMask))
+        return "the plasma's phases have not moved together";
+    // The fade-in counts up by 4 from its cue to 256; the fade-out down by 4
+    // from 255 to -1, 256 while none runs.
+    if (s.fade_in_started < 0 || s.fade_in_started > 1 || s.fade_in_level < 0 || s.fade_in_level > 256 ||
+        s.fade_in_level % 4 != 0 || (s.fade_in_level > 0 && !s.fade_in_started) || !is_fade_out_level(s.fade_out_level))
+        return "the plasma's fade levels are off their steps";
+    return nullptr;
+}
+
+const char* check_state_at(const uint8_t* bytes, uint32_t frames, uint32_t fade_in, uint32_t fade_out) {
+    const State s = state_from<State>(bytes);
+    if (s.column_phase_b != (11 * frames & kMask) || s.row_phase_a != (21 * frames & kMask))
+        return "the plasma's phases are not the ones of its frames";
+    // The fade-in steps on the 64 frames after its cue; the fade-out on the
+    // frames after its last cue that the fade-in leaves it, 64 at most.
+    auto clamp = [](int64_t v, int64_t high) { return v < 0 ? 0 : v > high ? high : v; };
+    const int64_t in_frames = fade_in ? clamp(int64_t{frames} - fade_in, 64) : 0;
+    int64_t out_frames = 0;
+    if (fade_out) {
+        out_frames = int64_t{frames} - fade_out;
+        if (fade_in) {
+            // Frames fade_in + 1 .. fade_in + 64 fade in.
+            const int64_t from = fade_out + 1 > fade_in + 1 ? fade_out + 1 : fade_in + 1;
+            const int64_t to = frames < fade_in + 64 ? frames : fade_in + 64;
+            if (to >= from) out_frames -= to - from + 1;
+        }
+        out_frames = clamp(out_frames, 64);
+    }
+    const int32_t fade_in_level = static_cast<int32_t>(4 * in_frames);
+    const int32_t fade_out_level = fade_out ? static_cast<int32_t>(255 - 4 * out_frames) : kNoFadeOut;
+    if (s.fade_in_started != (fade_in ? 1 : 0) || s.fade_in_level != fade_in_level || s.fade_out_level != fade_out_level)
+        return "the plasma's fades are not the ones of its cues";
+    return nullptr;
+}
+
+void work_palette(Palette& out) {
+    __builtin_memset(out, 0, sizeof out);
+    make_ramps(out);
+}
 
 } // namespace Plasma

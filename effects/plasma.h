@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "platform/display.h"
+#include "platform/palette.h"
 
 namespace Plasma {
 
@@ -39,5 +40,14 @@ Phases phases();
 // The state the program starts with: no fade-in started, no fade-out running.
 void reset();
 StateBlock state_block();
+// Why bytes offered as the plasma's state cannot be loaded (nullptr: they
+// can): phases that have not moved together, fade levels off their steps.
+const char* check_state(const uint8_t* bytes);
+// Why bytes cannot be the plasma's state after `frames` of its frames, the
+// first fade-in cue having come on frame fade_in and the last fade-out cue
+// on frame fade_out (0: none so far); nullptr when they can.
+const char* check_state_at(const uint8_t* bytes, uint32_t frames, uint32_t fade_in, uint32_t fade_out);
+// The work palette as init leaves it (spare bytes zero, as the title leaves them).
+void work_palette(Palette& out);
 
 } // namespace Plasma

@@ -23,6 +23,31 @@ struct State {
 };
 State state;
 
+// The turn of `frames` frames after init, as frame makes it: the angle runs
+// on, and after kModeFrames + 1 frames the mode switches and takes the
+// angle it has reached; the time counts the frames from 1.
+State turned(int32_t frames) {
+    State s = {};
+    s.shown = frames >= 0;
+    for (int32_t f = 0; f < frames; ++f) {
+        int32_t a;
+        if (s.mode == 0) {
+            s.angle += 5;
+            a = s.angle & 1023;
+        } else {
+            s.angle += 7;
+            a = SineTable::entry(s.angle) >> 6;
+        }
+        if (++s.mode_frames > kModeFrames) {
+            s.angle = a;
+            s.mode_frames = 0;
+            s.mode = 1 - s.mode;
+        }
+        ++s.time;
+    }
+    return s;
+}
+
 } // namespace
 
 // The tiled logo turned and scaled about screen point (160, 120), which
@@ -138,13 +163,37 @@ StateBlock state_block() { return block_of(state); }
 
 const char* check_state(const uint8_t* bytes) {
     const State s = state_from<State>(bytes);
-    // A mode turns the angle by 7 at most for kModeFrames + 1 frames from
-    // where the last one left it: -512..1023.
+    if (!is_bool(s.shown)) return "the rotozoomer's shown flag is neither true nor false";
+    // Not yet shown: as init leaves it.
+    if (!s.shown) {
+        const bool fresh = s.time == 1 && s.mode_frames == 0 && s.angle == 0 && s.mode == 0;
+        return fresh ? nullptr : "the rotozoomer has turned before its first frame";
+    }
+    // The time counts the frames from 1; the modes take turns every
+    // kModeFrames + 1 frames. A mode turns the angle by 7 at most for
+    // kModeFrames + 1 frames from where the last one left it: -512..1023.
     constexpr int32_t kTurn = 7 * (kModeFrames + 1);
-    if (s.mode_frames < 0 || s.mode_frames > kModeFrames || s.angle < -512 - kTurn || s.angle > 1023 + kTurn ||
-        (s.mode != 0 && s.mode != 1) || !is_bool(s.shown))
+    const uint32_t frames = static_cast<uint32_t>(s.time) - 1;
+    if (s.time < 1 || static_cast<uint32_t>(s.mode_frames) != frames % (kModeFrames + 1) ||
+        static_cast<uint32_t>(s.mode) != frames / (kModeFrames + 1) % 2 || s.angle < -512 - kTurn ||
+        s.angle > 1023 + kTurn)
         return "the rotozoomer's mode or angle is out of range";
     return nullptr;
+}
+
+const char* check_state_at(const uint8_t* bytes, int32_t frames) {
+    const State s = state_from<State>(bytes);
+    const State expected = turned(frames);
+    if (s.shown != expected.shown || s.time != expected.time || s.mode_frames != expected.mode_frames ||
+        s.angle != expected.angle || s.mode != expected.mode)
+        return "the rotozoomer's turn is not the one of its frames";
+    return nullptr;
+}
+
+void colours(Palette& work) {
+    for (uint32_t i = 0; i < Logo::kColours; ++i) work[i] = Logo::palette[i];
+    work[kTextFill] = rgb(255, 255, 255, 255);
+    work[kTextOutline] = rgb(0, 0, 0, 0);
 }
 
 } // namespace Rotozoomer

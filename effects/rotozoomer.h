@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include "platform/display.h"
+#include "platform/palette.h"
 
 namespace Rotozoomer {
 
@@ -32,7 +33,13 @@ void upload_colours();
 void reset();
 StateBlock state_block();
 // Why bytes offered as the rotozoomer's state cannot be loaded (nullptr:
-// they can).
+// they can): a mode and its frame count other than the time's, an angle
+// beyond what a mode reaches.
 const char* check_state(const uint8_t* bytes);
+// Why bytes cannot be the rotozoomer's state after `frames` frames drawn
+// (-1: not begun; 0: its first frame shown); nullptr when they can.
+const char* check_state_at(const uint8_t* bytes, int32_t frames);
+// The colours init puts in the work palette: the logo's and the text's.
+void colours(Palette& work);
 
 } // namespace Rotozoomer

@@ -52,7 +52,33 @@ void fade_out_grey();
 // The state the program starts with: palettes zero, at the first frame.
 void reset();
 StateBlock state_block();
-// Why bytes offered as the title's state cannot be loaded (nullptr: they can).
+// Why bytes offered as the title's state cannot be loaded (nullptr: they
+// can): a phase and step the title never stands at between two frames, or
+// palettes and a fade step other than the ones its frames have made there.
 const char* check_state(const uint8_t* bytes);
+
+// The frames of a phase that wait for a sync, each on screen for a refresh:
+// a fade's 64, the wave's 256; the others are shown at once, together with
+// the next one (0).
+int32_t frames_of(int32_t phase);
+
+// Where the title stands, from its saved bytes.
+struct Place {
+    int32_t phase;
+    int32_t step;
+    bool prepared; // prepare has filled the palettes
+};
+Place place(const uint8_t* bytes);
+// What the rest of a saved show must agree with at a place the title's
+// check has let through:
+// whether one of its frames waits on the sync there, and which;
+bool waits_at(int32_t phase, int32_t step);
+Display::Frame waiting_frame(int32_t phase, int32_t step);
+// the syncs waited on and the frames flipped by the frames begun so far;
+uint32_t syncs_begun(int32_t phase, int32_t step);
+uint32_t flips_begun(int32_t phase, int32_t step);
+// the work palette and the wave table it leaves.
+void work_palette_at(int32_t phase, int32_t step, Palette& out);
+const char* check_wave_at(const uint8_t* wave, int32_t phase, int32_t step);
 
 } // namespace TitleSequence

@@ -275,13 +275,74 @@ void reset() { state = {}; }
 
 StateBlock state_block() { return block_of(state); }
 
+namespace {
+
+constexpr int32_t kFadeInSteps = 64;  // 0, 4, .. 252, then 256: done
+constexpr int32_t kFadeOutSteps = 32; // 255, 247, .. 7, then -1: run down
+
+bool is_fade_out_level(int32_t level) {
+    return level == kNoFadeOut || (level >= -1 && level <= 255 && (255 - level) % 8 == 0);
+}
+
+} // namespace
+
 const char* check_state(const uint8_t* bytes) {
     const State s = state_from<State>(bytes);
-    // The fade-in counts 0, 4, .. 256; the fade-out 256 (none), 255, 247, ..
-    // down to -1, where the flight ends.
-    if (s.fade_in_level < 0 || s.fade_in_level > 256 || s.fade_out_level < -8 || s.fade_out_level > kNoFadeOut ||
-        s.set_up < 0 || s.set_up > 2)
-        return "the flight's fades or set-up are out of range";
+    // Before the flight: the state the program starts with.
+    if (s.set_up == 0) {
+        const bool fresh = s.camera.x == 0 && s.camera.y == 0 && s.camera.heading == 0 && s.fade_in_level == 0 &&
+                           s.fade_out_level == kNoFadeOut && s.cue == Cue::None;
+        return fresh ? nullptr : "the flight has moved before its set-up";
+    }
+    // Both set-up frames come before the first wait; then the fade-in counts
+    // 0, 4, .. 256, and the fade-out, which the fade-out cue starts and
+    // which waits for the fade-in, counts 255, 247, .. -1.
+    const bool fading = s.fade_out_level != kNoFadeOut;
+    if (s.set_up != 2 || s.fade_in_level < 0 || s.fade_in_level > 256 || s.fade_in_level % 4 != 0 ||
+        !is_fade_out_level(s.fade_out_level) || fading != (s.cue == Cue::FadeOut) ||
+        (s.fade_out_level < 255 && s.fade_in_level != 256))
+        return "the flight's fades, cue and set-up do not go together";
+    return nullptr;
+}
+
+bool fading_out(const uint8_t* bytes) { return state_from<State>(bytes).fade_out_level != kNoFadeOut; }
+
+uint32_t frames_by_fades(const uint8_t* bytes, uint32_t fade_cue, bool synced) {
+    // Each frame's sync makes one fade step: the fade-in's 64 first, then
+    // the fade-out's from the cue's frame on.
+    const State s = state_from<State>(bytes);
+    const uint32_t out_from = fade_cue > kFadeInSteps + 1 ? fade_cue : kFadeInSteps + 1;
+    uint32_t syncs;
+    if (s.fade_in_level < 256) {
+        syncs = static_cast<uint32_t>(s.fade_in_level) / 4;
+    } else if (s.fade_out_level == 255) {
+        syncs = fade_cue - 1 + synced > kFadeInSteps ? fade_cue - 1 + synced : kFadeInSteps;
+    } else {
+        syncs = static_cast<uint32_t>(255 - s.fade_out_level) / 8 + out_from - 1;
+    }
+    return syncs + 1 - synced;
+}
+
+const char* check_state_at(const uint8_t* bytes, const Progress& p) {
+    const State s = state_from<State>(bytes);
+    // Before the flight its set-up is not done, and then nothing else is.
+    if (p.frames == 0) return s.set_up == 0 ? nullptr : "the flight has begun before its stage";
+    const uint32_t syncs = p.frames - 1 + p.synced;
+    const uint32_t out_from = p.fade_cue > kFadeInSteps + 1 ? p.fade_cue : kFadeInSteps + 1;
+    const int32_t fade_in = 4 * static_cast<int32_t>(syncs < kFadeInSteps ? syncs : kFadeInSteps);
+    int32_t fade_out = kNoFadeOut;
+    if (p.fade_cue != 0 && p.frames >= p.fade_cue) {
+        const uint32_t steps = syncs + 1 > out_from ? syncs + 1 - out_from : 0;
+        fade_out = 255 - 8 * static_cast<int32_t>(steps < kFadeOutSteps ? steps : kFadeOutSteps);
+    }
+    if (s.set_up != 2 || s.fade_in_level != fade_in || s.fade_out_level != fade_out || s.cue != p.cue)
+        return "the flight's fades are not the ones of its frames";
+    // The course from the start, a frame at a time, each with the frame
+    // counter it saw.
+    Course c = {};
+    for (uint32_t f = 0; f < p.frames; ++f) c = advance(c, p.first_count + f);
+    if (s.camera.x != c.x || s.camera.y != c.y || s.camera.heading != c.heading)
+        return "the flight's camera is not where its course has taken it";
     return nullptr;
 }
 

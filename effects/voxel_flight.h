@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "platform/display.h"
+#include "text/cue.h"
 
 namespace VoxelFlight {
 
@@ -60,7 +61,29 @@ void fade_step();
 // The state the program starts with: camera and heading at 0.
 void reset();
 StateBlock state_block();
-// Why bytes offered as the flight's state cannot be loaded (nullptr: they can).
+// Why bytes offered as the flight's state cannot be loaded (nullptr: they
+// can): fade levels off their steps, a fade-out without its cue, set-up
+// frames half done.
 const char* check_state(const uint8_t* bytes);
+
+// How far a saved show's flight has come: the landscape frames begun (0:
+// the flight has not begun), whether the latest one's sync has passed, the
+// frame of the fade-out cue (0: none), the frame counter its first frame
+// saw, and the cue the flight holds.
+struct Progress {
+    uint32_t frames;
+    bool synced;
+    uint32_t fade_cue;
+    uint32_t first_count;
+    Cue cue;
+};
+// The landscape frames begun that the saved fade levels tell, once the
+// fade-out cue has come on frame fade_cue (the scroller stands still since,
+// so its steps no longer count them).
+uint32_t frames_by_fades(const uint8_t* bytes, uint32_t fade_cue, bool synced);
+// Why bytes cannot be the flight's state at that progress (nullptr: they can).
+const char* check_state_at(const uint8_t* bytes, const Progress& p);
+// Whether the saved fade-out is running.
+bool fading_out(const uint8_t* bytes);
 
 } // namespace VoxelFlight

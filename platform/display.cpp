@@ -121,6 +121,8 @@ void reset() {
 StateBlock state_block() { return block_of(state); }
 StateBlock canvas_block() { return block_of(canvas_buffer); }
 
+uint32_t saved_frames(const uint8_t* bytes) { return state_from<State>(bytes).frames; }
+
 void reconnect() { map_frame_buffers(); }
 
 } // namespace Display

@@ -74,6 +74,8 @@ uint32_t frame_counter();
 void reset();
 StateBlock state_block();
 StateBlock canvas_block();
+// The frame counter of a saved display.
+uint32_t saved_frames(const uint8_t* bytes);
 // After a state has been loaded: the frame buffers found again in this
 // process's video memory (a state holds no addresses).
 void reconnect();

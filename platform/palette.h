@@ -14,6 +14,14 @@ struct PaletteEntry {
 
 using Palette = PaletteEntry[256];
 
+// Whether two palettes hold the same bytes, spare bytes included.
+inline bool same_palette(const Palette& a, const Palette& b) {
+    for (int i = 0; i < 256; ++i)
+        if (a[i].blue != b[i].blue || a[i].green != b[i].green || a[i].red != b[i].red || a[i].spare != b[i].spare)
+            return false;
+    return true;
+}
+
 constexpr PaletteEntry rgb(uint8_t r, uint8_t g, uint8_t b, uint8_t spare = 0) {
     return PaletteEntry{b, g, r, spare};
 }

@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "platform/state.h"
+#include "text/cue.h"
 
 namespace Show {
 
@@ -29,6 +30,27 @@ Stage stage();
 // terrain map, the voxel palette and the logo are not in it: they are made
 // once at start-up and come out the same every time.
 uint32_t sections(const StateSection*& table);
+
+// Where a saved show stands, as its sections tell once they agree with one
+// another: what the hardware behind it must agree with.
+struct Standing {
+    uint32_t refreshes; // syncs waited on, the final picture's included
+    uint32_t frames;    // frames flipped
+    bool opened;        // the hardware has been opened
+    bool turned_on;     // init_video's palette and mode have been written
+    bool ended;
+    bool may_complete;  // ended at the show's own end, hardware released, if START did not come first
+};
+// Why saved sections, each let through by its own check (their bytes in the
+// order of sections()), cannot be together a state the show can be in; and
+// where it stands (nullptr: they can). Each module's state is held against
+// what the stage and the module's own clock make of it: the title's place,
+// the scroller's steps (its text is followed from the start without
+// drawing), the flight's and the rotozoomer's frames.
+const char* check_together(const uint8_t* const* sections, Standing& standing);
+// The most scroller steps a saved show is followed for: 2^20, over 4 hours
+// of scroll text (the built-in one ends the show after 6,089).
+inline constexpr uint32_t kMostSteps = 1u << 20;
 
 // Back to a fresh start, every module of the show included (the hardware's
 // own state is its backend's).

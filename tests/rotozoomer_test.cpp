@@ -57,6 +57,14 @@ const char* text() { return ""; }
 void reset() { scroller = FakeScroller{}; }
 StateBlock state_block() { return block_of(scroller.steps); }
 const char* check_state(const uint8_t*) { return nullptr; }
+uint32_t saved_steps(const uint8_t*) { return 0; }
+const char* check_wave(const uint8_t*) { return nullptr; }
+Follower::Follower() {}
+Cue Follower::step() { return Cue::None; }
+void Follower::rest(uint32_t) {}
+bool Follower::at_end() const { return true; }
+const char* Follower::check(const uint8_t*, const uint8_t*, uint8_t, uint8_t) const { return nullptr; }
+const char* check_unstarted(const uint8_t*, const uint8_t*) { return nullptr; }
 } // namespace Scroller
 
 namespace {

@@ -7,16 +7,22 @@
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "effects/title_sequence.h"
 #include "host/state/crc32.h"
 #include "host/viewer/save_state.h"
 #include "host/viewer/script.h"
 #include "host/viewer/viewer.h"
 #include "show/show.h"
+#include "text/scroller.h"
 #include "support/test_support.h"
 
 namespace {
@@ -246,4 +252,149 @@ TEST(SavedState, LoadsOnlyUnderItsOwnScript) {
         EXPECT_TRUE(Host::load_state(state.data(), state.size(), reason)) << reason;
     }
     Host::use_script(built_in);
+}
+
+// Every state the show passes through is one a saved show may be in: saved
+// at every refresh of the whole show, each loads again at once, and the show
+// plays on from it as before.
+TEST(SavedState, EveryStateOfTheShowIsAccepted) {
+    RecordingFrontend& rec = play_to(0);
+    std::string reason;
+    for (;;) {
+        const Bytes state = Host::save_state();
+        ASSERT_TRUE(Host::load_state(state.data(), state.size(), reason)) << "refresh " << rec.count << ": " << reason;
+        if (!Show::step()) break;
+    }
+    const Bytes state = Host::save_state();
+    ASSERT_TRUE(Host::load_state(state.data(), state.size(), reason)) << "the end: " << reason;
+    EXPECT_EQ(rec.checksums, stored(1, static_cast<uint32_t>(stored_list().crcs.size())));
+}
+
+// So is every state of every test script's show, whose stages begin and end
+// where its codes say: codes at the very start, a rewind, a pause elsewhere,
+// no fade-in, shows short and long.
+TEST(SavedState, EveryStateOfEveryTestScriptsShowIsAccepted) {
+    for (const auto& entry : std::filesystem::directory_iterator(source_path("tests/golden/scripts"))) {
+        if (entry.path().extension() != Host::kScriptExtension) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        Host::ScriptCheck check;
+        const std::optional<Host::Script> script =
+            Host::Script::from({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}, check);
+        ASSERT_TRUE(script) << entry.path();
+        Host::use_script(*script);
+        const std::string name = entry.path().filename().string();
+        RecordingFrontend& rec = play_to(0);
+        std::string reason;
+        Bytes state(Host::state_size());
+        for (bool more = true; more;) {
+            more = Show::step();
+            Host::save_state(state.data());
+            ASSERT_TRUE(Host::load_state(state.data(), state.size(), reason))
+                << name << ", refresh " << rec.count << ": " << reason;
+        }
+        EXPECT_EQ(rec.count, script->timeline().refreshes) << name;
+        Host::use_script(Host::Script::built_in());
+    }
+}
+
+// A show that START has ended is a state too, whichever frame START came
+// at: the early ones that do not wait, fades, set-up frames, the last of a
+// stage, the show's own end.
+TEST(SavedState, ShowsEndedByStartAreAccepted) {
+    std::vector<uint32_t> starts = {0, 1, 2, 3};
+    for (uint32_t n : points_in_every_stage()) starts.insert(starts.end(), {n - 1, n});
+    for (uint32_t k = 5; k < stored_list().crcs.size(); k += 97) starts.push_back(k);
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    RecordingFrontend* rec = &play_to(0);
+    std::string reason;
+    for (uint32_t k : starts) {
+        next_refreshes(*rec, k - rec->count);
+        const Bytes before = Host::save_state();
+        // START from the next poll on, to the end.
+        record(false, 0);
+        while (Show::step()) {
+        }
+        ASSERT_EQ(DisplayController::ending(), DisplayController::Ending::StoppedByStart) << k;
+        const Bytes ended = Host::save_state();
+        EXPECT_TRUE(Host::load_state(ended.data(), ended.size(), reason)) << "START after refresh " << k << ": " << reason;
+        ASSERT_TRUE(Host::load_state(before.data(), before.size(), reason)) << reason;
+        rec = &record(false);
+        rec->count = k;
+    }
+}
+
+// Values that agree with their own section but not with the rest of the
+// state, the CRC made to agree: each is refused, naming what disagrees, and
+// the running show goes on as it was. The first three once got through and
+// then poisoned what followed: the flight's fade-out made -9 by the next
+// sync, so that the core refused every state it saved itself; the title
+// past its last frame; the scroll text at its end, where no cue comes and
+// the show never ends.
+TEST(SavedState, RefusesStatesTheShowCannotBeIn) {
+    auto set32 = [](uint32_t v) { return [v](Bytes& b, size_t at) { put32(b, at, v); }; };
+    auto add32 = [](uint32_t v) { return [v](Bytes& b, size_t at) { put32(b, at, get32(b, at) + v); }; };
+    auto flip = [](Bytes& b, size_t at) { b[at] ^= 1; };
+    const uint32_t length = static_cast<uint32_t>(std::strlen(Scroller::text()));
+    // Offsets in the sections' own layouts: the title's phase and step
+    // follow its two palettes; the flight's fades follow its camera; the
+    // scroller's text index, limit, pen, pause, colours, steps; the model's
+    // refresh count follows its registers, palette and flags.
+    const struct {
+        const char* what;
+        uint32_t refresh;
+        const char* tag;
+        size_t offset;
+        std::function<void(Bytes&, size_t)> change;
+        const char* reason;
+    } cases[] = {
+        {"the flight's fade-out at -1 in the middle of the flight", 3200, "flit", 16, set32(0xFFFFFFFF), "flight"},
+        {"the title's end with step 63 at its last frame", 641, "titl", 2048,
+         [](Bytes& b, size_t at) {
+             put32(b, at, TitleSequence::kDone);
+             put32(b, at + 4, 63);
+         },
+         "title"},
+        {"the scroll text's position at the text's end", 4000, "scrl", 0, set32(length), "scroll text"},
+        {"the scroll text at its end, pen and limit with it", 4000, "scrl", 0,
+         [length](Bytes& b, size_t at) {
+             put32(b, at, length);
+             put32(b, at + 4, 0);
+             put32(b, at + 8, 0);
+         },
+         "scroll text"},
+        {"the scroll text a step on", 2000, "scrl", 20, add32(1), "scroll text"},
+        {"a stage the scroll text has not come to", 2000, "show", 0,
+         [](Bytes& b, size_t at) { b[at] = static_cast<uint8_t>(Show::Stage::Flight); }, "stage"},
+        {"a frame more on the counter", 2000, "disp", 0, add32(1), "frame counter"},
+        {"a wave entry", 2000, "wave", 330, flip, "wave table"},
+        {"a colour of the work palette", 2000, "palw", 10, flip, "work palette"},
+        {"the plasma's fade-in a step short", 2000, "plsm", 4, set32(252), "plasma"},
+        {"the flight's camera a unit aside", 3200, "flit", 0, add32(1), "flight's camera"},
+        {"the rotozoomer's angle a frame on", 5000, "roto", 8, add32(5), "rotozoomer"},
+        {"another code in the renderer", 5000, "text", 0, set32(7), "renderer"},
+        {"the model a refresh on", 5000, "regs", 792, add32(1), "refreshes"},
+    };
+    std::map<uint32_t, Bytes> at;
+    for (const auto& c : cases) at[c.refresh];
+    RecordingFrontend& rec = play_to(1);
+    for (auto& [n, state] : at) {
+        next_refreshes(rec, n - rec.count);
+        state = Host::save_state();
+    }
+    play_to(2500);
+    const Bytes running = Host::save_state();
+    for (const auto& c : cases) {
+        Bytes state = at[c.refresh];
+        const size_t section = section_at(state, c.tag);
+        ASSERT_NE(section, 0u) << c.what;
+        c.change(state, section + 8 + c.offset);
+        state = with_crc(state);
+        std::string reason;
+        ASSERT_TRUE(Host::load_state(running.data(), running.size(), reason)) << reason;
+        EXPECT_FALSE(Host::load_state(state.data(), state.size(), reason)) << c.what;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
+        EXPECT_EQ(Host::save_state(), running) << c.what << " changed the running show";
+    }
+    EXPECT_EQ(next_refreshes(record(false), 10), stored(2501, 10));
 }

@@ -112,14 +112,140 @@ StateBlock state_block() { return block_of(state); }
 
 const char* check_state(const uint8_t* bytes) {
     const State s = state_from<State>(bytes);
-    int32_t length = 0;
-    while (source.text[length] != 0) ++length;
-    if (s.text_index < 0 || s.text_index > length) return "the scroll text's position is outside the text";
-    // A step moves the pen kStep left of 0 at most before the next
-    // character; glyphs are at most 255 columns wide.
-    if (s.first_limit > 0 || s.first_limit < -255 || s.scroll_x > 0 || s.scroll_x < s.first_limit - kStep)
+    // Before the first restart nothing has moved: the state the program
+    // starts with, colours included. Every step after it counts.
+    if (s.steps == 0) {
+        const bool fresh = s.text_index == 0 && s.first_limit == 0 && s.scroll_x == 0 && s.pause == 0 &&
+                           s.fill_colour == 0 && s.outline_colour == 0 && s.last_cue == Cue::None;
+        return fresh ? nullptr : "the scroll text has moved without a step";
+    }
+    // The first character is one the text's walk stands on: a code's "@"
+    // and its digit leave together, and the terminator is the last.
+    if (s.text_index < 0) return "the scroll text's position is outside the text";
+    int32_t i = 0;
+    while (i < s.text_index && char_at(i) != 0) i += char_at(i) == '@' && char_at(i + 1) != 0 ? 2 : 1;
+    if (i < s.text_index) return "the scroll text's position is outside the text";
+    if (i > s.text_index) return "the scroll text's position is the digit of a code";
+    // The pen starts at 0 and moves kStep left a step, never below the
+    // limit, which is minus the first character's width.
+    if (s.first_limit != -TextRenderer::advance_width(source.font, char_at(s.text_index)) || s.scroll_x > 0 ||
+        s.scroll_x < s.first_limit || s.scroll_x % kStep != 0)
         return "the scroll text's pen is off its course";
-    if (s.pause < 0 || s.pause > kPauseSteps) return "the scroll text's pause is out of range";
+    // The step that meets the pause cue counts 1, the next ones count on
+    // without a cue; a rewind leaves the text at its start.
+    if (s.pause < 0 || s.pause > kPauseSteps || (s.pause == 1) != (s.last_cue == Cue::Pause) ||
+        (s.pause > 1 && s.last_cue != Cue::None))
+        return "the scroll text's pause is out of range or at odds with its cue";
+    if (s.last_cue == Cue::Rewind && (s.text_index != 0 || s.scroll_x != 0))
+        return "the scroll text's rewind did not take it to its start";
+    return nullptr;
+}
+
+uint32_t saved_steps(const uint8_t* bytes) { return state_from<State>(bytes).steps; }
+
+const char* check_wave(const uint8_t* wave) {
+    for (int32_t x = 0; x < Display::kWidth; ++x)
+        if (Buffers::saved_wave(wave, x) != static_cast<int8_t>(SineTable::entry((x & 127) * 8) >> 11))
+            return "the wave table is not the scroll text's";
+    return nullptr;
+}
+
+// The follower: the motion of advance(), and the code the renderer's walk
+// meets, found from the last code that came into view at the right edge.
+
+Follower::Follower() { restart(); }
+
+void Follower::restart() {
+    index_ = 0;
+    pen_ = 0;
+    limit_ = -TextRenderer::advance_width(source.font, char_at(0));
+    first_offset_ = 0;
+    edge_ = 0;
+    edge_offset_ = 0;
+    code_at_ = -1;
+    code_ = Cue::None;
+}
+
+bool Follower::at_end() const { return char_at(index_) == 0; }
+
+Cue Follower::walk() {
+    // The walk meets every character whose pen is left of the screen's
+    // right edge; the pen only moves left, so the edge only moves on.
+    for (;;) {
+        const uint8_t ch = char_at(edge_);
+        if (ch == 0 || pen_ + (edge_offset_ - first_offset_) >= Display::kWidth) break;
+        if (ch == '@') {
+            const uint8_t digit = char_at(edge_ + 1);
+            if (digit == 0) break; // the walk ends here
+            code_at_ = edge_;
+            code_ = static_cast<Cue>(static_cast<int32_t>(digit) - '0');
+            edge_ += 2;
+        } else {
+            edge_offset_ += TextRenderer::pen_advance(source.font, ch);
+            ++edge_;
+        }
+    }
+    // A code left of the first character has left the screen.
+    return code_at_ >= index_ ? code_ : Cue::None;
+}
+
+Cue Follower::step() {
+    ++steps_;
+    Cue cue = Cue::None;
+    if (pause_ > 0) {
+        if (++pause_ > kPauseSteps) {
+            pause_ = 0;
+            cue = Cue::FadeOut;
+        }
+    } else if (!at_end()) {
+        pen_ -= kStep;
+        bool drawn = true;
+        if (pen_ < limit_) {
+            const uint8_t ch = char_at(index_);
+            const bool code = ch == '@' && char_at(index_ + 1) != 0;
+            if (!code) first_offset_ += TextRenderer::pen_advance(source.font, ch);
+            index_ += code ? 2 : 1;
+            pen_ = 0;
+            limit_ = -TextRenderer::advance_width(source.font, char_at(index_));
+            drawn = !at_end();
+        }
+        if (drawn) {
+            const Cue met = walk();
+            if (met != stored_) {
+                stored_ = met;
+                cue = met;
+            }
+            if (cue == Cue::Rewind) restart();
+            if (cue == Cue::Pause) pause_ = 1;
+        }
+    }
+    last_ = cue;
+    return cue == Cue::Pause ? Cue::End : cue;
+}
+
+void Follower::rest(uint32_t steps) {
+    if (steps <= steps_) return;
+    steps_ = steps;
+    last_ = Cue::None;
+}
+
+const char* Follower::check(const uint8_t* scroller, const uint8_t* renderer, uint8_t fill, uint8_t outline) const {
+    const State s = state_from<State>(scroller);
+    const Cue stored = state_from<Cue>(renderer);
+    if (s.steps != steps_ || s.text_index != index_ || s.first_limit != limit_ || s.scroll_x != pen_ ||
+        s.pause != pause_ || s.last_cue != last_)
+        return "the scroll text is not where its steps have taken it";
+    if (stored != stored_) return "the renderer's last code is not the one the scroll text shows";
+    if (s.fill_colour != fill || s.outline_colour != outline) return "the scroll text's colours are not the stage's";
+    return nullptr;
+}
+
+const char* check_unstarted(const uint8_t* scroller, const uint8_t* renderer) {
+    const State s = state_from<State>(scroller);
+    if (s.steps != 0 || s.text_index != 0 || s.first_limit != 0 || s.scroll_x != 0 || s.pause != 0 ||
+        s.fill_colour != 0 || s.outline_colour != 0 || s.last_cue != Cue::None)
+        return "the scroll text has moved before its stage";
+    if (state_from<Cue>(renderer) != Cue::None) return "the renderer's last code is not the one the scroll text shows";
     return nullptr;
 }
 

@@ -138,6 +138,12 @@ int32_t advance_width(const uint8_t* font, uint8_t ch) {
     return font[glyph_offset(font, ch) + 1];
 }
 
+int32_t pen_advance(const uint8_t* font, uint8_t ch) {
+    if (ch == ' ') return 8;
+    const uint32_t offset = glyph_offset(font, ch);
+    return offset == 0 ? 0 : font[offset + 1] + 2;
+}
+
 Cue draw_text(const uint8_t* font, int32_t x, int32_t y, uint8_t colour, uint32_t mode,
               const char* text) {
     const uint8_t* t = reinterpret_cast<const uint8_t*>(text);

@@ -14,6 +14,9 @@ inline constexpr uint32_t kOutline = 1;
 
 // Columns of ch's glyph; 8 for space; 0 for a character without glyph.
 int32_t advance_width(const uint8_t* font, uint8_t ch);
+// How far a walk moves its pen over ch (not "@"): columns + 2 for a glyph,
+// 8 for space, 0 for a character without glyph.
+int32_t pen_advance(const uint8_t* font, uint8_t ch);
 // One pass over a zero-terminated text. Returns the control code met in the
 // walked part of the text when it differs from the one the previous call
 // met, else Cue::None.

@@ -198,10 +198,31 @@ const char* check_header(const uint8_t* bytes, size_t size) {
     return nullptr;
 }
 
+// After every section has passed its own check: why they cannot be one
+// state together (nullptr: they can). The core's sections must agree with
+// one another, then the display model's with where they say the show stands.
+const char* check_together(const uint8_t* body) {
+    constexpr uint32_t kMost = 16;
+    const Sections all;
+    if (all.count() > kMost) return "this build has more sections than it can check together";
+    const uint8_t* bytes[kMost];
+    const uint8_t* at = body;
+    for (uint32_t i = 0; i < all.count(); ++i) {
+        bytes[i] = at + 8;
+        at += 8 + padded(all[i].block().size);
+    }
+    const StateSection* core = nullptr;
+    const uint32_t model = Show::sections(core);
+    Show::Standing standing;
+    if (const char* why = Show::check_together(bytes, standing)) return why;
+    const DisplayController::Expected expected = {standing.refreshes, standing.frames, standing.opened,
+                                                  standing.turned_on, standing.ended, standing.may_complete};
+    return DisplayController::check_state_at(bytes[model], expected);
+}
+
 // Every section of a sound body against this build: its tag, its size and
-// its own check. This is the one place where a body is judged (a check of
-// the state as a whole, across sections, goes here after the sections'
-// own); nothing is loaded until it has passed.
+// its own check; then the sections together. This is the one place where a
+// body is judged; nothing is loaded until it has passed.
 const char* check_sections(const uint8_t* body) {
     const Sections all;
     const uint8_t* at = body;
@@ -220,7 +241,7 @@ const char* check_sections(const uint8_t* body) {
             if (const char* why = s.check(at + 8)) return why;
         at += 8 + padded(size);
     }
-    return nullptr;
+    return check_together(body);
 }
 
 } // namespace

@@ -191,6 +191,32 @@ const char* check_state(const uint8_t* bytes) {
         !is_bool(s.start_was_held) || !is_bool(s.opened) || !is_bool(s.closed))
         return "the display controller's flags are not true or false";
     if (s.end_state > Ending::StoppedByStart) return "the display controller's ending is unknown";
+    // Every upload writes whole entries up to the last, which wraps the
+    // index to 0 and leaves the last entry's first half pending; every wait
+    // for the sync reads its end.
+    const uint8_t* last = s.palette_rgb + 3 * 255;
+    if (s.palette_half || s.palette_index != 0 || s.palette_pending != (last[1] << 8 | last[2]) || !s.in_sync)
+        return "the display controller stands in the middle of a palette upload or a sync";
+    // START ends the show; only the show's own end releases the hardware.
+    if (s.closed != (s.end_state == Ending::Completed) || (s.end_state != Ending::Running && !s.opened) ||
+        (s.start_was_held && s.end_state != Ending::StoppedByStart))
+        return "the display controller's ending is at odds with its hardware";
+    return nullptr;
+}
+
+const char* check_state_at(const uint8_t* bytes, const Expected& e) {
+    const State s = state_from<State>(bytes);
+    if (s.refresh_count != e.refreshes) return "the display controller's refreshes are not the show's";
+    const Ending ending = s.end_state;
+    if (s.opened != e.opened || (ending == Ending::Running) == e.ended ||
+        (ending == Ending::Completed && !e.may_complete))
+        return "the display controller's ending is not the show's";
+    const bool mode = s.named[0] == (e.turned_on ? kFormat8Bit : 0) && s.named[1] == (e.turned_on ? kWidth : 0);
+    const uint32_t address = e.frames == 0 ? 0 : ((e.frames - 1) & 1) ? Display::kFrameBuffer1 : Display::kFrameBuffer0;
+    const bool shown = s.named[2] == static_cast<uint16_t>(address) && s.named[4] == static_cast<uint16_t>(address) &&
+                       s.named[3] == static_cast<uint16_t>(address >> 16) &&
+                       s.named[5] == static_cast<uint16_t>(address >> 16);
+    if (!mode || !shown) return "the display controller's mode or frame buffer is not the show's";
     return nullptr;
 }
 

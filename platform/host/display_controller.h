@@ -76,7 +76,22 @@ void reset();
 // buffers. The show writes no other part of video memory.
 StateBlock state_block();
 StateBlock frame_buffers_block();
-// Why bytes offered as the registers' state cannot be loaded (nullptr: they can).
+// Why bytes offered as the registers' state cannot be loaded (nullptr: they
+// can): flags that are neither true nor false, a palette upload or a sync
+// period cut in half (a saved show stands between two refreshes), an ending
+// at odds with the release of the hardware.
 const char* check_state(const uint8_t* bytes);
+// Where the show a saved model ran stands.
+struct Expected {
+    uint32_t refreshes;  // refreshes handed over
+    uint32_t frames;     // flips made: the latest showed frame buffer (frames - 1) & 1
+    bool opened;         // the hardware has been opened
+    bool turned_on;      // the 8-bit mode and pitch have been written
+    bool ended;          // the menu program has been started
+    bool may_complete;   // the show may have ended by itself, releasing the hardware
+};
+// Why a saved model's registers cannot be the ones behind that show
+// (nullptr: they can).
+const char* check_state_at(const uint8_t* bytes, const Expected& e);
 
 } // namespace DisplayController

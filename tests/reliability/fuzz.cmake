@@ -1,7 +1,7 @@
 # Builds the fuzzers with clang and libFuzzer, writes the seeds from the
 # built-in assets and runs the fuzzer FUZZER for SECONDS.
-#   cmake -DBUILD_DIR=... -DCLANGXX=... -DFUZZER=fuzz_rle|fuzz_text|fuzz_state|fuzz_script|fuzz_script_play
-#         -DSECONDS=20
+#   cmake -DBUILD_DIR=... -DCLANGXX=... -DFUZZER=fuzz_rle|fuzz_text|fuzz_state|fuzz_state_plays_on|
+#         fuzz_script|fuzz_script_play -DSECONDS=20
 #         -DSOURCE_DIR=... -DASSET_DIR=... -DGENERATOR=... -P fuzz.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
 set(install_hint "apt-get install clang libclang-rt-14-dev")
@@ -24,10 +24,15 @@ harness_build(${BUILD_DIR} fuzz -DCMAKE_CXX_COMPILER=${CLANGXX} -DCMAKE_BUILD_TY
 
 set(max_len 4096)
 set(dictionary)
+set(timeout 10)
 if(FUZZER STREQUAL "fuzz_rle")
   set(kind rle)
 elseif(FUZZER STREQUAL "fuzz_state")
   set(kind state)
+elseif(FUZZER STREQUAL "fuzz_state_plays_on")
+  set(kind plays_on)
+  # An accepted state may be played on to the show's end.
+  set(timeout 60)
 elseif(FUZZER STREQUAL "fuzz_script")
   set(kind script)
   # Past the script slot's 4,095 bytes, so that too long is tried too.
@@ -44,7 +49,7 @@ else()
 endif()
 file(REMOVE_RECURSE ${BUILD_DIR}/seeds)
 execute_process(COMMAND ${BUILD_DIR}/fuzz_seeds ${BUILD_DIR}/seeds/rle ${BUILD_DIR}/seeds/text ${BUILD_DIR}/seeds/state
-                        ${BUILD_DIR}/seeds/script ${BUILD_DIR}/seeds/script_play
+                        ${BUILD_DIR}/seeds/plays_on ${BUILD_DIR}/seeds/script ${BUILD_DIR}/seeds/script_play
                 RESULT_VARIABLE rc OUTPUT_QUIET)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "fuzz_seeds failed")
@@ -53,7 +58,7 @@ set(corpus ${BUILD_DIR}/corpus/${kind})
 file(MAKE_DIRECTORY ${corpus} ${BUILD_DIR}/findings)
 
 execute_process(
-  COMMAND ${BUILD_DIR}/${FUZZER} -max_total_time=${SECONDS} -print_final_stats=1 -timeout=10
+  COMMAND ${BUILD_DIR}/${FUZZER} -max_total_time=${SECONDS} -print_final_stats=1 -timeout=${timeout}
           -rss_limit_mb=2048 -max_len=${max_len} ${dictionary} -artifact_prefix=${BUILD_DIR}/findings/${FUZZER}-
           ${corpus} ${BUILD_DIR}/seeds/${kind}
   RESULT_VARIABLE rc OUTPUT_VARIABLE log ERROR_VARIABLE log)

@@ -2,10 +2,11 @@
 // whole and cut short, the small streams of the codec's known cases, the font
 // files read as streams; the scroll text line by line, every glyph character
 // in both fonts, pens at and beyond the canvas edges, control codes; for
-// saved states, edits of the states fuzz_state keeps (see there); for
-// scripts, the built-in text, the test scripts and small cases of each kind
-// the check knows.
-//   fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR [SCRIPT_DIR SHORT_SCRIPT_DIR]
+// saved states, edits of the states fuzz_state keeps (see there), and for
+// fuzz_state_plays_on each of its real states as it is and a few edited;
+// for scripts, the built-in text, the test scripts and small cases of each
+// kind the check knows.
+//   fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR PLAYS_ON_DIR [SCRIPT_DIR SHORT_SCRIPT_DIR]
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -63,17 +64,17 @@ Bytes text_input(int32_t x, int32_t y, uint8_t flags, const std::string& text, u
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4 && argc != 6) {
-        std::fputs("usage: fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR [SCRIPT_DIR SHORT_SCRIPT_DIR]\n", stderr);
+    if (argc != 5 && argc != 7) {
+        std::fputs("usage: fuzz_seeds RLE_DIR TEXT_DIR STATE_DIR PLAYS_ON_DIR [SCRIPT_DIR SHORT_SCRIPT_DIR]\n", stderr);
         return 2;
     }
-    const std::filesystem::path rle_dir = argv[1], text_dir = argv[2], state_dir = argv[3];
-    for (const auto& dir : {rle_dir, text_dir, state_dir}) std::filesystem::create_directories(dir);
+    const std::filesystem::path rle_dir = argv[1], text_dir = argv[2], state_dir = argv[3], plays_on_dir = argv[4];
+    for (const auto& dir : {rle_dir, text_dir, state_dir, plays_on_dir}) std::filesystem::create_directories(dir);
 
     // Scripts: the built-in text, the test scripts, and a few of each kind
     // of refusal and warning.
-    if (argc == 6) {
-        const std::filesystem::path script_dir = argv[4], short_dir = argv[5];
+    if (argc == 7) {
+        const std::filesystem::path script_dir = argv[5], short_dir = argv[6];
         std::filesystem::create_directories(script_dir);
         std::filesystem::create_directories(short_dir);
         // Short scripts that make whole shows: after ten Ms, wider than the
@@ -106,6 +107,17 @@ int main(int argc, char** argv) {
         save(state_dir, {static_cast<uint8_t>(0x90 | which)});
         save(state_dir, {static_cast<uint8_t>(0xA0 | which), 0, 0, 0, 7, 0, 5, 8, 0, 0xFF, 1});
         save(state_dir, {static_cast<uint8_t>(0xE0 | which), 12, 4, 0, 0x10, 1});
+    }
+
+    // Real states for fuzz_state_plays_on, by number, every fifth, each
+    // with an edit somewhere: a byte flipped in its lowest bit, set to 0, a
+    // section taken from the next real state.
+    for (uint32_t which = 0; which < 200; which += 5) {
+        const uint8_t w = static_cast<uint8_t>(which);
+        save(plays_on_dir, {w, static_cast<uint8_t>(which * 13), static_cast<uint8_t>(which / 3), 0, 1, 1});
+        save(plays_on_dir, {w, static_cast<uint8_t>(which * 7), 0, 0, 0, 0});
+        save(plays_on_dir, {w, static_cast<uint8_t>(which * 11), static_cast<uint8_t>(which / 7), 0,
+                            static_cast<uint8_t>(which + 1), 2});
     }
 
     // Run-length streams.

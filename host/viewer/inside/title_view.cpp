@@ -19,21 +19,6 @@ constexpr int kSwatchX = 48;
 constexpr int kSwatch = 8;
 constexpr int kLast = 63; // a fade's last frame
 
-// Frames of each phase that wait for a sync (and so are on screen for a
-// refresh): the others are shown at once, together with the next one.
-int32_t waiting_frames(int32_t phase) {
-    switch (phase) {
-    case kLogoFadeIn:
-    case kFirstLine:
-    case kSecondLine:
-    case kToGrey:
-    case kTitleFadeIn:
-    case kToBlack: return kLast + 1;
-    case kWave: return 256;
-    default: return 0;
-    }
-}
-
 // The waiting frame before (phase, frame); phase -1 when there is none.
 void previous(int32_t& phase, int32_t& frame) {
     if (frame > 0) {
@@ -41,8 +26,8 @@ void previous(int32_t& phase, int32_t& frame) {
         return;
     }
     do --phase;
-    while (phase >= 0 && waiting_frames(phase) == 0);
-    frame = phase >= 0 ? waiting_frames(phase) - 1 : 0;
+    while (phase >= 0 && frames_of(phase) == 0);
+    frame = phase >= 0 ? frames_of(phase) - 1 : 0;
 }
 
 const char* what(int32_t phase) {
