@@ -45,8 +45,8 @@ const call = (page, name, ret, types, args) =>
 // as the WASM's clock saw it and as the main thread's processor time (less
 // what a call that does nothing costs).
 async function seeks(page, cdp, count, times) {
-  const timeline = JSON.parse(await call(page, 'open', 'string', [], []));
   const snapshots = JSON.parse(await call(page, 'bench_snapshots', 'string', [], []));
+  const timeline = snapshots.timeline;
   const stageOf = (n) => timeline.chapters.filter(([, first]) => first <= n).pop()[0];
   const idle = [];
   for (let i = 0; i < 20; i++) {
@@ -85,13 +85,13 @@ async function seeks(page, cdp, count, times) {
 // so that the driver's round trips do not pace them). Backwards, every
 // picture is a seek back to a snapshot.
 async function drag(page, backwards) {
-  const box = await page.locator('#timeline').boundingBox();
+  const box = await page.locator('canvas[data-kind="timeline"]').boundingBox();
   const y = box.y + box.height / 2;
   const [from, width] = backwards ? [box.x + box.width - 1, 2 - box.width] : [box.x + 1, box.width - 2];
   await page.mouse.move(from, y);
   await page.mouse.down();
   const got = await page.evaluate(([left, width, y, steps]) => new Promise((done) => {
-    const bar = document.getElementById('timeline');
+    const bar = document.querySelector('canvas[data-kind="timeline"]');
     const screen = document.getElementById('screen');
     let step = 0, pictures = 0, shown = screen.dataset.refresh, start = 0, last = 0, longest = 0;
     const frame = (now) => {
@@ -124,12 +124,12 @@ async function drag(page, backwards) {
 // no move. Worst and median a frame: within 16.7 ms, every display refresh
 // of an idle machine shows a new picture.
 async function dragFrames(page, cdp, backwards, steps) {
-  const box = await page.locator('#timeline').boundingBox();
+  const box = await page.locator('canvas[data-kind="timeline"]').boundingBox();
   const y = box.y + box.height / 2;
   const [from, width] = backwards ? [box.x + box.width - 1, 2 - box.width] : [box.x + 1, box.width - 2];
   const frame = (x) => page.evaluate(([x, y]) => new Promise((done) => {
     if (x !== null) {
-      document.getElementById('timeline').dispatchEvent(new PointerEvent('pointermove',
+      document.querySelector('canvas[data-kind="timeline"]').dispatchEvent(new PointerEvent('pointermove',
         { clientX: x, clientY: y, pointerId: 1, pointerType: 'mouse', buttons: 1, bubbles: true }));
     }
     requestAnimationFrame(() => requestAnimationFrame(() => done()));
@@ -168,7 +168,7 @@ async function dragFrames(page, cdp, backwards, steps) {
     const learnFrom = await threadMs(cdp);
     const learnMs = await page.evaluate(() => {
       const start = performance.now();
-      while (Module.ccall('nyra1_learn', 'number', ['number'], [1000])) { /* on */ }
+      while (Module.ccall('nyra1_bench_learn', 'number', ['number'], [1000])) { /* on */ }
       return performance.now() - start;
     });
     const learnCpuMs = await threadMs(cdp) - learnFrom;

@@ -227,17 +227,29 @@ EMSCRIPTEN_KEEPALIVE void nyra1_fullscreen(int on) { player->set_fullscreen(on !
 EMSCRIPTEN_KEEPALIVE void nyra1_seek(uint32_t n) { player->seek(n); }
 
 // For bench/page_seek.js: a seek as the timeline makes it and how long it
-// took inside the WASM, in milliseconds; and where the learned snapshots
-// stand, with the bytes they take: {"at":[1,...],"bytes":N}.
+// took inside the WASM, in milliseconds; learning at once; and where the learned snapshots
+// stand, with the bytes they take and the show's chapters:
+// {"at":[1,...],"bytes":N,"timeline":{"refreshes":N,"chapters":[["title",2],...]}}.
 EMSCRIPTEN_KEEPALIVE double nyra1_bench_seek(uint32_t n) {
     const double start = emscripten_get_now();
     player->seek(n);
     return emscripten_get_now() - start;
 }
+// Learns on for about `ms` milliseconds, as the page's frames would; 1
+// while there is more to learn.
+EMSCRIPTEN_KEEPALIVE int nyra1_bench_learn(double ms) {
+    return player->viewer().learn(std::chrono::microseconds(static_cast<long>(ms * 1000))) ? 1 : 0;
+}
 EMSCRIPTEN_KEEPALIVE const char* nyra1_bench_snapshots() {
     text = "{\"at\":[";
     for (uint32_t at : player->viewer().snapshot_refreshes()) text += (text.back() == '[' ? "" : ",") + std::to_string(at);
-    text += "],\"bytes\":" + std::to_string(player->viewer().snapshot_bytes()) + "}";
+    text += "],\"bytes\":" + std::to_string(player->viewer().snapshot_bytes());
+    const Host::Timeline& t = player->timeline();
+    text += ",\"timeline\":{\"refreshes\":" + std::to_string(t.refreshes) + ",\"chapters\":[";
+    for (const Host::Timeline::Chapter& c : t.chapters)
+        text += std::string(text.back() == '[' ? "" : ",") + "[\"" + Host::stage_name(c.stage) + "\"," +
+                std::to_string(c.first) + "]";
+    text += "]}}";
     return text.c_str();
 }
 
