@@ -1,5 +1,6 @@
 #include "show/script_rules.h"
 
+#include "data/decimal.h"
 #include "text/scroller.h"
 #include "text/text_renderer.h"
 
@@ -370,15 +371,6 @@ private:
 
 // ---- The check ----------------------------------------------------------------
 
-struct PowersOfTen {
-    uint64_t of[20];
-    constexpr PowersOfTen() : of() {
-        of[0] = 1;
-        for (int k = 1; k < 20; ++k) of[k] = of[k - 1] * 10;
-    }
-};
-inline constexpr PowersOfTen kPowersOfTen;
-
 // A reason, written into the verdict's buffer.
 class Say {
 public:
@@ -392,18 +384,12 @@ public:
         for (size_t i = 0; i < n; ++i) put(from[i]);
         return *this;
     }
-    // In decimal with thousands separated by commas, by subtraction:
-    // 32-bit processors divide 64-bit numbers only with a runtime's help.
+    // In decimal, with thousands separated by commas.
     Say& number(uint64_t n) {
-        bool leading = true;
-        for (int k = 19; k >= 0; --k) {
-            char digit = '0';
-            while (n >= kPowersOfTen.of[k]) n -= kPowersOfTen.of[k], ++digit;
-            leading = leading && digit == '0' && k > 0;
-            if (leading) continue;
+        Decimal::each_digit(n, [this](char digit, int k) {
             put(digit);
             if (k > 0 && k % 3 == 0) put(',');
-        }
+        });
         return *this;
     }
     // Two digits at least.

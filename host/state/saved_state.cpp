@@ -1,6 +1,7 @@
 #include "host/state/saved_state.h"
 
 #include "data/assets.h"
+#include "data/decimal.h"
 #include "host/state/crc32.h"
 #include "platform/host/display_controller.h"
 #include "show/show.h"
@@ -87,15 +88,6 @@ struct Tag {
     const uint8_t* bytes; // four, any that is not printable as \xNN
 };
 
-struct PowersOfTen {
-    uint64_t of[20];
-    constexpr PowersOfTen() : of() {
-        of[0] = 1;
-        for (int k = 1; k < 20; ++k) of[k] = of[k - 1] * 10;
-    }
-};
-inline constexpr PowersOfTen kPowersOfTen;
-
 // A refusal's reason, written into one buffer.
 class Reason {
 public:
@@ -103,16 +95,8 @@ public:
         while (*text) put(*text++);
         return *this;
     }
-    // In decimal, by subtraction: 32-bit processors divide 64-bit numbers
-    // only with a runtime's help.
     Reason& operator<<(uint64_t n) {
-        bool leading = true;
-        for (int k = 19; k >= 0; --k) {
-            char digit = '0';
-            while (n >= kPowersOfTen.of[k]) n -= kPowersOfTen.of[k], ++digit;
-            leading = leading && digit == '0' && k > 0;
-            if (!leading) put(digit);
-        }
+        Decimal::each_digit(n, [this](char digit, int) { put(digit); });
         return *this;
     }
     Reason& operator<<(Hex h) {
