@@ -485,6 +485,16 @@ int reset(const char* path, const std::string& whole, const std::string& tails) 
     return 0;
 }
 
+// The states saved into `dir`, in the order of their names.
+std::vector<std::filesystem::path> state_files(const std::string& dir) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().extension() == ".state") files.push_back(entry.path());
+    if (files.empty()) fail("no states in " + dir);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 int load(const char* path, const std::string& whole, const std::string& tails, const std::string& dir) {
     constexpr unsigned kPlayOn = 30;
     Core& core = open_core(path);
@@ -492,11 +502,7 @@ int load(const char* path, const std::string& whole, const std::string& tails, c
     reference.start(-1);
     // The core is somewhere else in the show when each state arrives.
     play_on(core, reference, 200);
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().extension() == ".state") files.push_back(entry.path());
-    if (files.empty()) fail("no states in " + dir);
-    std::sort(files.begin(), files.end());
+    const std::vector<std::filesystem::path> files = state_files(dir);
     for (const auto& file : files) {
         const std::vector<uint8_t> state = read_file(file);
         if (!core.retro_unserialize(state.data(), state.size())) fail(file.string() + " was refused");
@@ -570,11 +576,7 @@ int foreign(const char* path, const std::string& whole, const std::string& tails
     Reference::Show reference(Reference::stored_list(whole, tails, -1));
     reference.start(-1);
     play_on(core, reference, 200);
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().extension() == ".state") files.push_back(entry.path());
-    if (files.empty()) fail("no states in " + dir);
-    std::sort(files.begin(), files.end());
+    const std::vector<std::filesystem::path> files = state_files(dir);
     std::string said;
     for (const auto& file : files) {
         const std::vector<uint8_t> state = read_file(file);
